@@ -1,0 +1,101 @@
+// The vector kernel's own document model, behind VectorDocument::impl.
+// Shared by the document operations (VkDocument.cpp), the geometry
+// operations (VkGeometry.cpp) and the painter (VkPaint.cpp).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "VectorKernel.h"
+
+namespace vk {
+
+// One stored object. Geometry is kept in kernel coordinates (y up), in the
+// document's units. Which fields are used depends on `type`:
+//   1 point        points[0]
+//   2 line         points[0..1]
+//   3 rect         points[0..1] (two corners, any order)
+//   4,5,9,18       points (polyline, Bezier, poly-Bezier, open spline)
+//   6,11,19        points + polyFillMode (polygon, closed poly-Bezier, closed spline)
+//   7 ellipse      points[0] centre, rx, ry
+//   8 circle       points[0] centre, rx (= r)
+//   10,12          points[0] centre, rx, ry, start, extent, rotation (arc, pie)
+//   13 path        points + kinds, header.fillRule
+//   14 text        points[0] position, text, font fields
+//   15 raster      points[0..1] corners, bitmap (owned image memory), rotation
+//   16 clip        points + kinds (the clip outline)
+//   17 group obj   groupObject record copy
+struct Object {
+  VectorObjectRef id = 0;
+  int32_t type = 0;
+  VectorLayerRef layer = 0;
+  int32_t group = 0;            // 0: directly on the layer
+  uint32_t flags = 0;           // header flags word
+  int32_t fillRule = 0;         // type 13
+  bool hasPen = false;
+  bool hasBrush = false;
+  VectorPen pen{};
+  VectorBrush brush{};
+  std::vector<KernelPoint> points;
+  std::vector<uint8_t> kinds;
+  double rx = 0, ry = 0;
+  double start = 0, extent = 0, rotation = 0;  // degrees; rotation also for rasters
+  int32_t polyFillMode = kFillAlternate;
+  // text
+  std::u16string text;
+  double fontSize = 0;
+  int32_t alignment = 0;
+  int32_t escapement = 0;
+  VectorLogFont font{};
+  // raster: owned deep copy (image memory from the imaging kernel)
+  BitmapRecord bitmap{};
+  bool hasBitmap = false;
+  // group object (type 17)
+  VectorGroupObject groupObject{};
+  // hyperlink attached with VectorSetLink
+  std::u16string link;
+};
+
+struct Layer {
+  VectorLayerRef id = 0;
+  std::u16string name;
+  int32_t visible = 1;
+};
+
+struct Group {
+  int32_t id = 0;
+  VectorLayerRef layer = 0;
+  std::u16string name;
+};
+
+struct Document {
+  std::vector<Object> objects;    // in insertion (= enumeration and paint) order
+  std::vector<Layer> layers;
+  std::vector<Group> groups;
+  VectorLayerRef activeLayer = 0;
+  int32_t option = 0;
+  int32_t unit = 10;              // pixels
+  KernelPoint pan{};
+  VectorState state{};
+  int32_t nextObjectId = 1;
+  bool hasBounds = false;         // false until the first object with geometry
+};
+
+// The document behind a record; null when VectorInit has not run.
+Document* Impl(VectorDocument* document);
+// Object by id, null when unknown.
+Object* FindObject(Document& doc, VectorObjectRef id);
+
+// Bounds of one object (kernel coordinates); false when it has no geometry
+// (group objects, empty paths). Text bounds come from the font's metrics.
+bool ObjectBounds(const Object& object, KernelPoint* lower, KernelPoint* upper);
+// Recomputes the document's lowerBound/upperBound from all its objects.
+void UpdateBounds(VectorDocument* document);
+
+// Point path of an object with curves (circle, ellipse, arc, pie, spline,
+// Bezier, text outlines): appends to `points`/`kinds` in kernel coordinates.
+int32_t ObjectOutline(const Object& object, std::vector<KernelPoint>& points,
+                      std::vector<uint8_t>& kinds);
+
+}  // namespace vk
