@@ -92,6 +92,9 @@ Object* FindObject(Document& doc, VectorObjectRef id);
 bool ObjectBounds(const Object& object, KernelPoint* lower, KernelPoint* upper);
 // Recomputes the document's lowerBound/upperBound from all its objects.
 void UpdateBounds(VectorDocument* document);
+// Box of a text object (type 14) around its position, from its font size,
+// character count, alignment word and escapement; false for empty text.
+bool TextExtent(const Object& object, KernelPoint* lower, KernelPoint* upper);
 
 // Point path of an object with curves (circle, ellipse, arc, pie, spline,
 // Bezier, text outlines): appends to `points`/`kinds` in kernel coordinates.
