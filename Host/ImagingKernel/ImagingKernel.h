@@ -77,6 +77,7 @@ IK_API void KernelFreeMemory(KernelMemHandle handle, int32_t line, const char16_
 
 /* --- files: handles are ints, -1 on failure --- */
 IK_API int32_t KernelOpenFile(const char16_t* fileName, int32_t flags, int32_t permission);
+/* 0 on success, -1 for a handle that is not open. */
 IK_API int32_t KernelCloseFile(int32_t file);
 IK_API int32_t KernelReadFile(int32_t file, void* buffer, uint32_t byteCount);
 IK_API int32_t KernelWriteFile(int32_t file, const void* bytes, uint32_t byteCount);
@@ -140,8 +141,15 @@ IK_API int64_t KernelLiveBlocksTagged(const char16_t* prefix);
 typedef void (*KernelBlockSink)(const char16_t* sourcePath, int32_t line, uint32_t bytes,
                                 void* userData);
 IK_API void KernelReportLiveBlocks(KernelBlockSink sink, void* userData);
+/* Calls `sink` once per tracked object; `bytes` carries its kind. */
+IK_API void KernelReportTrackedObjects(KernelBlockSink sink, void* userData);
+/* Releases of things the kernel never handed out or already took back
+ * (unknown blocks, handles, contexts, objects): counted and ignored. */
+IK_API int64_t KernelInvalidReleases(void);
 /* Fault injection: the n-th allocation from now (KernelAlloc, KernelRealloc,
- * AllocateBitmap, KernelAllocMemory; 1 = the next one) fails; 0 disables. */
+ * AllocateBitmap, KernelAllocMemory, and the bitmap operations that make new
+ * image memory or palettes: CopyBitmapRecord, ColorResBitmap,
+ * SetBitmapPalette; 1 = the next one) fails; 0 disables. */
 IK_API void KernelFailAllocation(int64_t n);
 
 #ifdef __cplusplus

@@ -46,6 +46,11 @@ PF_API int32_t CreateDirectoryW(const char16_t* path, void* securityAttributes);
 PF_API uint32_t GetLastError(void);
 enum { ERROR_SUCCESS = 0, ERROR_FILE_NOT_FOUND = 2, ERROR_PATH_NOT_FOUND = 3,
        ERROR_ACCESS_DENIED = 5, ERROR_ALREADY_EXISTS = 183 };
+enum { ERROR_GEN_FAILURE = 31, ERROR_FILE_EXISTS = 80, ERROR_INVALID_PARAMETER = 87,
+       ERROR_BUFFER_OVERFLOW = 111, ERROR_INSUFFICIENT_BUFFER = 122,
+       ERROR_FILENAME_EXCED_RANGE = 206, ERROR_NO_UNICODE_TRANSLATION = 1113 };
+/* Conversion flags: fail on invalid input instead of replacing it. */
+enum { MB_ERR_INVALID_CHARS = 0x08, WC_ERR_INVALID_CHARS = 0x80 };
 
 #ifdef __cplusplus
 } /* extern "C" */

@@ -1,0 +1,304 @@
+// Tagged memory, the object tracker, the fault injection switch and the
+// accounting of everything the kernel hands out.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "KernelState.h"
+
+namespace ikernel {
+
+namespace {
+
+// Fresh blocks are filled with this byte so that a caller that forgets to
+// zero its block reads obvious garbage rather than lucky zeros.
+constexpr int kFreshFill = 0xCD;
+
+}  // namespace
+
+KernelState& State() {
+  static KernelState* state = new KernelState;
+  return *state;
+}
+
+Tag InternTag(KernelState& state, const char16_t* sourcePath) {
+  std::u16string_view text = sourcePath != nullptr ? std::u16string_view(sourcePath)
+                                                   : std::u16string_view(u"(no path)");
+  std::size_t hash = std::hash<std::u16string_view>{}(text);
+  auto [first, last] = state.tags.equal_range(hash);
+  for (auto it = first; it != last; ++it) {
+    if (*it->second == text) return it->second.get();
+  }
+  auto inserted = state.tags.emplace(hash, std::make_unique<std::u16string>(text));
+  return inserted->second.get();
+}
+
+bool TakeAllocationTicket() {
+  std::atomic<int64_t>& countdown = State().failCountdown;
+  int64_t n = countdown.load();
+  while (n > 0) {
+    if (countdown.compare_exchange_weak(n, n - 1)) return n != 1;
+  }
+  return true;
+}
+
+void ReportInvalidRelease(const char* what, const void* address) {
+  State().invalidReleases.fetch_add(1);
+  std::fprintf(stderr, "ImagingKernel: %s of unknown %p ignored\n", what, address);
+}
+
+}  // namespace ikernel
+
+using ikernel::State;
+
+extern "C" {
+
+IK_API void* KernelAlloc(uint32_t count, uint32_t elementSize, int32_t line,
+                         const char16_t* sourcePath) {
+  auto& state = State();
+  {
+    std::lock_guard lock(state.mutex);
+    ++state.totalAllocations;
+  }
+  uint64_t bytes = static_cast<uint64_t>(count) * elementSize;
+  if (bytes == 0 || bytes > UINT32_MAX) return nullptr;
+  if (!ikernel::TakeAllocationTicket()) return nullptr;
+  void* block = std::malloc(bytes);
+  if (block == nullptr) return nullptr;
+  std::memset(block, ikernel::kFreshFill, bytes);
+  std::lock_guard lock(state.mutex);
+  state.blocks[block] = {static_cast<uint32_t>(bytes), line, InternTag(state, sourcePath)};
+  state.liveBytes += static_cast<int64_t>(bytes);
+  return block;
+}
+
+IK_API void KernelFree(void* block, int32_t /*line*/, const char16_t* /*sourcePath*/) {
+  if (block == nullptr) return;
+  auto& state = State();
+  {
+    std::lock_guard lock(state.mutex);
+    auto it = state.blocks.find(block);
+    if (it == state.blocks.end()) {
+      ikernel::ReportInvalidRelease("KernelFree", block);
+      return;
+    }
+    state.liveBytes -= it->second.bytes;
+    state.blocks.erase(it);
+  }
+  std::free(block);
+}
+
+// A null block allocates. A size of 0 is refused like a failed allocation:
+// null is returned and the block stays as it was.
+IK_API void* KernelRealloc(void* block, uint32_t newSize, int32_t line,
+                           const char16_t* sourcePath) {
+  if (block == nullptr) return KernelAlloc(1, newSize, line, sourcePath);
+  auto& state = State();
+  uint32_t oldSize = 0;
+  {
+    std::lock_guard lock(state.mutex);
+    ++state.totalAllocations;
+    auto it = state.blocks.find(block);
+    if (it == state.blocks.end()) {
+      ikernel::ReportInvalidRelease("KernelRealloc", block);
+      return nullptr;
+    }
+    oldSize = it->second.bytes;
+  }
+  if (newSize == 0 || !ikernel::TakeAllocationTicket()) return nullptr;
+  // The registry entry stays while realloc runs: another thread cannot free
+  // this block legitimately at the same time anyway.
+  void* grown = std::realloc(block, newSize);
+  if (grown == nullptr) return nullptr;
+  if (newSize > oldSize) {
+    std::memset(static_cast<char*>(grown) + oldSize, ikernel::kFreshFill, newSize - oldSize);
+  }
+  std::lock_guard lock(state.mutex);
+  state.blocks.erase(block);
+  state.blocks[grown] = {newSize, line, InternTag(state, sourcePath)};
+  state.liveBytes += static_cast<int64_t>(newSize) - static_cast<int64_t>(oldSize);
+  return grown;
+}
+
+IK_API void KernelFillMemory(void* block, int32_t value, uint32_t byteCount) {
+  if (block == nullptr || byteCount == 0) return;
+  std::memset(block, static_cast<unsigned char>(value), byteCount);
+}
+
+// Overlapping ranges are allowed (a move), which costs nothing over a copy.
+IK_API void KernelCopyMemory(void* destination, const void* source, uint32_t byteCount) {
+  if (destination == nullptr || source == nullptr || byteCount == 0) return;
+  std::memmove(destination, source, byteCount);
+}
+
+IK_API void KernelTrackObject(int32_t kind, const void* object, int32_t line,
+                              const char16_t* sourcePath) {
+  if (object == nullptr) return;
+  auto& state = State();
+  std::lock_guard lock(state.mutex);
+  auto [it, inserted] = state.objects.try_emplace(object);
+  if (!inserted) {
+    // Tracked twice without being untracked: the first registration is stale.
+    std::fprintf(stderr, "ImagingKernel: object %p tracked twice\n", object);
+    state.invalidReleases.fetch_add(1);
+  }
+  it->second = {kind, line, InternTag(state, sourcePath)};
+}
+
+IK_API void KernelUntrackObject(int32_t /*kind*/, const void* object, int32_t /*line*/,
+                                const char16_t* /*sourcePath*/) {
+  if (object == nullptr) return;
+  auto& state = State();
+  std::lock_guard lock(state.mutex);
+  if (state.objects.erase(object) == 0) ikernel::ReportInvalidRelease("KernelUntrackObject", object);
+}
+
+IK_API KernelMemHandle KernelAllocMemory(uint32_t byteCount, int32_t /*line*/,
+                                         const char16_t* /*sourcePath*/) {
+  if (byteCount == 0 || !ikernel::TakeAllocationTicket()) return nullptr;
+  auto* handle = static_cast<ikernel::MovableBlock*>(std::malloc(sizeof(ikernel::MovableBlock)));
+  void* data = std::malloc(byteCount);
+  if (handle == nullptr || data == nullptr) {
+    std::free(handle);
+    std::free(data);
+    return nullptr;
+  }
+  std::memset(data, ikernel::kFreshFill, byteCount);
+  *handle = {data, byteCount, 0};
+  auto& state = State();
+  std::lock_guard lock(state.mutex);
+  state.memHandles.insert(handle);
+  return handle;
+}
+
+namespace {
+
+// The movable block behind a handle, or null for an unknown handle; the
+// caller holds the mutex.
+ikernel::MovableBlock* FindMovable(ikernel::KernelState& state, KernelMemHandle handle) {
+  if (state.memHandles.count(handle) == 0) return nullptr;
+  return static_cast<ikernel::MovableBlock*>(handle);
+}
+
+}  // namespace
+
+IK_API void* KernelLockMemory(KernelMemHandle handle) {
+  auto& state = State();
+  std::lock_guard lock(state.mutex);
+  ikernel::MovableBlock* block = FindMovable(state, handle);
+  if (block == nullptr) return nullptr;
+  ++block->lockCount;
+  return block->data;
+}
+
+// Returns the lock count left, 0 once the block is unlocked (or the handle
+// is unknown or was not locked), as the Windows global-memory calls do.
+IK_API int32_t KernelUnlockMemory(KernelMemHandle handle) {
+  auto& state = State();
+  std::lock_guard lock(state.mutex);
+  ikernel::MovableBlock* block = FindMovable(state, handle);
+  if (block == nullptr || block->lockCount == 0) return 0;
+  return --block->lockCount;
+}
+
+IK_API int32_t KernelMemorySize(KernelMemHandle handle) {
+  auto& state = State();
+  std::lock_guard lock(state.mutex);
+  ikernel::MovableBlock* block = FindMovable(state, handle);
+  return block != nullptr ? static_cast<int32_t>(block->size) : 0;
+}
+
+// Frees the block even while locked, as the Windows global-memory free does.
+IK_API void KernelFreeMemory(KernelMemHandle handle, int32_t /*line*/,
+                             const char16_t* /*sourcePath*/) {
+  if (handle == nullptr) return;
+  auto& state = State();
+  {
+    std::lock_guard lock(state.mutex);
+    if (state.memHandles.erase(handle) == 0) {
+      ikernel::ReportInvalidRelease("KernelFreeMemory", handle);
+      return;
+    }
+  }
+  auto* block = static_cast<ikernel::MovableBlock*>(handle);
+  std::free(block->data);
+  std::free(block);
+}
+
+IK_API void KernelGetAccounting(KernelAccounting* out) {
+  if (out == nullptr) return;
+  auto& state = State();
+  std::lock_guard lock(state.mutex);
+  out->liveBlocks = static_cast<int64_t>(state.blocks.size());
+  out->liveBytes = state.liveBytes;
+  out->liveBitmaps = static_cast<int64_t>(state.bitmapMemory.size());
+  out->liveMemHandles = static_cast<int64_t>(state.memHandles.size());
+  out->liveContexts = static_cast<int64_t>(state.contexts.size());
+  out->openFiles = static_cast<int64_t>(state.files.size());
+  out->trackedObjects = static_cast<int64_t>(state.objects.size());
+  out->totalAllocations = state.totalAllocations;
+}
+
+IK_API int64_t KernelLiveBlocksTagged(const char16_t* prefix) {
+  std::u16string_view wanted = prefix != nullptr ? std::u16string_view(prefix) : u"";
+  auto& state = State();
+  std::lock_guard lock(state.mutex);
+  int64_t count = 0;
+  for (const auto& entry : state.blocks) {
+    if (std::u16string_view(*entry.second.tag).substr(0, wanted.size()) == wanted) ++count;
+  }
+  return count;
+}
+
+namespace {
+
+struct LiveEntry {
+  ikernel::Tag tag;
+  int32_t line;
+  uint32_t bytes;
+};
+
+// Reports outside the lock, so that a sink may call the kernel itself;
+// interned tags live for the whole process.
+void ReportEntries(const std::vector<LiveEntry>& entries, KernelBlockSink sink, void* userData) {
+  for (const LiveEntry& entry : entries) sink(entry.tag->c_str(), entry.line, entry.bytes, userData);
+}
+
+}  // namespace
+
+IK_API void KernelReportLiveBlocks(KernelBlockSink sink, void* userData) {
+  if (sink == nullptr) return;
+  std::vector<LiveEntry> entries;
+  {
+    auto& state = State();
+    std::lock_guard lock(state.mutex);
+    entries.reserve(state.blocks.size());
+    for (const auto& entry : state.blocks) {
+      entries.push_back({entry.second.tag, entry.second.line, entry.second.bytes});
+    }
+  }
+  ReportEntries(entries, sink, userData);
+}
+
+IK_API void KernelReportTrackedObjects(KernelBlockSink sink, void* userData) {
+  if (sink == nullptr) return;
+  std::vector<LiveEntry> entries;
+  {
+    auto& state = State();
+    std::lock_guard lock(state.mutex);
+    entries.reserve(state.objects.size());
+    for (const auto& entry : state.objects) {
+      entries.push_back({entry.second.tag, entry.second.line,
+                         static_cast<uint32_t>(entry.second.kind)});
+    }
+  }
+  ReportEntries(entries, sink, userData);
+}
+
+IK_API int64_t KernelInvalidReleases(void) { return State().invalidReleases.load(); }
+
+IK_API void KernelFailAllocation(int64_t n) { State().failCountdown.store(n > 0 ? n : 0); }
+
+}  // extern "C"
