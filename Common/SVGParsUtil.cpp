@@ -5,6 +5,7 @@
 #include <new>
 #include <string_view>
 
+#include "Common/GeneralUtil.h"
 #include "Common/KernelMemory.h"
 #include "Common/Parser/Elements.h"
 #include "Common/Parser/Reader.h"
@@ -326,6 +327,68 @@ Status FileSize(int32_t file, int32_t* size, int32_t* start) {
   return kOk;
 }
 
+// ---------------------------------------------------------------------------
+// Id table
+
+uint32_t HashText(std::string_view text) {
+  uint32_t hash = 2166136261u;  // FNV-1a
+  for (const char c : text) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 16777619u;
+  }
+  return hash;
+}
+
+// The index slot holding `text`, or the empty slot where it belongs. The
+// index is never more than half full, so the probe ends.
+int32_t ProbeSlot(const SvgDocument& document, std::string_view text) {
+  const uint32_t mask = static_cast<uint32_t>(document.idIndexCapacity) - 1;
+  uint32_t slot = HashText(text) & mask;
+  for (;;) {
+    const int32_t entry = document.idIndex[slot];
+    if (entry == 0) break;
+    const IdEntry& id = document.ids[entry - 1];
+    if (std::string_view(id.text, static_cast<std::size_t>(id.length)) == text) break;
+    slot = (slot + 1) & mask;
+  }
+  return static_cast<int32_t>(slot);
+}
+
+// The entry registered for `text`, or -1.
+int32_t FindEntry(const SvgDocument& document, std::string_view text) {
+  if (document.idIndexCapacity == 0) return -1;
+  return document.idIndex[ProbeSlot(document, text)] - 1;
+}
+
+// Makes room in the index for one more entry, doubling it past half full.
+Status ReserveIdSlot(SvgDocument& document) {
+  if ((document.idCount + 1) * 2 <= document.idIndexCapacity) return kOk;
+  const int32_t grown =
+      document.idIndexCapacity == 0 ? kFirstIdIndexSlots : document.idIndexCapacity * 2;
+  int32_t* index = SVGFLT_ALLOC(int32_t, static_cast<std::size_t>(grown));
+  if (index == nullptr) return kErrNoMemory;
+  KernelRelease(document.idIndex);
+  document.idIndex = index;
+  document.idIndexCapacity = grown;
+  for (int32_t i = 0; i < document.idCount; ++i) {
+    const IdEntry& id = document.ids[i];
+    index[ProbeSlot(document, std::string_view(id.text, static_cast<std::size_t>(id.length)))] = i + 1;
+  }
+  return kOk;
+}
+
+// Makes room for one more entry: 10 entries first, then 20 more at a time.
+Status ReserveIdEntry(SvgDocument& document) {
+  if (document.idCount < document.idCapacity) return kOk;
+  const int32_t grown = document.ids == nullptr ? kFirstIds : document.idCapacity + kMoreIds;
+  IdEntry* ids = SVGFLT_GROW(IdEntry, document.ids, static_cast<std::size_t>(document.idCapacity),
+                             static_cast<std::size_t>(grown));
+  if (ids == nullptr) return kErrNoMemory;
+  document.ids = ids;
+  document.idCapacity = grown;
+  return kOk;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -402,6 +465,33 @@ Status LoadSvgFile(int32_t file, SvgDocument& document) {
   document.xmlDocument = xml.get();
   AdvXMLParser::TextState().preserveCount = 0;
   return BuildTree(document, *root, 1, -1);
+}
+
+Status RegisterId(SvgDocument& document, const char* value) {
+  if (value == nullptr || value[0] == '\0') return kOk;
+  char* trimmed = nullptr;
+  Status status = TrimCopy(value, &trimmed);
+  if (status != kOk) return status;
+  KernelBlock<char> copy(trimmed);
+  const std::string_view text(copy.get());
+  if (FindEntry(document, text) >= 0) return kOk;  // the first element keeps its id
+
+  status = ReserveIdEntry(document);
+  if (status == kOk) status = ReserveIdSlot(document);
+  if (status != kOk) return status;
+  document.idIndex[ProbeSlot(document, text)] = document.idCount + 1;
+  document.ids[document.idCount++] =
+      IdEntry{document.recordCount, static_cast<int32_t>(text.size()), copy.Release()};
+  return kOk;
+}
+
+int32_t FindId(const SvgDocument& document, const char* reference) {
+  // Trimmed like the registered ids, but without a copy: a lookup needs none.
+  if (reference == nullptr) return -1;
+  const std::string_view text = TrimView(reference);
+  if (text.empty()) return -1;
+  const int32_t entry = FindEntry(document, text);
+  return entry >= 0 ? document.ids[entry].recordIndex : -1;
 }
 
 // ---------------------------------------------------------------------------
