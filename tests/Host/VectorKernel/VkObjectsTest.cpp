@@ -1,0 +1,468 @@
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "VkTestDocument.h"
+
+namespace vktest {
+namespace {
+
+using AddObject = VkDocumentFixture;
+using Enumeration = VkDocumentFixture;
+using Description = VkDocumentFixture;
+using Clips = VkDocumentFixture;
+using GroupObjects = VkDocumentFixture;
+using Rasters = VkDocumentFixture;
+
+// Storage big enough for any record, aligned for its doubles and pointers,
+// with a few bytes beyond the largest to catch writes past a record.
+union AnyRecord {
+  VectorObjectDesc desc;
+  unsigned char bytes[sizeof(VectorObjectDesc) + 8];
+};
+
+TEST(VectorInitObject, FillsDefaultsForEveryType) {
+  struct Case {
+    int32_t type;
+    size_t size;
+    bool pen, brush;
+  };
+  const Case cases[] = {
+      {kVoPoint, sizeof(VectorPointObject), true, false},
+      {kVoLine, sizeof(VectorLineObject), true, false},
+      {kVoRect, sizeof(VectorRectObject), true, true},
+      {kVoPolyline, sizeof(VectorPolylineObject), true, false},
+      {kVoBezier, sizeof(VectorPolylineObject), true, false},
+      {kVoPolygon, sizeof(VectorPolygonObject), true, true},
+      {kVoEllipse, sizeof(VectorEllipseObject), true, true},
+      {kVoCircle, sizeof(VectorCircleObject), true, true},
+      {kVoPolyBezier, sizeof(VectorPolylineObject), true, false},
+      {kVoArc, sizeof(VectorArcObject), true, false},
+      {kVoClosedBezier, sizeof(VectorPolygonObject), true, true},
+      {kVoPie, sizeof(VectorPieObject), true, true},
+      {kVoPath, sizeof(VectorPathObject), true, true},
+      {kVoText, sizeof(VectorTextObject), true, true},
+      {kVoRaster, sizeof(VectorRasterObject), false, false},
+      {kVoClip, sizeof(VectorClipObject), false, false},
+      {kVoGroupObject, sizeof(VectorGroupObject), false, false},
+      {kVoSpline, sizeof(VectorPolylineObject), true, false},
+      {kVoClosedSpline, sizeof(VectorPolygonObject), true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.type);
+    AnyRecord record;
+    std::memset(record.bytes, 0xA5, sizeof(record.bytes));
+    ASSERT_EQ(VectorInitObject(&record, c.type), kVkOk);
+    EXPECT_EQ(record.desc.h.size, static_cast<int32_t>(c.size));
+    EXPECT_EQ(record.desc.h.type, c.type);
+    EXPECT_EQ(record.desc.h.flags, 0u);
+    EXPECT_EQ(record.bytes[c.size - 1], 0) << "record not cleared to its end";
+    EXPECT_EQ(record.bytes[c.size], 0xA5) << "written past the record";
+    if (c.pen) {
+      const VectorPen& pen = record.desc.line.pen;
+      EXPECT_EQ(pen.size, 64);
+      EXPECT_EQ(pen.style, static_cast<uint32_t>(kPenSolid));
+      EXPECT_EQ(pen.width, 1);
+      EXPECT_EQ(pen.colour, 0u);
+    }
+    if (c.brush) {
+      const VectorBrush& brush = record.desc.rect.brush;
+      EXPECT_EQ(brush.w[0], 224);
+      EXPECT_EQ(brush.w[1], 0);
+      EXPECT_EQ(brush.w[2], kBrushSolid);
+      EXPECT_EQ(brush.w[3], 0xFFFFFF);
+    }
+  }
+  AnyRecord raster;
+  ASSERT_EQ(VectorInitObject(&raster, kVoRaster), kVkOk);
+  EXPECT_EQ(raster.desc.raster.value58, 220);
+  EXPECT_EQ(raster.desc.raster.bitmap.recordSize, static_cast<int32_t>(sizeof(BitmapRecord)));
+  EXPECT_EQ(raster.desc.raster.bitmap.bits, nullptr);
+}
+
+TEST(VectorInitObject, RejectsUnknownTypesAndNull) {
+  AnyRecord record;
+  for (int32_t type : {0, 20, -1, 100}) {
+    SCOPED_TRACE(type);
+    EXPECT_EQ(VectorInitObject(&record, type), kVkErrUnsupported);
+  }
+  EXPECT_EQ(VectorInitObject(nullptr, kVoLine), kVkErrArgument);
+}
+
+TEST_F(AddObject, RejectsInvalidRecords) {
+  KernelPoint points[2] = {Pt(0, 0), Pt(1, 1)};
+  struct Case {
+    const char* what;
+    int32_t type;
+    void (*spoil)(AnyRecord&, KernelPoint*);
+    int32_t status;
+  };
+  const Case cases[] = {
+      {"type word differs", kVoLine, [](AnyRecord& r, KernelPoint*) { r.desc.h.type = kVoRect; },
+       kVkErrArgument},
+      {"size too small", kVoRect,
+       [](AnyRecord& r, KernelPoint*) { r.desc.h.size = sizeof(VectorLineObject); },
+       kVkErrArgument},
+      {"negative count", kVoPolyline,
+       [](AnyRecord& r, KernelPoint* p) {
+         r.desc.polyline.count = -1;
+         r.desc.polyline.points = p;
+       },
+       kVkErrArgument},
+      {"points missing", kVoPolygon, [](AnyRecord& r, KernelPoint*) { r.desc.polygon.count = 2; },
+       kVkErrArgument},
+      {"path kinds missing", kVoPath,
+       [](AnyRecord& r, KernelPoint* p) {
+         r.desc.path.count = 2;
+         r.desc.path.points = p;
+       },
+       kVkErrArgument},
+      {"clip through add", kVoClip, [](AnyRecord&, KernelPoint*) {}, kVkErrArgument},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    AnyRecord record;
+    ASSERT_EQ(VectorInitObject(&record, c.type), kVkOk);
+    c.spoil(record, points);
+    VectorObjectRef ref = 77;
+    EXPECT_EQ(VectorAddObject(&doc_, 0, c.type, &record, &ref), c.status);
+    EXPECT_EQ(ref, 77);
+  }
+  AnyRecord line;
+  ASSERT_EQ(VectorInitObject(&line, kVoLine), kVkOk);
+  for (int32_t type : {0, 20}) {
+    SCOPED_TRACE(type);
+    line.desc.h.type = type;
+    EXPECT_EQ(VectorAddObject(&doc_, 0, type, &line, nullptr), kVkErrUnsupported);
+  }
+  EXPECT_EQ(VectorAddObject(&doc_, 0, kVoLine, nullptr, nullptr), kVkErrArgument);
+  EXPECT_EQ(VectorObjectCount(&doc_), 0);
+}
+
+TEST_F(AddObject, IdsFollowInsertionAndAreNeverReused) {
+  EXPECT_EQ(AddLine(0, 0, 1, 1), 1);
+  VectorRectObject bad{};
+  ASSERT_EQ(VectorInitObject(&bad, kVoRect), kVkOk);
+  bad.h.size = 8;
+  EXPECT_EQ(VectorAddObject(&doc_, 0, kVoRect, &bad, nullptr), kVkErrArgument);
+  EXPECT_EQ(AddCircle(0, 0, 1), 2);
+  EXPECT_EQ(AddText(u"x", Pt(0, 0), 10), 3);
+  EXPECT_EQ(VectorObjectCount(&doc_), 3);
+}
+
+TEST_F(AddObject, CopiesTheCallersArrays) {
+  auto points = std::make_unique<KernelPoint[]>(3);
+  auto kinds = std::make_unique<uint8_t[]>(3);
+  points[0] = Pt(1, 2);
+  points[1] = Pt(3, 4);
+  points[2] = Pt(5, 6);
+  kinds[0] = kPtMoveTo;
+  kinds[1] = kPtLineTo;
+  kinds[2] = kPtLineTo | kPtCloseFigure;
+  VectorPathObject path{};
+  ASSERT_EQ(VectorInitObject(&path, kVoPath), kVkOk);
+  path.count = 3;
+  path.points = points.get();
+  path.kinds = kinds.get();
+  path.h.fillRule = kFillAlternate;
+  VectorObjectRef ref = 0;
+  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoPath, &path, &ref), kVkOk);
+
+  auto text = std::make_unique<char16_t[]>(4);
+  std::u16string(u"abc").copy(text.get(), 3);
+  text[3] = u'\0';
+  const VectorObjectRef textRef = AddText(text.get(), Pt(0, 0), 10);
+  // The caller's storage goes away right after adding.
+  points.reset();
+  kinds.reset();
+  text.reset();
+
+  VectorObjectDesc desc{};
+  VectorObjectHandle handle{ref, kVoPath};
+  ASSERT_EQ(VectorGetObject(&doc_, &handle, kVoPath, &desc), kVkOk);
+  ASSERT_EQ(desc.path.count, 3);
+  EXPECT_EQ(desc.path.points[2].x, 5);
+  EXPECT_EQ(desc.path.points[2].y, 6);
+  EXPECT_EQ(desc.path.kinds[0], kPtMoveTo);
+  EXPECT_EQ(desc.path.kinds[2], kPtLineTo | kPtCloseFigure);
+  EXPECT_EQ(desc.path.h.fillRule, kFillAlternate);
+  EXPECT_EQ(VectorFreeObjectData(kVoPath, &desc), kVkOk);
+  EXPECT_EQ(desc.path.points, nullptr);
+  EXPECT_EQ(desc.path.kinds, nullptr);
+
+  handle = {textRef, kVoText};
+  ASSERT_EQ(VectorGetObject(&doc_, &handle, kVoText, &desc), kVkOk);
+  ASSERT_NE(desc.text.text, nullptr);
+  EXPECT_EQ(std::u16string(desc.text.text), u"abc");
+  EXPECT_EQ(VectorFreeObjectData(kVoText, &desc), kVkOk);
+  EXPECT_EQ(desc.text.text, nullptr);
+}
+
+TEST_F(Enumeration, VisitsEveryObjectInInsertionOrder) {
+  VectorGroupDesc groupDesc{};
+  groupDesc.size = sizeof(groupDesc);
+  VectorGroupRef group{};
+  ASSERT_EQ(VectorAddGroup(&doc_, &groupDesc, &group, 4), kVkOk);
+  AddLine(0, 0, 1, 1);
+  VectorRectObject rect{};
+  ASSERT_EQ(VectorInitObject(&rect, kVoRect), kVkOk);
+  ASSERT_EQ(VectorAddObjectToGroup(&doc_, group, kVoRect, &rect, nullptr), kVkOk);
+  KernelPoint outline[2] = {Pt(0, 0), Pt(1, 0)};
+  uint8_t kinds[2] = {kPtMoveTo, kPtLineTo};
+  const VectorPointPath clip{2, outline, kinds};
+  ASSERT_EQ(VectorSetClip(&doc_, &clip), kVkOk);
+  VectorGroupObject groupObject{};
+  ASSERT_EQ(VectorInitObject(&groupObject, kVoGroupObject), kVkOk);
+  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoGroupObject, &groupObject, nullptr), kVkOk);
+  AddCircle(0, 0, 1);
+
+  const std::vector<VectorObjectHandle> seen = Enumerate();
+  const int32_t wantTypes[] = {kVoLine, kVoRect, kVoClip, kVoGroupObject, kVoCircle};
+  ASSERT_EQ(seen.size(), std::size(wantTypes));
+  for (size_t i = 0; i < seen.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(seen[i].id, static_cast<int32_t>(i) + 1);
+    EXPECT_EQ(seen[i].type, wantTypes[i]);
+  }
+}
+
+TEST_F(Enumeration, GoesOnAfterAnErrorAndReturnsTheFirst) {
+  for (int i = 0; i < 4; ++i) AddLine(i, i, i + 1, i + 1);
+  struct Walk {
+    int calls = 0;
+  } walk;
+  const int32_t status = VectorEnumObjects(
+      &doc_,
+      [](VectorDocument*, const VectorObjectHandle* object, void* user) -> int32_t {
+        ++static_cast<Walk*>(user)->calls;
+        if (object->id == 2) return kVkErrFailed;
+        if (object->id == 3) return kVkErrNoMemory;
+        return kVkOk;
+      },
+      &walk, 0);
+  EXPECT_EQ(status, kVkErrFailed);
+  EXPECT_EQ(walk.calls, 4);
+  EXPECT_EQ(VectorEnumObjects(&doc_, nullptr, nullptr, 0), kVkErrArgument);
+}
+
+TEST_F(Description, FillsHeaderPenBrushAndGeometry) {
+  VectorEllipseObject ellipse{};
+  ASSERT_EQ(VectorInitObject(&ellipse, kVoEllipse), kVkOk);
+  ellipse.h.flags = kVoFlagHidden;
+  ellipse.pen.colour = 0x0000FF;
+  ellipse.pen.width = 3;
+  ellipse.brush.w[3] = 0x00FF00;
+  ellipse.centre = Pt(10, 20);
+  ellipse.rx = 4;
+  ellipse.ry = 2;
+  VectorObjectRef ref = 0;
+  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoEllipse, &ellipse, &ref), kVkOk);
+
+  VectorObjectDesc desc{};
+  const VectorObjectHandle handle{ref, kVoEllipse};
+  ASSERT_EQ(VectorGetObject(&doc_, &handle, kVoEllipse, &desc), kVkOk);
+  EXPECT_EQ(desc.h.size, static_cast<int32_t>(sizeof(VectorEllipseObject)));
+  EXPECT_EQ(desc.h.type, kVoEllipse);
+  EXPECT_EQ(desc.h.id, ref);
+  EXPECT_EQ(desc.h.layer, 1);
+  EXPECT_EQ(desc.h.flags, static_cast<uint32_t>(kVoFlagHidden));
+  EXPECT_EQ(desc.ellipse.pen.colour, 0x0000FFu);
+  EXPECT_EQ(desc.ellipse.pen.width, 3);
+  EXPECT_EQ(desc.ellipse.brush.w[3], 0x00FF00);
+  EXPECT_EQ(desc.ellipse.centre.y, 20);
+  EXPECT_EQ(desc.ellipse.rx, 4);
+  EXPECT_EQ(desc.ellipse.ry, 2);
+  EXPECT_EQ(VectorFreeObjectData(kVoEllipse, &desc), kVkOk);
+}
+
+TEST_F(Description, RejectsUnknownIdsAndWrongTypes) {
+  const VectorObjectRef ref = AddLine(0, 0, 1, 1);
+  VectorObjectDesc desc{};
+  VectorObjectHandle handle{ref, kVoLine};
+  EXPECT_EQ(VectorGetObject(&doc_, &handle, kVoRect, &desc), kVkErrArgument);
+  handle.id = ref + 1;
+  EXPECT_EQ(VectorGetObject(&doc_, &handle, kVoLine, &desc), kVkErrNoObject);
+  handle.id = 0;
+  EXPECT_EQ(VectorGetObject(&doc_, &handle, kVoLine, &desc), kVkErrNoObject);
+  EXPECT_EQ(VectorGetObject(&doc_, nullptr, kVoLine, &desc), kVkErrArgument);
+  EXPECT_EQ(VectorFreeObjectData(kVoLine, nullptr), kVkErrArgument);
+  EXPECT_EQ(VectorFreeObjectData(0, &desc), kVkErrUnsupported);
+}
+
+TEST_F(Description, FailedCopyLeavesNothingBehind) {
+  KernelPoint points[3] = {Pt(0, 0), Pt(1, 1), Pt(2, 0)};
+  VectorPolylineObject polyline{};
+  ASSERT_EQ(VectorInitObject(&polyline, kVoPolyline), kVkOk);
+  polyline.count = 3;
+  polyline.points = points;
+  VectorObjectRef ref = 0;
+  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoPolyline, &polyline, &ref), kVkOk);
+
+  VectorObjectDesc desc{};
+  const VectorObjectHandle handle{ref, kVoPolyline};
+  KernelFailAllocation(1);
+  EXPECT_EQ(VectorGetObject(&doc_, &handle, kVoPolyline, &desc), kVkErrNoMemory);
+  KernelFailAllocation(0);
+  EXPECT_EQ(desc.polyline.points, nullptr);
+  // And succeeds once memory is there again.
+  ASSERT_EQ(VectorGetObject(&doc_, &handle, kVoPolyline, &desc), kVkOk);
+  EXPECT_EQ(desc.polyline.count, 3);
+  EXPECT_EQ(desc.polyline.points[2].x, 2);
+  EXPECT_EQ(VectorFreeObjectData(kVoPolyline, &desc), kVkOk);
+}
+
+TEST_F(Clips, StoredAsOutlineObjectsWithoutBounds) {
+  AddLine(0, 0, 10, 10);
+  KernelPoint outline[5] = {Pt(-50, -50), Pt(50, -50), Pt(50, 50), Pt(-50, 50), Pt(-50, -50)};
+  uint8_t kinds[5] = {kPtMoveTo, kPtLineTo, kPtLineTo, kPtLineTo,
+                      kPtLineTo | kPtCloseFigure};
+  const VectorPointPath clip{5, outline, kinds};
+  ASSERT_EQ(VectorSetClip(&doc_, &clip), kVkOk);
+  EXPECT_EQ(doc_.lowerBound.x, 0);
+  EXPECT_EQ(doc_.upperBound.x, 10);
+
+  const std::vector<VectorObjectHandle> seen = Enumerate();
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[1].type, kVoClip);
+  VectorObjectDesc desc{};
+  ASSERT_EQ(VectorGetObject(&doc_, &seen[1], kVoClip, &desc), kVkOk);
+  ASSERT_EQ(desc.clip.count, 5);
+  EXPECT_EQ(desc.clip.points[1].x, 50);
+  EXPECT_EQ(desc.clip.kinds[4], kPtLineTo | kPtCloseFigure);
+  EXPECT_EQ(VectorFreeObjectData(kVoClip, &desc), kVkOk);
+
+  KernelPoint lo{}, hi{};
+  EXPECT_EQ(VectorGetObjectExtent(&doc_, seen[1].id, &lo, &hi), kVkErrFailed);
+}
+
+TEST_F(Clips, RejectsIncompleteOutlines) {
+  KernelPoint outline[2] = {Pt(0, 0), Pt(1, 0)};
+  const VectorPointPath noKinds{2, outline, nullptr};
+  const VectorPointPath negative{-1, outline, nullptr};
+  EXPECT_EQ(VectorSetClip(&doc_, &noKinds), kVkErrArgument);
+  EXPECT_EQ(VectorSetClip(&doc_, &negative), kVkErrArgument);
+  EXPECT_EQ(VectorSetClip(&doc_, nullptr), kVkErrArgument);
+  EXPECT_EQ(VectorObjectCount(&doc_), 0);
+}
+
+TEST_F(GroupObjects, DescribedWithTheirGroupReference) {
+  VectorGroupDesc groupDesc{};
+  groupDesc.size = sizeof(groupDesc);
+  VectorGroupRef group{};
+  ASSERT_EQ(VectorAddGroup(&doc_, &groupDesc, &group, 4), kVkOk);
+  VectorGroupObject record{};
+  ASSERT_EQ(VectorInitObject(&record, kVoGroupObject), kVkOk);
+  record.group = group.group;
+  record.layer = group.layer;
+  record.groupFlags = 1u << 8;
+  record.scale[0] = record.scale[1] = record.scale[2] = 1.0;
+  VectorObjectRef ref = 0;
+  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoGroupObject, &record, &ref), kVkOk);
+  // A group object takes no room in the drawing.
+  EXPECT_EQ(doc_.upperBound.x, 0);
+
+  VectorObjectDesc desc{};
+  const VectorObjectHandle handle{ref, kVoGroupObject};
+  ASSERT_EQ(VectorGetObject(&doc_, &handle, kVoGroupObject, &desc), kVkOk);
+  EXPECT_EQ(desc.h.id, ref);
+  EXPECT_EQ(desc.groupObject.group, group.group);
+  EXPECT_EQ(desc.groupObject.layer, group.layer);
+  EXPECT_EQ(desc.groupObject.groupFlags, 1u << 8);
+  EXPECT_EQ(desc.groupObject.scale[2], 1.0);
+  EXPECT_EQ(VectorFreeObjectData(kVoGroupObject, &desc), kVkOk);
+}
+
+TEST_F(Rasters, KeepTheirOwnCopyOfThePicture) {
+  VectorRasterObject raster{};
+  ASSERT_EQ(VectorInitObject(&raster, kVoRaster), kVkOk);
+  ASSERT_EQ(InitBitmap(&raster.bitmap, sizeof(BitmapRecord), 3, 2, 24), kIkOk);
+  ASSERT_EQ(AllocateBitmap(&raster.bitmap, 1), kIkOk);
+  ASSERT_EQ(FillBitmap(&raster.bitmap, 0x123456), kIkOk);
+  raster.corner1 = Pt(0, 0);
+  raster.corner2 = Pt(100, -50);
+  VectorObjectRef ref = 0;
+  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoRaster, &raster, &ref), kVkOk);
+  const uint8_t* callerBits = raster.bitmap.bits;
+  std::vector<uint8_t> pixels(callerBits, callerBits + raster.bitmap.imageSize);
+
+  VectorObjectDesc desc{};
+  const VectorObjectHandle handle{ref, kVoRaster};
+  ASSERT_EQ(VectorGetObject(&doc_, &handle, kVoRaster, &desc), kVkOk);
+  EXPECT_EQ(desc.raster.value58, 220);
+  EXPECT_EQ(desc.raster.corner2.y, -50);
+  EXPECT_EQ(desc.raster.bitmap.width, 3);
+  EXPECT_EQ(desc.raster.bitmap.height, 2);
+  ASSERT_NE(desc.raster.bitmap.bits, nullptr);
+  EXPECT_NE(desc.raster.bitmap.bits, callerBits);
+  EXPECT_EQ(std::vector<uint8_t>(desc.raster.bitmap.bits,
+                                 desc.raster.bitmap.bits + desc.raster.bitmap.imageSize),
+            pixels);
+  // The caller's picture goes; the document's stays readable.
+  ASSERT_EQ(FreeBitmap(&raster.bitmap), kIkOk);
+  EXPECT_EQ(VectorFreeObjectData(kVoRaster, &desc), kVkOk);
+  EXPECT_EQ(desc.raster.bitmap.bits, nullptr);
+  ASSERT_EQ(VectorGetObject(&doc_, &handle, kVoRaster, &desc), kVkOk);
+  EXPECT_EQ(desc.raster.bitmap.bits[0], pixels[0]);
+  EXPECT_EQ(VectorFreeObjectData(kVoRaster, &desc), kVkOk);
+}
+
+TEST_F(Rasters, EmptyPictureIsAccepted) {
+  VectorRasterObject raster{};
+  ASSERT_EQ(VectorInitObject(&raster, kVoRaster), kVkOk);
+  raster.corner2 = Pt(10, 10);
+  VectorObjectRef ref = 0;
+  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoRaster, &raster, &ref), kVkOk);
+  VectorObjectDesc desc{};
+  const VectorObjectHandle handle{ref, kVoRaster};
+  ASSERT_EQ(VectorGetObject(&doc_, &handle, kVoRaster, &desc), kVkOk);
+  EXPECT_EQ(desc.raster.bitmap.bits, nullptr);
+  EXPECT_EQ(VectorFreeObjectData(kVoRaster, &desc), kVkOk);
+}
+
+TEST(VectorGetPen, ReportsStyleWidthAndColour) {
+  VectorPen pen{};
+  pen.size = sizeof(pen);
+  pen.style = kPenDash | kPenCapFlat | kPenJoinBevel;
+  pen.width = 4;
+  pen.colour = 0x00336699;
+  VectorPenValues values{};
+  ASSERT_EQ(VectorGetPen(&pen, &values), kVkOk);
+  EXPECT_EQ(values.style, static_cast<uint32_t>(kPenDash | kPenCapFlat | kPenJoinBevel));
+  EXPECT_EQ(values.width, 4);
+  EXPECT_EQ(values.colour, 0x00336699u);
+  EXPECT_EQ(VectorGetPen(nullptr, &values), kVkErrArgument);
+}
+
+TEST(VectorGetBrush, ReadsPlainAndTwoColourBrushes) {
+  struct Case {
+    const char* what;
+    int32_t w[6];
+    int32_t style;
+    uint32_t colour;
+    int32_t hatch;
+  };
+  const Case cases[] = {
+      {"solid", {224, 0, kBrushSolid, 0x0000FF, 0, 0}, kBrushSolid, 0x0000FF, 0},
+      {"hollow", {224, 0, kBrushHollow, 0xFFFFFF, 0, 0}, kBrushHollow, 0xFFFFFF, 0},
+      {"hatched", {224, 0, kBrushHatched, 0x00FF00, kHatchCross, 0}, kBrushHatched, 0x00FF00,
+       kHatchCross},
+      {"two colours", {16, 2, 0x0000FF, 0x8080FF, 255, 3}, kBrushSolid, 0x8080FF, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    VectorBrush brush{};
+    std::copy(std::begin(c.w), std::end(c.w), brush.w);
+    VectorBrushValues values{-1, 0, -1};
+    ASSERT_EQ(VectorGetBrush(&brush, &values), kVkOk);
+    EXPECT_EQ(values.style, c.style);
+    EXPECT_EQ(values.colour, c.colour);
+    EXPECT_EQ(values.hatch, c.hatch);
+  }
+  VectorBrush unknown{};
+  VectorBrushValues values{};
+  EXPECT_EQ(VectorGetBrush(&unknown, &values), kVkErrArgument);
+  EXPECT_EQ(VectorGetBrush(nullptr, &values), kVkErrArgument);
+}
+
+}  // namespace
+}  // namespace vktest
