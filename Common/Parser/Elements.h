@@ -1,66 +1,100 @@
 // Node classes of the filter's own small XML DOM. A Document owns its tree:
 // every container owns its children (and an Element its attributes).
-// Strings are narrow byte strings.
+// Strings are narrow byte strings; whitespace is exactly " \t\r\n".
+//
+// Every node made by the reader, by Clone or by AddText is registered with
+// the imaging kernel's object tracker (kind kTrackObject) right after it is
+// made, and whoever deletes it untracks it first: a container for the nodes
+// it owns, the caller for a Document returned by Parser::Parse or Clone
+// (KernelUntrackObject then delete, or DeleteNode).
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <map>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace AdvXMLParser {
 
+// Type codes answered by IsType (CharRef and EntityRef share 5; 6 is unused).
+inline constexpr int kElementNode = 1;
+inline constexpr int kAttributeNode = 2;
+inline constexpr int kTextNode = 3;
+inline constexpr int kCDataNode = 4;
+inline constexpr int kReferenceNode = 5;
+inline constexpr int kPiNode = 7;
+inline constexpr int kCommentNode = 8;
+inline constexpr int kDocumentNode = 9;
+
 class Node {
  public:
-  Node(std::string name, Node* parent);
-  virtual ~Node();
+  Node(std::string nodeName, Node* parentNode)
+      : name(std::move(nodeName)), parent(parentNode) {}
+  virtual ~Node() = default;
   Node(const Node&) = delete;
   Node& operator=(const Node&) = delete;
 
+  // The node's own value.
   virtual std::string GetValue() const = 0;
+  // The text content of the node and its descendants.
   virtual std::string GetText() const = 0;
+  // True when `code` is this class's type code.
   virtual bool IsType(int code) const = 0;
+  // A new, tracked deep copy whose parent is `newParent`; null when a node
+  // cannot be allocated.
   virtual Node* Clone(Node* newParent) const = 0;
 
   std::string name;
   Node* parent;  // never owning
 };
 
+class Text;
+
 class NodeContainer : public Node {
  public:
   using Node::Node;
+  // Untracks and deletes every owned node, without recursion.
   ~NodeContainer() override;
 
   std::vector<Node*> children;  // owned, in document order
-  class Text* lastText = nullptr;
+  Text* lastText = nullptr;     // see AddText
 };
 
 class Attribute;
 
 class Element : public NodeContainer {
  public:
-  Element(std::string name, Node* parent);
+  Element(std::string tagName, Node* parentNode) : NodeContainer(std::move(tagName), parentNode) {}
   ~Element() override;
-  std::string GetValue() const override;
-  std::string GetText() const override;  // marked-up flattening
+  std::string GetValue() const override;  // always empty
+  // Flattens the text content into "<STRING>", "<TSPAN>" and "<TREF>" markup
+  // and consumes one preserve flag of the thread's text state (Reader.h).
+  std::string GetText() const override;
   bool IsType(int code) const override;
+  // Copies the name and the children; the attributes are not copied.
   Node* Clone(Node* newParent) const override;
 
   std::vector<Attribute*> attributes;  // owned, in the order written
 };
 
+// Value held as children: in practice one Text with the raw characters
+// between the quotes.
 class Attribute : public NodeContainer {
  public:
-  Attribute(std::string name, Node* parent);
-  std::string GetValue() const override;
-  std::string GetText() const override;  // children's text, trimmed
+  Attribute(std::string attributeName, Node* parentNode)
+      : NodeContainer(std::move(attributeName), parentNode) {}
+  std::string GetValue() const override;  // same as GetText
+  std::string GetText() const override;   // children's text, trimmed
   bool IsType(int code) const override;
   Node* Clone(Node* newParent) const override;
 };
 
-// Character data nodes: Text (3), CData (4), Comment (8), Pi (7).
 class Text : public Node {
  public:
-  Text(Node* parent, std::string value);
+  Text(Node* parentNode, std::string text) : Node("#text", parentNode), value(std::move(text)) {}
   std::string GetValue() const override;
   std::string GetText() const override;
   bool IsType(int code) const override;
@@ -70,7 +104,8 @@ class Text : public Node {
 
 class CData : public Node {
  public:
-  CData(Node* parent, std::string value);
+  CData(Node* parentNode, std::string text)
+      : Node("#cdata-section", parentNode), value(std::move(text)) {}
   std::string GetValue() const override;
   std::string GetText() const override;
   bool IsType(int code) const override;
@@ -80,7 +115,8 @@ class CData : public Node {
 
 class Comment : public Node {
  public:
-  Comment(Node* parent, std::string value);
+  Comment(Node* parentNode, std::string text)
+      : Node("#comment", parentNode), value(std::move(text)) {}
   std::string GetValue() const override;
   std::string GetText() const override;
   bool IsType(int code) const override;
@@ -88,9 +124,11 @@ class Comment : public Node {
   std::string value;
 };
 
+// Processing instruction: `name` is the target, `value` the data after it.
 class Pi : public Node {
  public:
-  Pi(std::string target, Node* parent, std::string value);
+  Pi(std::string target, Node* parentNode, std::string data)
+      : Node(std::move(target), parentNode), value(std::move(data)) {}
   std::string GetValue() const override;
   std::string GetText() const override;
   bool IsType(int code) const override;
@@ -100,22 +138,26 @@ class Pi : public Node {
 
 class Reference : public Node {
  public:
-  Reference(std::string name, Node* parent, char value);
+  Reference(std::string referenceName, Node* parentNode, char byteValue)
+      : Node(std::move(referenceName), parentNode), value(byteValue) {}
   bool IsType(int code) const override;
   char value;
 };
 
+// A character reference; `value` is the character truncated to 8 bits.
 class CharRef : public Reference {
  public:
-  CharRef(Node* parent, char value);
-  std::string GetValue() const override;
+  CharRef(Node* parentNode, char byteValue) : Reference("", parentNode, byteValue) {}
+  std::string GetValue() const override;  // one character: value
   std::string GetText() const override;
   Node* Clone(Node* newParent) const override;
 };
 
+// An entity reference, named without "&" and ";"; never expanded, value 0.
 class EntityRef : public Reference {
  public:
-  EntityRef(std::string entityName, Node* parent);
+  EntityRef(std::string entityName, Node* parentNode)
+      : Reference(std::move(entityName), parentNode, 0) {}
   std::string GetValue() const override;
   std::string GetText() const override;
   Node* Clone(Node* newParent) const override;
@@ -124,9 +166,11 @@ class EntityRef : public Reference {
 class Document : public NodeContainer {
  public:
   Document();
-  std::string GetValue() const override;
+  std::string GetValue() const override;  // always empty
+  // Children's text, whitespace runs collapsed, trimmed.
   std::string GetText() const override;
   bool IsType(int code) const override;
+  // A Document with default fields (no root, no entities), children cloned.
   Node* Clone(Node* newParent) const override;
 
   std::string version = "1.0";
@@ -137,14 +181,49 @@ class Document : public NodeContainer {
   Document* owner = this;
 };
 
-// The five permanent null nodes, and the test for them.
+// The five permanent null nodes. The null Element is its own parent; the
+// others have the null Element as parent. All have empty names.
 Element& NullElement();
+Attribute& NullAttribute();
+Comment& NullComment();
+Pi& NullPi();
+CData& NullCData();
+// True exactly for the five null nodes.
 bool IsNull(const Node* node);
 
+// Appends `child` (owned from now on); a non-Text child clears lastText.
 void AppendChild(NodeContainer& container, Node* child);
-void AddText(NodeContainer& container, const std::string& text);
+// Adds `text` as a new, tracked Text child (lastText is never set, so every
+// call makes a node, even for empty text). False when no node could be made.
+bool AddText(NodeContainer& container, std::string text);
+// The value of the first child when it is Text, CData, Comment or Pi; else "".
 std::string FirstChildValue(const NodeContainer& container);
+// Replaces every run of whitespace by one space, in place.
 void CollapseWhitespace(std::string& s);
+// Copies `length` bytes from src to dst, decoding "&amp;", "&lt;", "&gt;",
+// "&apos;" and "&quot;"; anything else, character references included, is
+// copied as is. dst needs room for `length` bytes; it is not terminated.
+// Returns 1.
 int DecodePredefinedReferences(const char* src, std::size_t length, char* dst);
+
+// Node allocation and tracking, shared by the reader and the node classes.
+// Makes a T, registers it with the object tracker under `line` and `tag`,
+// or returns null when the allocation fails (or the test switch below
+// says it must).
+bool TakeNodeTicket();
+void TrackNode(const Node* node, int line, const char16_t* tag);
+void UntrackNode(const Node* node);
+template <typename T, typename... Args>
+T* NewNode(int line, const char16_t* tag, Args&&... args) {
+  if (!TakeNodeTicket()) return nullptr;
+  T* node = new (std::nothrow) T(std::forward<Args>(args)...);
+  if (node != nullptr) TrackNode(node, line, tag);
+  return node;
+}
+// Untracks and deletes a node made by the reader or Clone (null is ignored).
+void DeleteNode(Node* node);
+// Test switch, per thread: the n-th node allocation from now (1 = the
+// next) fails; 0 disables. Documents are not counted.
+void FailNodeAllocation(long n);
 
 }  // namespace AdvXMLParser

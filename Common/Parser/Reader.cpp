@@ -1,0 +1,564 @@
+#include "Common/Parser/Reader.h"
+
+#include <array>
+#include <cstring>
+#include <string_view>
+
+#include "Common/Parser/CharClass.h"
+
+namespace AdvXMLParser {
+
+namespace {
+
+constexpr char16_t kSourceTag[] = u"Common/Parser/Reader";
+
+thread_local PreserveState textState;
+
+// Owns the Document while it is being read; an exception unwinds it.
+class DocumentOwner {
+ public:
+  explicit DocumentOwner(Document* document) : document_(document) {}
+  DocumentOwner(const DocumentOwner&) = delete;
+  DocumentOwner& operator=(const DocumentOwner&) = delete;
+  ~DocumentOwner() { DeleteNode(document_); }
+  Document* Release() {
+    Document* document = document_;
+    document_ = nullptr;
+    return document;
+  }
+
+ private:
+  Document* document_;
+};
+
+bool EqualsXmlAnyCase(std::string_view name) {
+  return name.size() == 3 && (name[0] | 0x20) == 'x' && (name[1] | 0x20) == 'm' &&
+         (name[2] | 0x20) == 'l';
+}
+
+// What the preserve-flag step does with an element's attributes.
+enum class TextRole { kNone, kGroup, kText, kTspan };
+
+TextRole RoleOf(const std::string& name) {
+  if (name == "g") return TextRole::kGroup;
+  if (name == "text") return TextRole::kText;
+  if (name == "tspan") return TextRole::kTspan;
+  return TextRole::kNone;
+}
+
+// Appends one preserve flag; false when the array cannot grow.
+bool PushPreserveFlag(unsigned char flag) {
+  PreserveState& state = textState;
+  if (state.preserveFlags == nullptr) {
+    state.flagCount = 0;
+    state.flagCapacity = 0;
+  }
+  if (state.flagCount == state.flagCapacity) {
+    int capacity = state.flagCapacity == 0 ? 16 : state.flagCapacity * 2;
+    unsigned char* grown = SVGFLT_GROW(unsigned char, state.preserveFlags,
+                                       static_cast<std::size_t>(state.flagCapacity),
+                                       static_cast<std::size_t>(capacity));
+    if (grown == nullptr) return false;
+    state.preserveFlags = grown;
+    state.flagCapacity = capacity;
+  }
+  state.preserveFlags[state.flagCount++] = flag;
+  state.preserveCount = state.flagCount;
+  return true;
+}
+
+// The xml:space step after each attribute: a g sets the default for what
+// follows in the document; a text records one flag per attribute, a tspan
+// two. False when the flag array cannot grow.
+bool RecordPreserveFlag(TextRole role, const Attribute& attribute) {
+  const bool isSpace = attribute.name == "xml:space";
+  if (role == TextRole::kGroup) {
+    if (isSpace) textState.defaultPreserve = attribute.GetText() == "preserve" ? 1 : 0;
+    return true;
+  }
+  unsigned char flag = textState.defaultPreserve;
+  if (isSpace) flag = attribute.GetText() == "preserve" ? 1 : 0;
+  if (!PushPreserveFlag(flag)) return false;
+  return role != TextRole::kTspan || PushPreserveFlag(flag);
+}
+
+}  // namespace
+
+PreserveState& TextState() { return textState; }
+
+void ResetTextState() {
+  svgflt::KernelRelease(textState.preserveFlags);
+  textState.preserveFlags = nullptr;
+  textState.flagCount = 0;
+  textState.flagCapacity = 0;
+  textState.preserveCount = 0;
+}
+
+// --- primitives ---
+
+bool Parser::Match(const char* literal) {
+  std::size_t n = std::strlen(literal);
+  if (static_cast<std::size_t>(end - current) < n || std::memcmp(current, literal, n) != 0) {
+    return false;
+  }
+  current += n;
+  return true;
+}
+
+bool Parser::SkipWhitespace() {
+  const unsigned char* from = current;
+  while (current < end && Is(*current, kWhitespace)) ++current;
+  return current != from;
+}
+
+bool Parser::ExpectChar(char c) {
+  if (current < end && *current == static_cast<unsigned char>(c)) {
+    ++current;
+    return true;
+  }
+  return false;
+}
+
+bool Parser::ReadName(std::string& out) {
+  if (current >= end || !Is(*current, kNameStart)) return false;
+  const unsigned char* from = current++;
+  while (current < end && Is(*current, kNameChar)) ++current;
+  out.assign(reinterpret_cast<const char*>(from), static_cast<std::size_t>(current - from));
+  return true;
+}
+
+bool Parser::ReadNmtoken(std::string& out) {
+  const unsigned char* from = current;
+  while (current < end && Is(*current, kNameChar)) ++current;
+  if (current == from) return false;
+  out.assign(reinterpret_cast<const char*>(from), static_cast<std::size_t>(current - from));
+  return true;
+}
+
+bool Parser::ReadDecimal(int& out) {
+  unsigned value = 0;
+  const unsigned char* from = current;
+  while (current < end && Is(*current, kDigit)) value = value * 10u + (*current++ - '0');
+  out = static_cast<int>(value & 0x7FFFFFFFu);
+  return current != from;
+}
+
+bool Parser::ReadHex(int& out) {
+  unsigned value = 0;
+  const unsigned char* from = current;
+  while (current < end && Is(*current, kHexDigit)) {
+    unsigned char c = *current++;
+    unsigned digit = c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10u;
+    value = value * 16u + digit;
+  }
+  out = static_cast<int>(value & 0x7FFFFFFFu);
+  return current != from;
+}
+
+char Parser::ReadCharRefBody() {
+  int value = 0;
+  if (ExpectChar('x')) {
+    if (!ReadHex(value)) Throw(kErrNoHexDigits);
+  } else if (!ReadDecimal(value)) {
+    Throw(kErrNoDecimalDigits);
+  }
+  if (GetChar() != ';') Throw(kErrBadReference);
+  return static_cast<char>(value & 0xFF);
+}
+
+std::string Parser::ReadQuotedValue() {
+  const unsigned char quote = static_cast<unsigned char>(GetChar());
+  if (quote != '"' && quote != '\'') Throw(kErrMissingValue);
+  const unsigned char* from = current;
+  for (;;) {
+    while (current < end && !Is(*current, kValueStop)) ++current;
+    if (current >= end) {
+      GetChar();
+      Throw(kErrEndOfInput);
+    }
+    const unsigned char c = *current++;
+    if (c == quote) break;
+    if (c == '<') Throw(kErrLessThanInValue);
+    if (c == 0) Throw(kErrEndOfInput);  // a NUL byte reads as the end of the input
+  }
+  return std::string(reinterpret_cast<const char*>(from),
+                     static_cast<std::size_t>(current - 1 - from));
+}
+
+Parser::Position Parser::PositionAt(const unsigned char* at, bool afterEnd) const {
+  Position position{1, 1};
+  for (const unsigned char* p = start; p < at; ++p) {
+    if (*p == '\n' || *p == '\r') {
+      if (*p == '\r' && p + 1 < at && p[1] == '\n') ++p;
+      ++position.line;
+      position.column = 0;
+    } else {
+      ++position.column;
+    }
+  }
+  if (afterEnd) ++position.column;
+  return position;
+}
+
+void Parser::UpdatePosition() {
+  Position now = PositionAt(current, pastEnd_);
+  line = now.line;
+  column = now.column;
+  // The column before the last character read.
+  if (pastEnd_) {
+    previousColumn = PositionAt(current, false).column;
+  } else if (current > start) {
+    const unsigned char* previous = current - 1;
+    if (*previous == '\n' && previous > start && previous[-1] == '\r') --previous;
+    previousColumn = PositionAt(previous, false).column;
+  } else {
+    previousColumn = 1;
+  }
+}
+
+void Parser::Throw(int code) {
+  UpdatePosition();
+  throw ParsingException(code, line, column);
+}
+
+template <typename T, typename... Args>
+T* Parser::MakeNode(int sourceLine, int failCode, Args&&... args) {
+  T* node = NewNode<T>(sourceLine, kSourceTag, std::forward<Args>(args)...);
+  if (node == nullptr) Throw(failCode);
+  return node;
+}
+
+// --- document ---
+
+Document* Parser::Parse(const unsigned char* data, std::size_t length) {
+  start = current = data;
+  end = data + length;
+  line = column = previousColumn = 1;
+  pastEnd_ = false;
+  wide = 0;
+  byteOrder = 0;
+
+  // UTF-16 with a byte-order mark is narrowed once to the low byte of each
+  // unit; a trailing half unit is dropped. Positions count units, as the
+  // grammar sees them.
+  svgflt::KernelBlock<unsigned char> narrowed;
+  if (length >= 2) {
+    const std::uint16_t mark = static_cast<std::uint16_t>(data[0] | (data[1] << 8));
+    if (mark == 0xFFFE || mark == 0xFEFF) {
+      wide = 1;
+      byteOrder = static_cast<std::uint16_t>((mark >> 8) | (mark << 8));
+      const std::size_t units = (length - 2) / 2;
+      const std::size_t low = byteOrder == 0xFEFF ? 1 : 0;
+      if (units > 0) {
+        narrowed.Reset(SVGFLT_ALLOC(unsigned char, units));
+        if (!narrowed) Throw(kErrNoRoot);
+        for (std::size_t i = 0; i < units; ++i) narrowed[i] = data[2 + 2 * i + low];
+      }
+      start = current = units > 0 ? narrowed.get() : data + length;
+      end = start + units;
+    }
+  }
+
+  Document& document = *MakeNode<Document>(__LINE__, kErrNoRoot);
+  DocumentOwner guard(&document);
+  entities = &document.entities;
+
+  ReadXmlDeclaration(document);
+  ReadMisc(document);
+  if (ReadDoctype(*this, document)) ReadMisc(document);
+  SkipWhitespace();
+  bool isEmpty = false;
+  Element* root = ReadStartTag(document, true, isEmpty, false);
+  if (root == nullptr) Throw(kErrNoRoot);
+  document.root = root;
+  if (!isEmpty) ReadContent(*root);
+  ReadMisc(document);
+  if (current < end) {
+    GetChar();
+    Throw(kErrTrailingContent);
+  }
+  entities = nullptr;
+  return guard.Release();
+}
+
+void Parser::ReadXmlDeclaration(Document& document) {
+  const unsigned char* from = current;
+  if (!Match("<?xml")) return;
+  // "<?xml-stylesheet ...?>" and the like are processing instructions.
+  if (current < end && Is(*current, kNameChar)) {
+    current = from;
+    return;
+  }
+  if (!SkipWhitespace() || !Match("version")) Throw(kErrBadVersion);
+  SkipWhitespace();
+  if (!ExpectChar('=')) Throw(kErrMissingEquals);
+  SkipWhitespace();
+  char quote = GetChar();
+  if (quote != '"' && quote != '\'') Throw(kErrBadVersion);
+  const unsigned char* value = current;
+  while (current < end && Is(*current, kVersionChar)) ++current;
+  if (current == value || GetChar() != quote) Throw(kErrBadVersion);
+  document.version.assign(reinterpret_cast<const char*>(value),
+                          static_cast<std::size_t>(current - 1 - value));
+
+  const unsigned char* before = current;
+  if (SkipWhitespace() && Match("encoding")) {
+    SkipWhitespace();
+    if (!ExpectChar('=')) Throw(kErrMissingEquals);
+    SkipWhitespace();
+    quote = GetChar();
+    if (quote != '"' && quote != '\'') Throw(kErrEncodingQuote);
+    value = current;
+    if (current < end && Is(*current, kEncodingStart)) {
+      ++current;
+      while (current < end && Is(*current, kEncodingChar)) ++current;
+    }
+    if (current == value || GetChar() != quote) Throw(kErrBadEncoding);
+    document.encoding.assign(reinterpret_cast<const char*>(value),
+                             static_cast<std::size_t>(current - 1 - value));
+  } else {
+    current = before;
+  }
+
+  before = current;
+  if (SkipWhitespace() && Match("standalone")) {
+    SkipWhitespace();
+    if (!ExpectChar('=')) Throw(kErrMissingEquals);
+    SkipWhitespace();
+    quote = GetChar();
+    if (quote != '"' && quote != '\'') Throw(kErrStandaloneQuote);
+    if (Match("yes")) {
+      document.standalone = 1;
+    } else if (Match("no")) {
+      document.standalone = 0;
+    } else {
+      GetChar();
+      Throw(kErrBadStandalone);
+    }
+    if (GetChar() != quote) Throw(kErrBadStandalone);
+  } else {
+    current = before;
+  }
+
+  SkipWhitespace();
+  if (!Match("?>")) Throw(kErrDeclarationNotClosed);
+}
+
+void Parser::ReadMisc(Document& document) {
+  for (;;) {
+    SkipWhitespace();
+    if (!ReadComment(document) && !ReadPi(document)) return;
+  }
+}
+
+bool Parser::ReadComment(NodeContainer& parent) {
+  if (!Match("<!--")) return false;
+  const unsigned char* from = current;
+  for (;;) {
+    while (current < end && !Is(*current, kCommentStop)) ++current;
+    if (current >= end) {
+      GetChar();
+      Throw(kErrEndOfInput);
+    }
+    if (*current++ == 0) Throw(kErrEndOfInput);
+    if (current < end && *current == '-') break;
+  }
+  const unsigned char* to = current - 1;
+  ++current;
+  if (GetChar() != '>') Throw(kErrDoubleHyphen);
+  auto* comment = MakeNode<Comment>(
+      __LINE__, kErrUnknownMarkup, &parent,
+      std::string(reinterpret_cast<const char*>(from), static_cast<std::size_t>(to - from)));
+  AppendChild(parent, comment);
+  return true;
+}
+
+bool Parser::ReadPi(NodeContainer& parent) {
+  if (!Match("<?")) return false;
+  std::string target;
+  if (!ReadName(target)) Throw(kErrPiWithoutTarget);
+  if (EqualsXmlAnyCase(target)) Throw(kErrReservedPiTarget);
+  SkipWhitespace();
+  const unsigned char* from = current;
+  for (;;) {
+    while (current < end && !Is(*current, kPiStop)) ++current;
+    if (current >= end) {
+      GetChar();
+      Throw(kErrEndOfInput);
+    }
+    if (*current++ == 0) Throw(kErrEndOfInput);
+    if (current < end && *current == '>') break;
+  }
+  const unsigned char* to = current - 1;
+  ++current;
+  auto* pi = MakeNode<Pi>(
+      __LINE__, kErrUnknownMarkup, std::move(target), &parent,
+      std::string(reinterpret_cast<const char*>(from), static_cast<std::size_t>(to - from)));
+  AppendChild(parent, pi);
+  return true;
+}
+
+bool Parser::ReadCData(NodeContainer& parent) {
+  if (!Match("<![CDATA[")) return false;
+  const unsigned char* from = current;
+  for (;;) {
+    while (current < end && !Is(*current, kCDataStop)) ++current;
+    if (current >= end) {
+      GetChar();
+      Throw(kErrEndOfInput);
+    }
+    if (*current++ == 0) Throw(kErrEndOfInput);
+    if (end - current >= 2 && current[0] == ']' && current[1] == '>') break;
+  }
+  const unsigned char* to = current - 1;
+  current += 2;
+  auto* cdata = MakeNode<CData>(
+      __LINE__, kErrUnknownMarkup, &parent,
+      std::string(reinterpret_cast<const char*>(from), static_cast<std::size_t>(to - from)));
+  AppendChild(parent, cdata);
+  return true;
+}
+
+// --- elements ---
+
+Element* Parser::ReadStartTag(NodeContainer& parent, bool isRoot, bool& isEmpty, bool tooDeep) {
+  if (!ExpectChar('<')) return nullptr;
+  if (current >= end || !Is(*current, kNameStart)) Throw(kErrMissingName);
+  const unsigned char* name = current++;
+  while (current < end && Is(*current, kNameChar)) ++current;
+  if (tooDeep) Throw(kErrNestingTooDeep);
+  auto* element = MakeNode<Element>(
+      __LINE__, isRoot ? kErrNoRoot : kErrUnknownMarkup,
+      std::string(reinterpret_cast<const char*>(name), static_cast<std::size_t>(current - name)),
+      &parent);
+  AppendChild(parent, element);
+  ReadAttributes(*element);
+  const char c = GetChar();
+  if (c == '/') {
+    if (GetChar() != '>') Throw(kErrEmptyTagNotClosed);
+    isEmpty = true;
+  } else if (c == '>') {
+    isEmpty = false;
+  } else {
+    Throw(kErrTagNotClosed);
+  }
+  return element;
+}
+
+void Parser::ReadAttributes(Element& element) {
+  const TextRole role = RoleOf(element.name);
+  for (;;) {
+    if (!SkipWhitespace()) return;
+    if (current >= end || !Is(*current, kNameStart)) return;
+    const unsigned char* name = current++;
+    while (current < end && Is(*current, kNameChar)) ++current;
+    const unsigned char* nameEnd = current;
+    SkipWhitespace();
+    if (!ExpectChar('=')) {
+      current = nameEnd;
+      Throw(kErrMissingEquals);
+    }
+    SkipWhitespace();
+    std::string value = ReadQuotedValue();
+    auto* attribute = MakeNode<Attribute>(
+        __LINE__, kErrUnknownMarkup,
+        std::string(reinterpret_cast<const char*>(name), static_cast<std::size_t>(nameEnd - name)),
+        &element);
+    element.attributes.push_back(attribute);
+    if (!AddText(*attribute, std::move(value))) Throw(kErrUnknownMarkup);
+    if (role != TextRole::kNone && !RecordPreserveFlag(role, *attribute)) {
+      Throw(kErrUnknownMarkup);
+    }
+  }
+}
+
+// Reads the content of `root` and of everything nested in it, up to the
+// end tag of `root`. Nesting is followed through the parent pointers, so
+// the depth of the document never reaches the stack.
+void Parser::ReadContent(Element& root) {
+  Element* element = &root;
+  int depth = 1;
+  const unsigned char* mark = current;
+  auto takeText = [&] {
+    if (!AddText(*element, std::string(reinterpret_cast<const char*>(mark),
+                                       static_cast<std::size_t>(current - mark)))) {
+      Throw(kErrUnknownMarkup);
+    }
+  };
+  for (;;) {
+    while (current < end && !Is(*current, kTextStop)) ++current;
+    if (current >= end) {
+      GetChar();
+      Throw(kErrEndOfInput);
+    }
+    const unsigned char c = *current;
+    if (c == '<') {
+      takeText();
+      if (end - current >= 2 && current[1] == '/') {
+        current += 2;
+        if (current >= end || !Is(*current, kNameStart)) Throw(kErrMissingName);
+        const unsigned char* name = current++;
+        while (current < end && Is(*current, kNameChar)) ++current;
+        if (std::string_view(reinterpret_cast<const char*>(name),
+                             static_cast<std::size_t>(current - name)) != element->name) {
+          Throw(kErrEndTagMismatch);
+        }
+        SkipWhitespace();
+        if (GetChar() != '>') Throw(kErrTagNotClosed);
+        if (element == &root) return;
+        element = static_cast<Element*>(element->parent);
+        --depth;
+      } else if (!ReadComment(*element) && !ReadCData(*element) && !ReadPi(*element)) {
+        bool isEmpty = false;
+        Element* child = ReadStartTag(*element, false, isEmpty, depth >= kMaxNestingDepth);
+        if (!isEmpty) {
+          element = child;
+          ++depth;
+        }
+      }
+      mark = current;
+    } else if (c == '&') {
+      // Character and predefined references stay in the text as written.
+      const std::size_t left = static_cast<std::size_t>(end - current);
+      const char* at = reinterpret_cast<const char*>(current);
+      if (left >= 2 && at[1] == '#') {
+        current += 2;
+        continue;
+      }
+      bool predefined = false;
+      for (std::string_view reference : {"&amp;", "&lt;", "&gt;", "&apos;", "&quot;"}) {
+        if (left >= reference.size() && std::memcmp(at, reference.data(), reference.size()) == 0) {
+          current += reference.size();
+          predefined = true;
+          break;
+        }
+      }
+      if (predefined) continue;
+      takeText();
+      ++current;
+      if (current >= end || !Is(*current, kNameStart)) Throw(kErrBadReference);
+      const unsigned char* name = current++;
+      while (current < end && Is(*current, kNameChar)) ++current;
+      const unsigned char* nameEnd = current;
+      if (GetChar() != ';') Throw(kErrBadReference);
+      auto* reference = MakeNode<EntityRef>(
+          __LINE__, kErrUnknownMarkup,
+          std::string(reinterpret_cast<const char*>(name), static_cast<std::size_t>(nameEnd - name)),
+          element);
+      AppendChild(*element, reference);
+      mark = current;
+    } else if (c == ']') {
+      if (end - current >= 3 && current[1] == ']' && current[2] == '>') {
+        current += 3;
+        Throw(kErrCDataEndInContent);
+      }
+      ++current;
+    } else {
+      // A NUL byte reads as the end of the input.
+      ++current;
+      Throw(kErrEndOfInput);
+    }
+  }
+}
+
+}  // namespace AdvXMLParser
