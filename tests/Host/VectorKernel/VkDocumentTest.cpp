@@ -53,7 +53,7 @@ TEST_F(DocumentLifetime, FreeReleasesObjectsAndKeepsTheRecord) {
   EXPECT_EQ(VectorObjectCount(&doc_), 0);
 }
 
-TEST_F(DocumentState, StoresStateOptionPanAndViews) {
+TEST_F(DocumentState, KeepsTheStateWrittenBack) {
   VectorState state{};
   ASSERT_EQ(VectorGetState(&doc_, &state), kVkOk);
   EXPECT_EQ(state.size, static_cast<int32_t>(sizeof(VectorState)));
@@ -63,14 +63,7 @@ TEST_F(DocumentState, StoresStateOptionPanAndViews) {
   VectorState back{};
   ASSERT_EQ(VectorGetState(&doc_, &back), kVkOk);
   EXPECT_EQ(back.clipMode, 5);
-
-  const KernelPoint origin = Pt(0, 0);
-  EXPECT_EQ(VectorSetOption(&doc_, 7), kVkOk);
-  EXPECT_EQ(VectorSetPan(&doc_, &origin), kVkOk);
-  EXPECT_EQ(VectorSetPan(&doc_, nullptr), kVkErrArgument);
-  EXPECT_EQ(VectorApplyView(&doc_, 0), kVkOk);
-  EXPECT_EQ(VectorFinishView(&doc_, 0, 0), kVkOk);
-  EXPECT_EQ(VectorCommitView(&doc_, 0), kVkOk);
+  EXPECT_EQ(VectorSetState(&doc_, nullptr), kVkErrArgument);
 }
 
 TEST_F(DocumentState, UnitsDefaultToPixels) {

@@ -419,20 +419,6 @@ TEST_F(Rasters, EmptyPictureIsAccepted) {
   EXPECT_EQ(VectorFreeObjectData(kVoRaster, &desc), kVkOk);
 }
 
-TEST(VectorGetPen, ReportsStyleWidthAndColour) {
-  VectorPen pen{};
-  pen.size = sizeof(pen);
-  pen.style = kPenDash | kPenCapFlat | kPenJoinBevel;
-  pen.width = 4;
-  pen.colour = 0x00336699;
-  VectorPenValues values{};
-  ASSERT_EQ(VectorGetPen(&pen, &values), kVkOk);
-  EXPECT_EQ(values.style, static_cast<uint32_t>(kPenDash | kPenCapFlat | kPenJoinBevel));
-  EXPECT_EQ(values.width, 4);
-  EXPECT_EQ(values.colour, 0x00336699u);
-  EXPECT_EQ(VectorGetPen(nullptr, &values), kVkErrArgument);
-}
-
 TEST(VectorGetBrush, ReadsPlainAndTwoColourBrushes) {
   struct Case {
     const char* what;
