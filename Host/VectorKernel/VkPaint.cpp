@@ -1,0 +1,577 @@
+// The vector kernel's painter: draws a document's objects with cairo into
+// the bitmap behind an imaging-kernel drawing context.
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <numbers>
+#include <vector>
+
+#include "ImagingKernel/ImagingKernel.h"
+#include "VkDocument.h"
+
+namespace vk {
+namespace {
+
+// Mapping of the document (y up) onto the device (y down): one uniform
+// scale, the drawing centred in the paint rectangle.
+struct View {
+  double scale = 1;
+  double tx = 0, ty = 0;
+
+  cairo_matrix_t Matrix() const {
+    cairo_matrix_t m;
+    cairo_matrix_init(&m, scale, 0, 0, -scale, tx, ty);
+    return m;
+  }
+  void ToDevice(const KernelPoint& p, double* x, double* y) const {
+    *x = tx + p.x * scale;
+    *y = ty - p.y * scale;
+  }
+};
+
+View MakeView(const VectorDocument& document, const Document& doc, const KernelRect& area) {
+  const double w = area.right - area.left, h = area.bottom - area.top;
+  const KernelPoint& lo = document.lowerBound;
+  const KernelPoint& hi = document.upperBound;
+  const double dw = hi.x - lo.x, dh = hi.y - lo.y;
+  View v;
+  if (dw > 0 && dh > 0) {
+    v.scale = std::min(w / dw, h / dh);
+  } else if (dw > 0) {
+    v.scale = w / dw;
+  } else if (dh > 0) {
+    v.scale = h / dh;
+  }
+  if (!std::isfinite(v.scale) || v.scale <= 0) v.scale = 1;
+  // The pan point shifts the picture in device pixels (right and down).
+  v.tx = area.left + (w - std::max(dw, 0.0) * v.scale) / 2 - lo.x * v.scale + doc.pan.x;
+  v.ty = area.top + (h - std::max(dh, 0.0) * v.scale) / 2 + hi.y * v.scale + doc.pan.y;
+  return v;
+}
+
+void SetColour(cairo_t* cr, uint32_t colour) {
+  cairo_set_source_rgb(cr, (colour & 0xFF) / 255.0, ((colour >> 8) & 0xFF) / 255.0,
+                       ((colour >> 16) & 0xFF) / 255.0);
+}
+
+void AddColourStop(cairo_pattern_t* p, double offset, uint32_t colour) {
+  cairo_pattern_add_color_stop_rgb(p, offset, (colour & 0xFF) / 255.0,
+                                   ((colour >> 8) & 0xFF) / 255.0,
+                                   ((colour >> 16) & 0xFF) / 255.0);
+}
+
+// Lays a point path into cairo's current path (under the current matrix).
+void AddPath(cairo_t* cr, const std::vector<KernelPoint>& pts, const std::vector<uint8_t>& kinds) {
+  const size_t n = std::min(pts.size(), kinds.size());
+  for (size_t i = 0; i < n; ++i) {
+    const uint8_t kind = kinds[i];
+    bool close = (kind & kPtCloseFigure) != 0;
+    switch (kind & kPtMoveTo) {
+      case kPtMoveTo:
+        cairo_move_to(cr, pts[i].x, pts[i].y);
+        break;
+      case kPtLineTo:
+        cairo_line_to(cr, pts[i].x, pts[i].y);
+        break;
+      case kPtBezierTo:
+        if (i + 2 < n) {
+          cairo_curve_to(cr, pts[i].x, pts[i].y, pts[i + 1].x, pts[i + 1].y, pts[i + 2].x,
+                         pts[i + 2].y);
+          close = close || ((kinds[i + 1] | kinds[i + 2]) & kPtCloseFigure) != 0;
+          i += 2;
+        } else {
+          cairo_line_to(cr, pts[i].x, pts[i].y);  // a cut-off curve ends straight
+        }
+        break;
+      default:
+        break;  // no segment kind: the point is skipped
+    }
+    if (close) cairo_close_path(cr);
+  }
+}
+
+// Pen width on the device. The load side stores half the SVG stroke width
+// (half-widths below 1 become 1), so a pen of width w is drawn 2w wide and
+// strokes come out as wide as the file asked; width 1 stands for thin
+// strokes (SVG widths up to about 2) and stays 1. Width 0 is the thinnest
+// line, and no line is drawn thinner than one device pixel.
+double PenDeviceWidth(const VectorPen& pen, double scale) {
+  const double units = pen.width <= 1 ? 1.0 : 2.0 * pen.width;
+  const double device = pen.width <= 0 ? 1.0 : units * scale;
+  return std::max(device, 1.0);
+}
+
+// Sets the pen as cairo's stroke state (device space); false for no pen.
+bool ApplyPen(cairo_t* cr, const VectorPen& pen, double scale) {
+  const uint32_t dash = pen.style & kPenStyleMask;
+  if (dash == kPenNull) return false;
+  const double w = PenDeviceWidth(pen, scale);
+  cairo_set_line_width(cr, w);
+  switch (pen.style & kPenCapMask) {
+    case kPenCapSquare:
+      cairo_set_line_cap(cr, CAIRO_LINE_CAP_SQUARE);
+      break;
+    case kPenCapFlat:
+      cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+      break;
+    default:
+      cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+      break;
+  }
+  switch (pen.style & kPenJoinMask) {
+    case kPenJoinBevel:
+      cairo_set_line_join(cr, CAIRO_LINE_JOIN_BEVEL);
+      break;
+    case kPenJoinMiter:
+      cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
+      break;
+    default:
+      cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+      break;
+  }
+  cairo_set_miter_limit(cr, 4.0);
+  // Dash patterns in multiples of the line width: dash 3, gap and dot 1.
+  // Round and square caps grow each dash by the width, so the dash lengths
+  // are shortened by it to keep the gaps open.
+  const double capGrowth = (pen.style & kPenCapMask) == kPenCapFlat ? 0.0 : w;
+  const double dashOn = std::max(3 * w - capGrowth, 0.0);
+  const double dotOn = std::max(w - capGrowth, 0.0);
+  const double gap = w + capGrowth;
+  double pattern[6];
+  int count = 0;
+  switch (dash) {
+    case kPenDash:
+      pattern[0] = dashOn, pattern[1] = gap, count = 2;
+      break;
+    case kPenDot:
+      pattern[0] = dotOn, pattern[1] = gap, count = 2;
+      break;
+    case kPenDashDot:
+      pattern[0] = dashOn, pattern[1] = gap, pattern[2] = dotOn, pattern[3] = gap, count = 4;
+      break;
+    case kPenDashDotDot:
+      pattern[0] = dashOn, pattern[1] = gap, pattern[2] = dotOn, pattern[3] = gap;
+      pattern[4] = dotOn, pattern[5] = gap, count = 6;
+      break;
+    default:
+      break;
+  }
+  cairo_set_dash(cr, pattern, count, 0);
+  SetColour(cr, pen.colour);
+  return true;
+}
+
+// An 8 x 8 device-pixel tile of a GDI hatch in `colour` on transparency.
+cairo_pattern_t* HatchPattern(int32_t hatch, uint32_t colour) {
+  constexpr int kTile = 8;
+  cairo_surface_t* tile = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kTile, kTile);
+  if (cairo_surface_status(tile) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(tile);
+    return nullptr;
+  }
+  cairo_surface_flush(tile);
+  unsigned char* data = cairo_image_surface_get_data(tile);
+  const int stride = cairo_image_surface_get_stride(tile);
+  const uint32_t argb = 0xFF000000u | ((colour & 0xFF) << 16) | (colour & 0xFF00) |
+                        ((colour >> 16) & 0xFF);
+  for (int y = 0; y < kTile; ++y) {
+    for (int x = 0; x < kTile; ++x) {
+      const bool horizontal = y == kTile - 1, vertical = x == kTile - 1;
+      const bool forward = x == y, backward = x + y == kTile - 1;  // "\" and "/"
+      bool on = false;
+      switch (hatch) {
+        case kHatchHorizontal: on = horizontal; break;
+        case kHatchVertical: on = vertical; break;
+        case kHatchForwardDiagonal: on = forward; break;
+        case kHatchBackwardDiagonal: on = backward; break;
+        case kHatchCross: on = horizontal || vertical; break;
+        case kHatchDiagonalCross: on = forward || backward; break;
+        default: on = horizontal; break;
+      }
+      const uint32_t value = on ? argb : 0u;
+      std::memcpy(data + y * stride + x * 4, &value, 4);
+    }
+  }
+  cairo_surface_mark_dirty(tile);
+  cairo_pattern_t* pattern = cairo_pattern_create_for_surface(tile);
+  cairo_surface_destroy(tile);
+  cairo_pattern_set_extend(pattern, CAIRO_EXTEND_REPEAT);
+  cairo_pattern_set_filter(pattern, CAIRO_FILTER_NEAREST);
+  return pattern;
+}
+
+// Direction of a linear two-colour brush across the object's box, in
+// screen terms (y down), from the first colour to the second:
+// 0 left to right, 1 right to left, 2 top to bottom, 3 bottom to top,
+// 4 top-left to bottom-right, 5 bottom-left to top-right,
+// 6 top-right to bottom-left, 7 bottom-right to top-left.
+// The gradient runs in the box's own unit square, as an SVG gradient in
+// bounding-box units does, so diagonals join opposite corners.
+void LinearEnds(int32_t code, double* x0, double* y0, double* x1, double* y1) {
+  static constexpr double kEnds[8][4] = {
+      {0, 0, 1, 0}, {1, 0, 0, 0}, {0, 0, 0, 1}, {0, 1, 0, 0},
+      {0, 0, 1, 1}, {0, 1, 1, 0}, {1, 0, 0, 1}, {1, 1, 0, 0}};
+  const auto& e = kEnds[(code >= 0 && code < 8) ? code : 0];
+  *x0 = e[0], *y0 = e[1], *x1 = e[2], *y1 = e[3];
+}
+
+enum : int32_t { kBrushCodeTranslucent = 29, kBrushCodeRadial = 30 };
+
+// Sets the brush as cairo's source for the current (device-space) path;
+// false when the brush paints nothing.
+bool ApplyBrush(cairo_t* cr, const VectorBrush& brush) {
+  const int32_t* w = brush.w;
+  if (w[0] == kBrushTwoColour) {
+    const auto first = static_cast<uint32_t>(w[2]), second = static_cast<uint32_t>(w[3]);
+    if (w[5] == kBrushCodeTranslucent) {
+      // The second colour already holds the colour lightened towards white.
+      SetColour(cr, second);
+      return true;
+    }
+    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    cairo_fill_extents(cr, &x1, &y1, &x2, &y2);
+    if (!(x2 - x1 > 0) || !(y2 - y1 > 0)) {
+      SetColour(cr, first);
+      return true;
+    }
+    cairo_pattern_t* pattern = nullptr;
+    if (w[5] == kBrushCodeRadial) {
+      // First colour at the centre, second on the ellipse inscribed in the box.
+      pattern = cairo_pattern_create_radial(0.5, 0.5, 0, 0.5, 0.5, 0.5);
+    } else {
+      double a = 0, b = 0, c = 0, d = 0;
+      LinearEnds(w[5], &a, &b, &c, &d);
+      pattern = cairo_pattern_create_linear(a, b, c, d);
+    }
+    AddColourStop(pattern, 0, first);
+    AddColourStop(pattern, 1, second);
+    cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
+    // Pattern space is the box's unit square.
+    cairo_matrix_t m;
+    cairo_matrix_init(&m, 1 / (x2 - x1), 0, 0, 1 / (y2 - y1), -x1 / (x2 - x1), -y1 / (y2 - y1));
+    cairo_pattern_set_matrix(pattern, &m);
+    cairo_set_source(cr, pattern);
+    cairo_pattern_destroy(pattern);
+    return true;
+  }
+  const auto colour = static_cast<uint32_t>(w[3]);
+  switch (w[2]) {
+    case kBrushHollow:
+      return false;
+    case kBrushHatched: {
+      cairo_pattern_t* pattern = HatchPattern(w[4], colour);
+      if (!pattern) return false;
+      cairo_set_source(cr, pattern);
+      cairo_pattern_destroy(pattern);
+      return true;
+    }
+    default:
+      SetColour(cr, colour);
+      return true;
+  }
+}
+
+bool FillsInterior(int32_t type) {
+  switch (type) {
+    case kVoRect:
+    case kVoPolygon:
+    case kVoEllipse:
+    case kVoCircle:
+    case kVoClosedBezier:
+    case kVoPie:
+    case kVoPath:
+    case kVoText:
+    case kVoClosedSpline:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool EvenOdd(const Object& o) {
+  switch (o.type) {
+    case kVoPolygon:
+    case kVoClosedBezier:
+    case kVoClosedSpline:
+      return o.polyFillMode == kFillAlternate;
+    case kVoPath:
+    case kVoClip:
+      return o.fillRule == kFillAlternate;
+    default:
+      return false;
+  }
+}
+
+// Lays the object's outline into cairo's path in device coordinates and
+// leaves the matrix at the identity. False when it has no outline.
+bool OutlinePath(cairo_t* cr, const View& view, const Object& o) {
+  std::vector<KernelPoint> points;
+  std::vector<uint8_t> kinds;
+  if (ObjectOutline(o, points, kinds) != kVkOk || points.empty()) return false;
+  cairo_new_path(cr);
+  const cairo_matrix_t m = view.Matrix();
+  cairo_set_matrix(cr, &m);
+  AddPath(cr, points, kinds);
+  cairo_identity_matrix(cr);
+  return true;
+}
+
+void PaintPoint(cairo_t* cr, const View& view, const Object& o) {
+  if (o.points.empty() || (o.pen.style & kPenStyleMask) == kPenNull) return;
+  double x = 0, y = 0;
+  view.ToDevice(o.points[0], &x, &y);
+  cairo_new_path(cr);
+  cairo_arc(cr, x, y, PenDeviceWidth(o.pen, view.scale) / 2, 0, 2 * std::numbers::pi);
+  SetColour(cr, o.pen.colour);
+  cairo_fill(cr);
+}
+
+void PaintShape(cairo_t* cr, const View& view, const Object& o) {
+  if (!OutlinePath(cr, view, o)) return;
+  if (o.hasBrush && FillsInterior(o.type)) {
+    cairo_set_fill_rule(cr, EvenOdd(o) ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
+    if (ApplyBrush(cr, o.brush)) cairo_fill_preserve(cr);
+  }
+  if (o.hasPen && ApplyPen(cr, o.pen, view.scale)) cairo_stroke_preserve(cr);
+  cairo_new_path(cr);
+}
+
+uint32_t PaletteColour(const BitmapRecord& b, unsigned index) {
+  if (b.palette && static_cast<int32_t>(index) < b.paletteCount) return b.palette[index];
+  // Without a palette the indices read as a grey ramp.
+  const unsigned levels = (1u << b.bitsPerPixel) - 1;
+  const unsigned g = levels ? index * 255 / levels : 0;
+  return g | (g << 8) | (g << 16);
+}
+
+// The bitmap as a premultiplied ARGB surface; null for an empty or
+// unsupported bitmap. Rows are top-down.
+cairo_surface_t* BitmapSurface(const BitmapRecord& b, bool useAlpha) {
+  if (!b.bits || b.width <= 0 || b.height <= 0) return nullptr;
+  const int bpp = b.bitsPerPixel;
+  if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32) return nullptr;
+  if (static_cast<int64_t>(b.bytesPerRow) * 8 < static_cast<int64_t>(b.width) * bpp) {
+    return nullptr;
+  }
+  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, b.width, b.height);
+  if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(s);
+    return nullptr;
+  }
+  cairo_surface_flush(s);
+  unsigned char* out = cairo_image_surface_get_data(s);
+  const int stride = cairo_image_surface_get_stride(s);
+  for (int y = 0; y < b.height; ++y) {
+    const uint8_t* row = b.bits + static_cast<size_t>(y) * static_cast<size_t>(b.bytesPerRow);
+    auto* dst = reinterpret_cast<uint32_t*>(out + static_cast<size_t>(y) * stride);
+    for (int x = 0; x < b.width; ++x) {
+      uint32_t r = 0, g = 0, bl = 0, a = 255;
+      if (bpp >= 24) {
+        const uint8_t* p = row + static_cast<size_t>(x) * (bpp / 8);
+        bl = p[0], g = p[1], r = p[2];
+        if (bpp == 32 && useAlpha) a = p[3];
+      } else {
+        unsigned index = 0;
+        if (bpp == 8) {
+          index = row[x];
+        } else if (bpp == 4) {
+          index = (row[x / 2] >> ((x % 2) ? 0 : 4)) & 0x0F;
+        } else {
+          index = (row[x / 8] >> (7 - x % 8)) & 1;
+        }
+        const uint32_t c = PaletteColour(b, index);
+        r = c & 0xFF, g = (c >> 8) & 0xFF, bl = (c >> 16) & 0xFF;
+      }
+      r = (r * a + 127) / 255, g = (g * a + 127) / 255, bl = (bl * a + 127) / 255;
+      dst[x] = (a << 24) | (r << 16) | (g << 8) | bl;
+    }
+  }
+  cairo_surface_mark_dirty(s);
+  return s;
+}
+
+// The bitmap scaled into the box of its two corners and turned by the
+// object's rotation (counter-clockwise, y up) about the box centre.
+void PaintRaster(cairo_t* cr, const View& view, const Object& o) {
+  if (!o.hasBitmap || o.points.size() < 2) return;
+  cairo_surface_t* image =
+      BitmapSurface(o.bitmap, o.bitmap.bitsPerPixel == 32 && (o.flags & kVoFlagAlpha) != 0);
+  if (!image) return;
+  double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  view.ToDevice(o.points[0], &x1, &y1);
+  view.ToDevice(o.points[1], &x2, &y2);
+  const double bw = std::fabs(x2 - x1), bh = std::fabs(y2 - y1);
+  if (bw > 0 && bh > 0) {
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    cairo_translate(cr, (x1 + x2) / 2, (y1 + y2) / 2);
+    cairo_rotate(cr, -o.rotation * std::numbers::pi / 180.0);
+    cairo_translate(cr, -bw / 2, -bh / 2);
+    cairo_scale(cr, bw / o.bitmap.width, bh / o.bitmap.height);
+    cairo_set_source_surface(cr, image, 0, 0);
+    cairo_pattern_t* pattern = cairo_get_source(cr);
+    cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
+    cairo_pattern_set_filter(pattern, CAIRO_FILTER_GOOD);
+    cairo_new_path(cr);
+    cairo_rectangle(cr, 0, 0, o.bitmap.width, o.bitmap.height);
+    cairo_fill(cr);
+    cairo_restore(cr);
+  }
+  cairo_surface_destroy(image);
+}
+
+// Copies the paint area of a 24- or 32-bit bitmap into a premultiplied
+// surface, or back.
+void CopyIn(const BitmapRecord& b, const KernelRect& area, cairo_surface_t* s) {
+  cairo_surface_flush(s);
+  unsigned char* data = cairo_image_surface_get_data(s);
+  const int stride = cairo_image_surface_get_stride(s);
+  const int bytes = b.bitsPerPixel / 8;
+  for (int y = area.top; y < area.bottom; ++y) {
+    const uint8_t* src = b.bits + static_cast<size_t>(y) * static_cast<size_t>(b.bytesPerRow);
+    auto* dst = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y - area.top) * stride);
+    for (int x = area.left; x < area.right; ++x) {
+      const uint8_t* p = src + static_cast<size_t>(x) * bytes;
+      uint32_t a = bytes == 4 ? p[3] : 255;
+      const uint32_t r = (p[2] * a + 127) / 255, g = (p[1] * a + 127) / 255,
+                     bl = (p[0] * a + 127) / 255;
+      dst[x - area.left] = (a << 24) | (r << 16) | (g << 8) | bl;
+    }
+  }
+  cairo_surface_mark_dirty(s);
+}
+
+void CopyOut(cairo_surface_t* s, const KernelRect& area, BitmapRecord& b) {
+  cairo_surface_flush(s);
+  const unsigned char* data = cairo_image_surface_get_data(s);
+  const int stride = cairo_image_surface_get_stride(s);
+  const int bytes = b.bitsPerPixel / 8;
+  for (int y = area.top; y < area.bottom; ++y) {
+    uint8_t* dst = b.bits + static_cast<size_t>(y) * static_cast<size_t>(b.bytesPerRow);
+    const auto* src =
+        reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y - area.top) * stride);
+    for (int x = area.left; x < area.right; ++x) {
+      const uint32_t v = src[x - area.left];
+      const uint32_t a = v >> 24;
+      uint32_t r = (v >> 16) & 0xFF, g = (v >> 8) & 0xFF, bl = v & 0xFF;
+      if (a != 0 && a != 255) {
+        r = std::min(255u, (r * 255 + a / 2) / a);
+        g = std::min(255u, (g * 255 + a / 2) / a);
+        bl = std::min(255u, (bl * 255 + a / 2) / a);
+      }
+      uint8_t* p = dst + static_cast<size_t>(x) * bytes;
+      p[0] = static_cast<uint8_t>(bl);
+      p[1] = static_cast<uint8_t>(g);
+      p[2] = static_cast<uint8_t>(r);
+      if (bytes == 4) p[3] = static_cast<uint8_t>(a);
+    }
+  }
+}
+
+bool LayerVisible(const Document& doc, VectorLayerRef layer) {
+  for (const Layer& l : doc.layers) {
+    if (l.id == layer) return l.visible != 0;
+  }
+  return true;
+}
+
+// Paints every object in insertion order. A clip object (16) clips what
+// follows until a type-13 object flagged as clip end; clips nest.
+void PaintObjects(cairo_t* cr, const View& view, const Document& doc) {
+  int clipDepth = 0;
+  for (const Object& o : doc.objects) {
+    if (o.type == kVoClip) {
+      cairo_save(cr);
+      ++clipDepth;
+      if (OutlinePath(cr, view, o)) {
+        cairo_set_fill_rule(cr, EvenOdd(o) ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
+        cairo_clip(cr);
+      } else {
+        // An empty outline leaves nothing visible.
+        cairo_new_path(cr);
+        cairo_rectangle(cr, 0, 0, 0, 0);
+        cairo_clip(cr);
+      }
+      continue;
+    }
+    if (o.type == kVoPath && (o.flags & kVoFlagClipEnd) != 0) {
+      if (clipDepth > 0) {
+        cairo_restore(cr);
+        --clipDepth;
+      }
+      continue;
+    }
+    if ((o.flags & kVoFlagHidden) != 0 || !LayerVisible(doc, o.layer)) continue;
+    switch (o.type) {
+      case kVoPoint:
+        PaintPoint(cr, view, o);
+        break;
+      case kVoRaster:
+        PaintRaster(cr, view, o);
+        break;
+      case kVoGroupObject:
+        break;
+      default:
+        PaintShape(cr, view, o);
+        break;
+    }
+  }
+  while (clipDepth-- > 0) cairo_restore(cr);
+}
+
+}  // namespace
+}  // namespace vk
+
+extern "C" {
+
+// The document's paint option word selects a paint quality on the host;
+// this painter always draws anti-aliased, so it has no visible effect.
+VK_API int32_t VectorPaint(DrawingContext* context, VectorDocument* document, int32_t /*flag*/) {
+  vk::Document* doc = vk::Impl(document);
+  if (!doc || !context) return kVkErrArgument;
+  BitmapRecord* bitmap = DrawingContextBitmap(context);
+  if (!bitmap) return kVkErrUnsupported;  // the screen has no pixels to paint here
+  if (!bitmap->bits) return kVkErrFailed;
+  if (bitmap->bitsPerPixel != 24 && bitmap->bitsPerPixel != 32) return kVkErrUnsupported;
+  if (static_cast<int64_t>(bitmap->bytesPerRow) * 8 <
+      static_cast<int64_t>(bitmap->width) * bitmap->bitsPerPixel) {
+    return kVkErrArgument;
+  }
+
+  KernelRect area = document->paintRect;
+  area.left = std::max(area.left, 0);
+  area.top = std::max(area.top, 0);
+  area.right = std::min(area.right, bitmap->width);
+  area.bottom = std::min(area.bottom, bitmap->height);
+  if (area.right <= area.left || area.bottom <= area.top) return kVkOk;
+
+  cairo_surface_t* surface = cairo_image_surface_create(
+      CAIRO_FORMAT_ARGB32, area.right - area.left, area.bottom - area.top);
+  if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(surface);
+    return kVkErrNoMemory;
+  }
+  vk::CopyIn(*bitmap, area, surface);
+  // Device coordinates are the bitmap's own: the surface starts at the
+  // paint rectangle's corner.
+  cairo_surface_set_device_offset(surface, -area.left, -area.top);
+  cairo_t* cr = cairo_create(surface);
+  cairo_set_antialias(cr, CAIRO_ANTIALIAS_GOOD);
+  int32_t status = kVkOk;
+  try {
+    const vk::View view = vk::MakeView(*document, *doc, document->paintRect);
+    vk::PaintObjects(cr, view, *doc);
+  } catch (const std::bad_alloc&) {
+    status = kVkErrNoMemory;
+  }
+  if (cairo_status(cr) == CAIRO_STATUS_NO_MEMORY) status = kVkErrNoMemory;
+  cairo_destroy(cr);
+  if (status == kVkOk) vk::CopyOut(surface, area, *bitmap);
+  cairo_surface_destroy(surface);
+  return status;
+}
+
+}  // extern "C"
