@@ -1,0 +1,62 @@
+// The shared leak guard of every test program, checked on the kernel it
+// watches.
+#include <gtest/gtest-spi.h>
+#include <gtest/gtest.h>
+
+#include "ImagingKernel/ImagingKernel.h"
+#include "support/KernelLeakGuard.h"
+
+namespace {
+
+using svgflt::testing::DescribeLiveSince;
+using svgflt::testing::ExpectNothingLiveSince;
+using svgflt::testing::KernelSnapshot;
+using svgflt::testing::ScopedLeakAllowance;
+
+TEST(ExpectNothingLiveSince, ReportsALiveBlockWithItsTag) {
+  KernelAccounting before = KernelSnapshot();
+  void* block = KernelAlloc(2, 8, 77, u"Common/Leaky");
+  EXPECT_NONFATAL_FAILURE(ExpectNothingLiveSince(before), "Common/Leaky:77, 16 bytes");
+  KernelFree(block, 1, u"Common/Leaky");
+  ExpectNothingLiveSince(before);
+}
+
+TEST(ExpectNothingLiveSince, ReportsEveryKindOfResource) {
+  KernelAccounting before = KernelSnapshot();
+  int object = 0;
+  KernelTrackObject(kTrackObject, &object, 5, u"Common/Parser/Elements");
+  KernelMemHandle handle = KernelAllocMemory(4, 1, u"Host/export");
+  DrawingContext* screen = GetScreenDC(0, 1, u"Common/save");
+  std::string report = DescribeLiveSince(before);
+  EXPECT_NE(report.find("1 more tracked objects"), std::string::npos) << report;
+  EXPECT_NE(report.find("Common/Parser/Elements:5, kind 4"), std::string::npos) << report;
+  EXPECT_NE(report.find("1 more movable memory handles"), std::string::npos) << report;
+  EXPECT_NE(report.find("1 more drawing contexts"), std::string::npos) << report;
+  KernelUntrackObject(kTrackObject, &object, 6, u"Common/Parser/Elements");
+  KernelFreeMemory(handle, 2, u"Host/export");
+  EXPECT_EQ(ReleaseScreenDC(0, screen, 2, u"Common/save"), kIkOk);
+  EXPECT_EQ(DescribeLiveSince(before), "");
+}
+
+// The block leaked on purpose stays live until the suite ends, past the
+// listener's check of the test.
+class ScopedLeakAllowanceTest : public ::testing::Test {
+ protected:
+  static void TearDownTestSuite() {
+    KernelFree(leaked, 1, u"Tests/OnPurpose");
+    leaked = nullptr;
+  }
+  static inline void* leaked = nullptr;
+};
+
+TEST_F(ScopedLeakAllowanceTest, ExcusesWhatItsScopeLeaves) {
+  KernelAccounting before = KernelSnapshot();
+  {
+    ScopedLeakAllowance allowance;
+    leaked = KernelAlloc(1, 4, 1, u"Tests/OnPurpose");
+  }
+  ASSERT_NE(leaked, nullptr);
+  EXPECT_NE(DescribeLiveSince(before), "");
+}
+
+}  // namespace
