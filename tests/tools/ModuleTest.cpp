@@ -1,0 +1,114 @@
+// Opening the filter module the way the host does, and the file-name
+// conversions handed across.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "svgfilter/FilterStatus.h"
+#include "tools/Module.h"
+
+namespace {
+
+using svgtool::FilterModule;
+
+const std::string kBinaryDir = SVGFLT_BINARY_DIR;
+
+TEST(FilterModule, OpensTheModuleBesideTheExecutable) {
+  FilterModule module;
+  std::string error;
+  ASSERT_TRUE(module.Open("", &error)) << error;
+  ASSERT_NE(module.info, nullptr);
+  ASSERT_NE(module.load, nullptr);
+  ASSERT_NE(module.save, nullptr);
+  ASSERT_NE(module.freeData, nullptr);
+  EXPECT_EQ(module.info(nullptr), svgflt::kErrMissing);
+  EXPECT_EQ(module.freeData(nullptr, 0), svgflt::kOk);
+}
+
+TEST(FilterModule, OpensAModuleByPath) {
+  FilterModule module;
+  std::string error;
+  ASSERT_TRUE(module.Open(kBinaryDir + "/libsvgfilter.so", &error)) << error;
+  EXPECT_EQ(module.load(nullptr), svgflt::kErrMissing);
+  // Reopening replaces the first.
+  ASSERT_TRUE(module.Open("", &error)) << error;
+  EXPECT_EQ(module.save(nullptr), svgflt::kErrMissing);
+}
+
+TEST(FilterModule, ExplainsWhyItCannotOpen) {
+  FilterModule module;
+  std::string error;
+  const std::string missing = kBinaryDir + "/no-such-module.so";
+  EXPECT_FALSE(module.Open(missing, &error));
+  EXPECT_EQ(error.rfind("cannot open module " + missing + ": ", 0), 0u) << error;
+  EXPECT_EQ(module.info, nullptr);
+
+  // A library that is not a filter lacks the exports.
+  const std::string kernel = kBinaryDir + "/libImagingKernel.so";
+  EXPECT_FALSE(module.Open(kernel, &error));
+  EXPECT_EQ(error, "module " + kernel + " does not export fltInfo");
+  EXPECT_EQ(module.info, nullptr);
+  EXPECT_EQ(module.freeData, nullptr);
+}
+
+TEST(FilterModule, TakesABareNameAsAFileHere) {
+  // A bare name must not be searched for on the library path.
+  FilterModule module;
+  std::string error;
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(std::filesystem::temp_directory_path());
+  EXPECT_FALSE(module.Open("libsvgfilter.so", &error));
+  std::filesystem::current_path(kBinaryDir);
+  EXPECT_TRUE(module.Open("libsvgfilter.so", &error)) << error;
+  std::filesystem::current_path(before);
+}
+
+TEST(ExecutableDirectory, IsTheBuildFolder) {
+  const std::string dir = svgtool::ExecutableDirectory();
+  ASSERT_FALSE(dir.empty());
+  EXPECT_EQ(dir.back(), '/');
+  EXPECT_TRUE(std::filesystem::equivalent(dir, kBinaryDir));
+}
+
+TEST(Utf16, ConvertsBothWays) {
+  const struct {
+    const char* name;
+    std::string utf8;
+    std::u16string utf16;
+  } cases[] = {
+      {"empty", "", u""},
+      {"ascii", "dir/file.svg", u"dir/file.svg"},
+      {"latin", "caf\xC3\xA9", u"caf\u00E9"},
+      {"three bytes", "\xE2\x82\xAC 5", u"\u20AC 5"},
+      {"astral", "\xF0\x9F\x99\x82.svg", u"\U0001F642.svg"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(svgtool::ToUtf16(c.utf8), c.utf16);
+    EXPECT_EQ(svgtool::ToUtf8(c.utf16), c.utf8);
+  }
+}
+
+TEST(Utf16, ReplacesWhatIsNotUtf8) {
+  const struct {
+    const char* name;
+    std::string utf8;
+    std::u16string utf16;
+  } cases[] = {
+      {"lone continuation", "a\x80z", u"a\uFFFDz"},
+      {"cut sequence", "a\xE2\x82", u"a\uFFFD"},
+      {"cut before ascii", "\xE2z", u"\uFFFDz"},
+      {"overlong", "\xC0\xAF", u"\uFFFD"},
+      {"surrogate", "\xED\xA0\x80", u"\uFFFD"},
+      {"beyond U+10FFFF", "\xF4\x90\x80\x80", u"\uFFFD"},
+      {"invalid lead", "\xFFx", u"\uFFFDx"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(svgtool::ToUtf16(c.utf8), c.utf16);
+  }
+  EXPECT_EQ(svgtool::ToUtf8(std::u16string(1, u'\xD800')), "\xEF\xBF\xBD");
+}
+
+}  // namespace
