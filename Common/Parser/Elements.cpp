@@ -33,9 +33,10 @@ bool IsContainer(const Node* node) {
 }
 
 // Takes the last owned node of `container` (attributes before children), or
-// null when it owns nothing.
-Node* PopOwned(NodeContainer* container) {
-  if (container->IsType(kElementNode)) {
+// null when it owns nothing. `isElement` is passed in because a container
+// being destroyed can no longer answer IsType.
+Node* PopOwned(NodeContainer* container, bool isElement) {
+  if (isElement) {
     auto* element = static_cast<Element*>(container);
     if (!element->attributes.empty()) {
       Node* node = element->attributes.back();
@@ -66,10 +67,10 @@ void Release(Node* node) {
 // recursion so that the depth of the tree does not reach the stack. While a
 // detached container is being emptied its `parent` field leads back to the
 // container it came from.
-void DestroyOwned(NodeContainer* top) {
+void DestroyOwned(NodeContainer* top, bool topIsElement) {
   NodeContainer* current = top;
   for (;;) {
-    Node* node = PopOwned(current);
+    Node* node = PopOwned(current, current == top ? topIsElement : current->IsType(kElementNode));
     if (node == nullptr) {
       if (current == top) return;
       auto* up = static_cast<NodeContainer*>(current->parent);
@@ -145,9 +146,9 @@ void UntrackNode(const Node* node) { KernelUntrackObject(kTrackObject, node, __L
 
 // --- destruction ---
 
-NodeContainer::~NodeContainer() { DestroyOwned(this); }
+NodeContainer::~NodeContainer() { DestroyOwned(this, false); }
 
-Element::~Element() { DestroyOwned(this); }
+Element::~Element() { DestroyOwned(this, true); }
 
 Document::Document() : NodeContainer("#document", &NullElement()) {}
 

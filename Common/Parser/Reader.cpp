@@ -281,6 +281,18 @@ Document* Parser::Parse(const unsigned char* data, std::size_t length) {
   return guard.Release();
 }
 
+// S? "=" S? after a keyword; without "=" the fault is placed just after
+// the keyword, as for an attribute name.
+void Parser::ReadEquals() {
+  const unsigned char* keywordEnd = current;
+  SkipWhitespace();
+  if (!ExpectChar('=')) {
+    current = keywordEnd;
+    Throw(kErrMissingEquals);
+  }
+  SkipWhitespace();
+}
+
 void Parser::ReadXmlDeclaration(Document& document) {
   const unsigned char* from = current;
   if (!Match("<?xml")) return;
@@ -290,9 +302,7 @@ void Parser::ReadXmlDeclaration(Document& document) {
     return;
   }
   if (!SkipWhitespace() || !Match("version")) Throw(kErrBadVersion);
-  SkipWhitespace();
-  if (!ExpectChar('=')) Throw(kErrMissingEquals);
-  SkipWhitespace();
+  ReadEquals();
   char quote = GetChar();
   if (quote != '"' && quote != '\'') Throw(kErrBadVersion);
   const unsigned char* value = current;
@@ -303,9 +313,7 @@ void Parser::ReadXmlDeclaration(Document& document) {
 
   const unsigned char* before = current;
   if (SkipWhitespace() && Match("encoding")) {
-    SkipWhitespace();
-    if (!ExpectChar('=')) Throw(kErrMissingEquals);
-    SkipWhitespace();
+    ReadEquals();
     quote = GetChar();
     if (quote != '"' && quote != '\'') Throw(kErrEncodingQuote);
     value = current;
@@ -322,9 +330,7 @@ void Parser::ReadXmlDeclaration(Document& document) {
 
   before = current;
   if (SkipWhitespace() && Match("standalone")) {
-    SkipWhitespace();
-    if (!ExpectChar('=')) Throw(kErrMissingEquals);
-    SkipWhitespace();
+    ReadEquals();
     quote = GetChar();
     if (quote != '"' && quote != '\'') Throw(kErrStandaloneQuote);
     if (Match("yes")) {

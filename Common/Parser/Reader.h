@@ -167,6 +167,7 @@ class Parser {
   Position PositionAt(const unsigned char* at, bool afterEnd) const;
 
   void ReadXmlDeclaration(Document& document);
+  void ReadEquals();
   void ReadMisc(Document& document);
   // "<" name attributes, then "/>" (isEmpty) or ">"; null without "<".
   Element* ReadStartTag(NodeContainer& parent, bool isRoot, bool& isEmpty, bool tooDeep);
