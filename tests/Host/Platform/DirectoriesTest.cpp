@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "Platform/Platform.h"
+#include "support/KernelLeakGuard.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::u16string Wide(const std::string& ascii) { return {ascii.begin(), ascii.end()}; }
+
+std::string Ascii(const std::u16string& text) {
+  std::string out;
+  for (char16_t c : text) out.push_back(static_cast<char>(c));
+  return out;
+}
+
+// A fresh directory per test (ASCII path), removed afterwards; TMPDIR is
+// restored too.
+class Directories : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (const char* tmp = std::getenv("TMPDIR")) savedTmp_ = tmp;
+    std::string pattern = (fs::temp_directory_path() / "pfdirXXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    if (savedTmp_) {
+      setenv("TMPDIR", savedTmp_->c_str(), 1);
+    } else {
+      unsetenv("TMPDIR");
+    }
+    fs::remove_all(dir_);
+  }
+
+  std::optional<std::string> savedTmp_;
+  std::string dir_;
+};
+
+TEST_F(Directories, CurrentDirectoryFollowsTheWindowsSizeRules) {
+  std::string cwd = fs::current_path().string();
+  ASSERT_LT(cwd.size(), 250u);
+  auto length = static_cast<uint32_t>(cwd.size());
+  char16_t buffer[260];
+  EXPECT_EQ(GetCurrentDirectoryW(260, buffer), length);
+  EXPECT_EQ(std::u16string(buffer), Wide(cwd));
+  EXPECT_EQ(GetCurrentDirectoryW(0, nullptr), length + 1);
+  EXPECT_EQ(GetCurrentDirectoryW(length, buffer), length + 1);  // no room for the NUL
+  EXPECT_EQ(GetCurrentDirectoryW(length + 1, buffer), length);
+}
+
+TEST_F(Directories, TempPathComesFromTmpdirWithATrailingSlash) {
+  char16_t buffer[260];
+  setenv("TMPDIR", dir_.c_str(), 1);
+  EXPECT_EQ(GetTempPathW(260, buffer), dir_.size() + 1);
+  EXPECT_EQ(std::u16string(buffer), Wide(dir_ + "/"));
+  setenv("TMPDIR", (dir_ + "/").c_str(), 1);
+  GetTempPathW(260, buffer);
+  EXPECT_EQ(std::u16string(buffer), Wide(dir_ + "/"));
+  unsetenv("TMPDIR");
+  EXPECT_EQ(GetTempPathW(260, buffer), 5u);
+  EXPECT_EQ(std::u16string(buffer), u"/tmp/");
+  EXPECT_EQ(GetTempPathW(3, buffer), 6u);
+}
+
+TEST_F(Directories, TempFileNameCreatesAFreshEmptyFile) {
+  char16_t first[MAX_PATH];
+  char16_t second[MAX_PATH];
+  uint32_t n1 = GetTempFileNameW(Wide(dir_).c_str(), u"svgfilter", 0, first);
+  uint32_t n2 = GetTempFileNameW(Wide(dir_).c_str(), u"svgfilter", 0, second);
+  ASSERT_NE(n1, 0u);
+  ASSERT_NE(n2, 0u);
+  EXPECT_NE(n1, n2);
+  for (auto [name, number] : {std::pair{first, n1}, std::pair{second, n2}}) {
+    std::string path = Ascii(name);
+    SCOPED_TRACE(path);
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%X", number);
+    EXPECT_EQ(path, dir_ + "/svg" + hex + ".tmp");
+    EXPECT_LE(number, 0xFFFFu);
+    EXPECT_TRUE(fs::is_regular_file(path));
+    EXPECT_EQ(fs::file_size(path), 0u);
+  }
+}
+
+TEST_F(Directories, TempFileNameWithAGivenNumberOnlyFormsTheName) {
+  char16_t name[MAX_PATH];
+  EXPECT_EQ(GetTempFileNameW(Wide(dir_ + "/").c_str(), u"ab", 0x1A2, name), 0x1A2u);
+  EXPECT_EQ(Ascii(name), dir_ + "/ab1A2.tmp");
+  EXPECT_FALSE(fs::exists(dir_ + "/ab1A2.tmp"));
+  EXPECT_EQ(GetTempFileNameW(Wide(dir_).c_str(), nullptr, 0xBEEF, name), 0xBEEFu);
+  EXPECT_EQ(Ascii(name), dir_ + "/BEEF.tmp");
+}
+
+TEST_F(Directories, TempFileNameFailsInAMissingDirectory) {
+  char16_t name[MAX_PATH];
+  EXPECT_EQ(GetTempFileNameW(Wide(dir_ + "/none").c_str(), u"svg", 0, name), 0u);
+  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ERROR_PATH_NOT_FOUND));
+  EXPECT_EQ(GetTempFileNameW(nullptr, u"svg", 0, name), 0u);
+  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ERROR_INVALID_PARAMETER));
+}
+
+TEST_F(Directories, TempFileNameRefusesNamesLongerThanMaxPath) {
+  char16_t name[MAX_PATH];
+  std::u16string deep = Wide(dir_) + u"/" + std::u16string(MAX_PATH, u'd');
+  EXPECT_EQ(GetTempFileNameW(deep.c_str(), u"svg", 0, name), 0u);
+  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ERROR_BUFFER_OVERFLOW));
+}
+
+TEST_F(Directories, CreateDirectoryReportsWhatStoodInTheWay) {
+  std::u16string target = Wide(dir_ + "/drawing");
+  EXPECT_NE(CreateDirectoryW(target.c_str(), nullptr), 0);
+  EXPECT_TRUE(fs::is_directory(dir_ + "/drawing"));
+  EXPECT_EQ(CreateDirectoryW(target.c_str(), nullptr), 0);
+  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ERROR_ALREADY_EXISTS));
+  EXPECT_EQ(CreateDirectoryW(Wide(dir_ + "/no/such").c_str(), nullptr), 0);
+  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ERROR_PATH_NOT_FOUND));
+}
+
+TEST_F(Directories, CreateDirectoryTakesBackslashesAsSeparators) {
+  fs::create_directory(dir_ + "/out");
+  EXPECT_NE(CreateDirectoryW(Wide(dir_ + "\\out\\images").c_str(), nullptr), 0);
+  EXPECT_TRUE(fs::is_directory(dir_ + "/out/images"));
+}
+
+}  // namespace
