@@ -1,0 +1,658 @@
+// The command-line host's callbacks: pictures in and out, linked-file rule,
+// row collection. Every test also runs under the kernel leak guard.
+#include "tools/HostCallbacks.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <csetjmp>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+#include <png.h>
+
+#include "ImagingKernel/ImagingKernel.h"
+#include "Module/TempFiles.h"
+#include "tools/Module.h"
+
+namespace svgtool {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using svgflt::kErrMissing;
+using svgflt::kErrNoMemory;
+using svgflt::kOk;
+
+constexpr std::int32_t kRecordSize = static_cast<std::int32_t>(sizeof(BitmapRecord));
+
+// A bitmap whose image memory goes back to the kernel at the end of scope.
+struct OwnedBitmap {
+  BitmapRecord record{};
+  OwnedBitmap() = default;
+  OwnedBitmap(const OwnedBitmap&) = delete;
+  OwnedBitmap& operator=(const OwnedBitmap&) = delete;
+  ~OwnedBitmap() {
+    if (record.bits != nullptr || record.palette != nullptr) (void)FreeBitmap(&record);
+  }
+  std::uint8_t* Pixel(int x, int y) {
+    return record.bits + static_cast<std::size_t>(y) * record.bytesPerRow +
+           static_cast<std::size_t>(x) * (record.bitsPerPixel / 8);
+  }
+};
+
+// A width x height bitmap whose every byte depends on its position.
+void FillPattern(OwnedBitmap* bitmap, int width, int height, int bitsPerPixel) {
+  ASSERT_EQ(InitBitmap(&bitmap->record, kRecordSize, width, height, bitsPerPixel), kOk);
+  ASSERT_EQ(AllocateBitmap(&bitmap->record, 1), kOk);
+  const int bytes = bitsPerPixel / 8;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      for (int c = 0; c < bytes; ++c)
+        bitmap->Pixel(x, y)[c] = static_cast<std::uint8_t>(x * 40 + y * 70 + c * 13 + 5);
+    }
+  }
+}
+
+// Pixel bytes of two bitmaps of the same size and depth, padding ignored.
+void ExpectSamePixels(OwnedBitmap& expected, OwnedBitmap& actual) {
+  ASSERT_EQ(actual.record.width, expected.record.width);
+  ASSERT_EQ(actual.record.height, expected.record.height);
+  ASSERT_EQ(actual.record.bitsPerPixel, expected.record.bitsPerPixel);
+  const std::size_t rowBytes =
+      static_cast<std::size_t>(expected.record.width) * (expected.record.bitsPerPixel / 8);
+  for (int y = 0; y < expected.record.height; ++y) {
+    SCOPED_TRACE("row " + std::to_string(y));
+    EXPECT_EQ(std::memcmp(expected.Pixel(0, y), actual.Pixel(0, y), rowBytes), 0);
+  }
+}
+
+Bytes ExportPng(const BitmapRecord& bitmap) {
+  void* handle = nullptr;
+  std::int32_t count = 0;
+  EXPECT_EQ(ExportToMemory(&handle, &bitmap, kFormatPng, 0, 0, &count, 0), kOk);
+  if (handle == nullptr) return {};
+  Bytes png(static_cast<std::size_t>(count));
+  const auto* locked = static_cast<const std::uint8_t*>(KernelLockMemory(handle));
+  EXPECT_NE(locked, nullptr);
+  if (locked != nullptr) std::memcpy(png.data(), locked, png.size());
+  KernelUnlockMemory(handle);
+  KernelFreeMemory(handle, __LINE__, u"tests/tools/HostCallbacksTest");
+  return png;
+}
+
+std::int32_t LoadFromBytes(const Bytes& bytes, OwnedBitmap* bitmap) {
+  return LoadRasterFromMemory(bytes.data(), &bitmap->record, kRecordSize, 0, 1,
+                              static_cast<std::int32_t>(bytes.size()));
+}
+
+// --- pictures written here with the libraries themselves ---
+
+struct TestPng {
+  std::uint32_t width = 1;
+  std::uint32_t height = 1;
+  int colourType = PNG_COLOR_TYPE_RGB;
+  int bitDepth = 8;
+  int interlace = PNG_INTERLACE_NONE;
+  Bytes rows;  // packed rows, PNG order
+  std::vector<png_color> palette;
+  Bytes transparency;            // palette alphas
+  png_color_16 transparentGrey{};  // grey key when hasGreyKey
+  bool hasGreyKey = false;
+};
+
+void AppendBytes(png_structp png, png_bytep data, png_size_t count) {
+  auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + count);
+}
+void FlushNothing(png_structp) {}
+
+// Encodes `picture`; leaves `out` empty on a libpng error.
+void EncodeTestPng(const TestPng& picture, Bytes* out) {
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    out->clear();
+    return;
+  }
+  png_set_write_fn(png, out, AppendBytes, FlushNothing);
+  png_set_IHDR(png, info, picture.width, picture.height, picture.bitDepth, picture.colourType,
+               picture.interlace, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (!picture.palette.empty())
+    png_set_PLTE(png, info, picture.palette.data(), static_cast<int>(picture.palette.size()));
+  if (!picture.transparency.empty())
+    png_set_tRNS(png, info, picture.transparency.data(),
+                 static_cast<int>(picture.transparency.size()), nullptr);
+  if (picture.hasGreyKey) png_set_tRNS(png, info, nullptr, 0, &picture.transparentGrey);
+  png_write_info(png, info);
+  const int passes = png_set_interlace_handling(png);
+  const std::size_t stride = picture.rows.size() / picture.height;
+  for (int pass = 0; pass < passes; ++pass) {
+    for (std::uint32_t y = 0; y < picture.height; ++y)
+      png_write_row(png, picture.rows.data() + y * stride);
+  }
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+}
+
+Bytes PngOf(const TestPng& picture) {
+  Bytes out;
+  EncodeTestPng(picture, &out);
+  return out;
+}
+
+// A JPEG of width x height in one colour space, every pixel `pixel`.
+Bytes JpegOf(int width, int height, J_COLOR_SPACE space, int components,
+             std::vector<std::uint8_t> pixel) {
+  jpeg_compress_struct codec{};
+  jpeg_error_mgr errors{};
+  codec.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&codec);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&codec, &buffer, &size);
+  codec.image_width = static_cast<JDIMENSION>(width);
+  codec.image_height = static_cast<JDIMENSION>(height);
+  codec.input_components = components;
+  codec.in_color_space = space;
+  jpeg_set_defaults(&codec);
+  jpeg_set_quality(&codec, 95, TRUE);
+  jpeg_start_compress(&codec, TRUE);
+  Bytes row;
+  for (int x = 0; x < width; ++x) row.insert(row.end(), pixel.begin(), pixel.end());
+  while (codec.next_scanline < codec.image_height) {
+    JSAMPROW line = row.data();
+    jpeg_write_scanlines(&codec, &line, 1);
+  }
+  jpeg_finish_compress(&codec);
+  Bytes jpeg(buffer, buffer + size);
+  jpeg_destroy_compress(&codec);
+  std::free(buffer);
+  return jpeg;
+}
+
+// Rewrites the IHDR size of a PNG and its checksum.
+void SetPngSize(Bytes* png, std::uint32_t width, std::uint32_t height) {
+  auto put = [&](std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) (*png)[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+  };
+  put(16, width);  // signature 8, length 4, "IHDR" 4
+  put(20, height);
+  const uLong crc = crc32(0, png->data() + 12, 17);
+  put(29, static_cast<std::uint32_t>(crc));
+}
+
+// --- decoding ---
+
+TEST(LoadRasterFromMemory, DecodesEveryPngColourTypeAndDepth) {
+  struct Case {
+    const char* name;
+    TestPng picture;
+    std::int32_t bitsPerPixel;
+    std::vector<std::uint8_t> firstPixel;  // B, G, R(, A)
+    std::vector<std::uint8_t> lastPixel;
+  };
+  TestPng grey1;
+  grey1.width = 3;
+  grey1.colourType = PNG_COLOR_TYPE_GRAY;
+  grey1.bitDepth = 1;
+  grey1.rows = {0b10100000};
+  TestPng grey16;
+  grey16.width = 2;
+  grey16.colourType = PNG_COLOR_TYPE_GRAY;
+  grey16.bitDepth = 16;
+  grey16.rows = {0xFF, 0xFF, 0x00, 0x00};
+  TestPng rgb16;
+  rgb16.width = 2;
+  rgb16.bitDepth = 16;
+  rgb16.rows = {0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
+  TestPng palette4;
+  palette4.width = 2;
+  palette4.colourType = PNG_COLOR_TYPE_PALETTE;
+  palette4.bitDepth = 4;
+  palette4.palette = {{10, 20, 30}, {200, 100, 50}};
+  palette4.rows = {0x10};
+  TestPng paletteAlpha;
+  paletteAlpha.width = 2;
+  paletteAlpha.colourType = PNG_COLOR_TYPE_PALETTE;
+  paletteAlpha.palette = {{255, 0, 0}, {0, 0, 255}};
+  paletteAlpha.transparency = {0x80};
+  paletteAlpha.rows = {0, 1};
+  TestPng greyAlpha;
+  greyAlpha.width = 2;
+  greyAlpha.colourType = PNG_COLOR_TYPE_GRAY_ALPHA;
+  greyAlpha.rows = {50, 0, 200, 255};
+  TestPng greyKey;
+  greyKey.width = 2;
+  greyKey.colourType = PNG_COLOR_TYPE_GRAY;
+  greyKey.rows = {7, 9};
+  greyKey.hasGreyKey = true;
+  greyKey.transparentGrey.gray = 7;
+  TestPng rgba;
+  rgba.width = 2;
+  rgba.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
+  rgba.rows = {1, 2, 3, 4, 5, 6, 7, 8};
+
+  const Case cases[] = {
+      {"grey 1-bit", grey1, 24, {255, 255, 255}, {255, 255, 255}},
+      {"grey 16-bit", grey16, 24, {255, 255, 255}, {0, 0, 0}},
+      {"RGB 16-bit", rgb16, 24, {0, 0, 255}, {255, 0, 0}},
+      {"palette 4-bit", palette4, 24, {50, 100, 200}, {30, 20, 10}},
+      {"palette with alpha", paletteAlpha, 32, {0, 0, 255, 0x80}, {255, 0, 0, 255}},
+      {"grey and alpha", greyAlpha, 32, {50, 50, 50, 0}, {200, 200, 200, 255}},
+      {"grey with key", greyKey, 32, {7, 7, 7, 0}, {9, 9, 9, 255}},
+      {"RGBA", rgba, 32, {3, 2, 1, 4}, {7, 6, 5, 8}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Bytes png = PngOf(c.picture);
+    ASSERT_FALSE(png.empty());
+    OwnedBitmap bitmap;
+    ASSERT_EQ(LoadFromBytes(png, &bitmap), kOk);
+    ASSERT_EQ(bitmap.record.bitsPerPixel, c.bitsPerPixel);
+    ASSERT_EQ(bitmap.record.width, static_cast<std::int32_t>(c.picture.width));
+    const std::size_t n = c.firstPixel.size();
+    EXPECT_EQ(Bytes(bitmap.Pixel(0, 0), bitmap.Pixel(0, 0) + n), c.firstPixel);
+    const int last = bitmap.record.width - 1;
+    EXPECT_EQ(Bytes(bitmap.Pixel(last, 0), bitmap.Pixel(last, 0) + n), c.lastPixel);
+  }
+}
+
+TEST(LoadRasterFromMemory, DecodesInterlacedPng) {
+  TestPng picture;
+  picture.width = 9;
+  picture.height = 9;
+  picture.interlace = PNG_INTERLACE_ADAM7;
+  for (std::uint32_t y = 0; y < 9; ++y) {
+    for (std::uint32_t x = 0; x < 9; ++x) {
+      picture.rows.push_back(static_cast<std::uint8_t>(x * 20));
+      picture.rows.push_back(static_cast<std::uint8_t>(y * 20));
+      picture.rows.push_back(static_cast<std::uint8_t>(x + y));
+    }
+  }
+  OwnedBitmap bitmap;
+  ASSERT_EQ(LoadFromBytes(PngOf(picture), &bitmap), kOk);
+  for (int y = 0; y < 9; ++y) {
+    for (int x = 0; x < 9; ++x) {
+      SCOPED_TRACE(std::to_string(x) + "," + std::to_string(y));
+      const std::uint8_t* pixel = bitmap.Pixel(x, y);
+      EXPECT_EQ(pixel[2], x * 20);
+      EXPECT_EQ(pixel[1], y * 20);
+      EXPECT_EQ(pixel[0], x + y);
+    }
+  }
+}
+
+TEST(LoadRasterFromMemory, DecodesJpegInEveryColourSpace) {
+  struct Case {
+    const char* name;
+    J_COLOR_SPACE space;
+    int components;
+    std::vector<std::uint8_t> pixel;
+    std::vector<std::uint8_t> expectedBgr;
+  };
+  const Case cases[] = {
+      {"RGB", JCS_RGB, 3, {200, 100, 30}, {30, 100, 200}},
+      {"grey", JCS_GRAYSCALE, 1, {90}, {90, 90, 90}},
+      // Written with the Adobe marker, so stored values are inverted inks:
+      // no cyan, full magenta and yellow, no black gives red.
+      {"CMYK", JCS_CMYK, 4, {255, 0, 0, 255}, {0, 0, 255}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Bytes jpeg = JpegOf(17, 9, c.space, c.components, c.pixel);
+    OwnedBitmap bitmap;
+    ASSERT_EQ(LoadFromBytes(jpeg, &bitmap), kOk);
+    EXPECT_EQ(bitmap.record.width, 17);
+    EXPECT_EQ(bitmap.record.height, 9);
+    ASSERT_EQ(bitmap.record.bitsPerPixel, 24);
+    for (const auto& [x, y] : {std::pair{0, 0}, std::pair{16, 8}, std::pair{8, 4}}) {
+      for (int channel = 0; channel < 3; ++channel)
+        EXPECT_NEAR(bitmap.Pixel(x, y)[channel], c.expectedBgr[channel], 6)
+            << "pixel " << x << "," << y << " channel " << channel;
+    }
+  }
+}
+
+TEST(LoadRasterFromMemory, RefusesBrokenData) {
+  OwnedBitmap source;
+  FillPattern(&source, 20, 20, 24);
+  const Bytes png = ExportPng(source.record);
+  const Bytes jpeg = JpegOf(64, 64, JCS_RGB, 3, {10, 20, 30});
+  Bytes corruptPng = png;
+  corruptPng[corruptPng.size() / 2 + 20] ^= 0xFF;  // inside IDAT: checksum fails
+  Bytes noise(500);
+  for (std::size_t i = 0; i < noise.size(); ++i)
+    noise[i] = static_cast<std::uint8_t>(i * 7919 + 13);
+
+  struct Case {
+    const char* name;
+    Bytes bytes;
+    svgflt::Status expected;
+  };
+  const Case cases[] = {
+      {"PNG cut in half", Bytes(png.begin(), png.begin() + png.size() / 2), kErrPictureCorrupt},
+      {"PNG signature only", Bytes(png.begin(), png.begin() + 8), kErrPictureCorrupt},
+      {"PNG with a flipped byte", corruptPng, kErrPictureCorrupt},
+      {"JPEG cut in half", Bytes(jpeg.begin(), jpeg.begin() + jpeg.size() / 2),
+       kErrPictureCorrupt},
+      {"JPEG start only", Bytes(jpeg.begin(), jpeg.begin() + 3), kErrPictureCorrupt},
+      {"random bytes", noise, kErrPictureFormat},
+      {"two bytes", Bytes{0xFF, 0xD8}, kErrPictureFormat},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    OwnedBitmap bitmap;
+    EXPECT_EQ(LoadFromBytes(c.bytes, &bitmap), c.expected);
+    EXPECT_EQ(bitmap.record.bits, nullptr);
+  }
+  OwnedBitmap bitmap;
+  EXPECT_EQ(LoadRasterFromMemory(nullptr, &bitmap.record, kRecordSize, 0, 1, 10), kErrMissing);
+  EXPECT_EQ(LoadRasterFromMemory(png.data(), &bitmap.record, kRecordSize, 0, 1, -1),
+            kErrMissing);
+}
+
+TEST(LoadRasterFromMemory, RefusesPicturesBeyondTheLimits) {
+  TestPng tiny;
+  tiny.rows = {1, 2, 3};
+  const Bytes png = PngOf(tiny);
+  struct Case {
+    std::uint32_t width, height;
+  };
+  for (const Case c : {Case{kMaxPictureSide + 1, 1}, Case{1, kMaxPictureSide + 1},
+                       Case{kMaxPictureSide, kMaxPictureSide}}) {
+    SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+    Bytes large = png;
+    SetPngSize(&large, c.width, c.height);
+    OwnedBitmap bitmap;
+    EXPECT_EQ(LoadFromBytes(large, &bitmap), kErrPictureTooLarge);
+    EXPECT_EQ(bitmap.record.bits, nullptr);
+  }
+  // A JPEG frame header of 20000 x 20000 pixels.
+  Bytes jpeg = JpegOf(8, 8, JCS_RGB, 3, {1, 2, 3});
+  for (std::size_t i = 2; i + 8 < jpeg.size(); ++i) {
+    if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
+      jpeg[i + 5] = jpeg[i + 7] = 20000 >> 8;
+      jpeg[i + 6] = jpeg[i + 8] = 20000 & 0xFF;
+      break;
+    }
+  }
+  OwnedBitmap bitmap;
+  EXPECT_EQ(LoadFromBytes(jpeg, &bitmap), kErrPictureTooLarge);
+}
+
+TEST(LoadRasterFromMemory, ReturnsNoMemoryWhenTheBitmapCannotBeAllocated) {
+  OwnedBitmap source;
+  FillPattern(&source, 4, 4, 24);
+  const Bytes png = ExportPng(source.record);
+  const Bytes jpeg = JpegOf(4, 4, JCS_RGB, 3, {1, 2, 3});
+  for (const Bytes* picture : {&png, &jpeg}) {
+    OwnedBitmap bitmap;
+    KernelFailAllocation(1);
+    EXPECT_EQ(LoadFromBytes(*picture, &bitmap), kErrNoMemory);
+    KernelFailAllocation(0);
+    EXPECT_EQ(bitmap.record.bits, nullptr);
+  }
+}
+
+TEST(InfoLoadRasterFromMemory, DecodesLikeTheLoadRequestVariant) {
+  const Bytes jpeg = JpegOf(5, 3, JCS_RGB, 3, {0, 0, 0});
+  OwnedBitmap bitmap;
+  ASSERT_EQ(InfoLoadRasterFromMemory(jpeg.data(), &bitmap.record, kRecordSize, 0, 1,
+                                     static_cast<std::int32_t>(jpeg.size()), 0, 0),
+            kOk);
+  EXPECT_EQ(bitmap.record.width, 5);
+  EXPECT_EQ(bitmap.record.height, 3);
+}
+
+// --- encoding ---
+
+TEST(ExportToMemory, RoundTripsEveryPixelDepth) {
+  for (const int depth : {24, 32}) {
+    SCOPED_TRACE(depth);
+    OwnedBitmap source;
+    FillPattern(&source, 7, 5, depth);  // 7 pixels: rows carry padding at 24 bits
+    const Bytes png = ExportPng(source.record);
+    OwnedBitmap back;
+    ASSERT_EQ(LoadFromBytes(png, &back), kOk);
+    ExpectSamePixels(source, back);
+  }
+}
+
+TEST(ExportToMemory, WritesPaletteBitmapsInTheirColours) {
+  OwnedBitmap source;
+  ASSERT_EQ(InitBitmap(&source.record, kRecordSize, 3, 1, 8), kOk);
+  ASSERT_EQ(AllocateBitmap(&source.record, 1), kOk);
+  const std::uint32_t palette[3] = {0x000000FF, 0x0000FF00, 0x00FF0000};  // red, green, blue
+  ASSERT_EQ(SetBitmapPalette(&source.record, 3, palette), kOk);
+  source.record.bits[0] = 2;
+  source.record.bits[1] = 0;
+  source.record.bits[2] = 1;
+  OwnedBitmap back;
+  ASSERT_EQ(LoadFromBytes(ExportPng(source.record), &back), kOk);
+  ASSERT_EQ(back.record.bitsPerPixel, 24);
+  EXPECT_EQ(Bytes(back.Pixel(0, 0), back.Pixel(0, 0) + 9),
+            (Bytes{255, 0, 0, 0, 0, 255, 0, 255, 0}));
+}
+
+TEST(ExportToMemory, RefusesWhatItCannotWrite) {
+  OwnedBitmap source;
+  FillPattern(&source, 2, 2, 24);
+  void* handle = nullptr;
+  std::int32_t count = -5;
+  EXPECT_EQ(ExportToMemory(&handle, &source.record, kFormatPng + 1, 0, 0, &count, 0),
+            kErrExportFormat);
+  BitmapRecord empty{};
+  ASSERT_EQ(InitBitmap(&empty, kRecordSize, 2, 2, 24), kOk);
+  EXPECT_EQ(ExportToMemory(&handle, &empty, kFormatPng, 0, 0, &count, 0), kErrMissing);
+  EXPECT_EQ(ExportToMemory(nullptr, &source.record, kFormatPng, 0, 0, &count, 0), kErrMissing);
+  KernelFailAllocation(1);
+  EXPECT_EQ(ExportToMemory(&handle, &source.record, kFormatPng, 0, 0, &count, 0), kErrNoMemory);
+  KernelFailAllocation(0);
+  EXPECT_EQ(handle, nullptr);
+  EXPECT_EQ(count, -5);
+}
+
+TEST(ExportToFile, WritesTwentyFourBitPngs) {
+  svgtest::TempFolder folder;
+  SetLinkedFileBase(folder.Path(""), false);
+  for (const int depth : {24, 32}) {
+    SCOPED_TRACE(depth);
+    OwnedBitmap source;
+    FillPattern(&source, 6, 4, depth);
+    const std::u16string name = ToUtf16(folder.Path("out.png"));
+    ASSERT_EQ(ExportToFile(name.c_str(), &source.record, kFormatPng, 24, 0, 0), kOk);
+    OwnedBitmap back;
+    ASSERT_EQ(LoadRasterFromFile(name.c_str(), &back.record, kRecordSize, 0, 1, 0, 0), kOk);
+    ASSERT_EQ(back.record.bitsPerPixel, 24);  // alpha left behind
+    for (int y = 0; y < 4; ++y) {
+      for (int x = 0; x < 6; ++x)
+        EXPECT_EQ(std::memcmp(source.Pixel(x, y), back.Pixel(x, y), 3), 0) << x << "," << y;
+    }
+  }
+}
+
+TEST(ExportToFile, ReportsFilesItCannotWrite) {
+  svgtest::TempFolder folder;
+  OwnedBitmap source;
+  FillPattern(&source, 2, 2, 24);
+  const std::u16string name = ToUtf16(folder.Path("no/such/folder/out.png"));
+  EXPECT_EQ(ExportToFile(name.c_str(), &source.record, kFormatPng, 24, 0, 0), kErrFileWrite);
+  const std::u16string good = ToUtf16(folder.Path("out.png"));
+  EXPECT_EQ(ExportToFile(good.c_str(), &source.record, kFormatPng, 16, 0, 0), kErrExportFormat);
+  EXPECT_EQ(ExportToFile(good.c_str(), &source.record, 76, 24, 0, 0), kErrExportFormat);
+  EXPECT_FALSE(std::filesystem::exists(folder.Path("out.png")));
+}
+
+// --- linked files ---
+
+class LinkedFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    namespace fs = std::filesystem;
+    OwnedBitmap picture;
+    FillPattern(&picture, 3, 2, 24);
+    png_ = ExportPng(picture.record);
+    const std::string bytes(png_.begin(), png_.end());
+    fs::create_directories(folder_.Path("doc/sub"));
+    fs::create_directories(folder_.Path("other"));
+    fs::create_directories(folder_.Path("doc2"));
+    folder_.Write("doc/a.png", bytes);
+    folder_.Write("doc/sub/b.png", bytes);
+    folder_.Write("other/c.png", bytes);
+    folder_.Write("doc2/d.png", bytes);
+    fs::create_symlink("../other/c.png", folder_.Path("doc/link.png"));
+    fs::create_symlink("../other", folder_.Path("doc/way-out"));
+  }
+  void TearDown() override { SetLinkedFileBase("", false); }
+
+  std::int32_t Load(const std::string& name) {
+    const std::u16string wide = ToUtf16(name);
+    OwnedBitmap bitmap;
+    const std::int32_t status =
+        LoadRasterFromFile(wide.c_str(), &bitmap.record, kRecordSize, 0, 1, 0, 0);
+    EXPECT_EQ(status == kOk, bitmap.record.bits != nullptr);
+    return status;
+  }
+
+  svgtest::TempFolder folder_;
+  Bytes png_;
+};
+
+TEST_F(LinkedFiles, StayWithinTheDocumentFolder) {
+  SetLinkedFileBase(folder_.Path("doc"), false);
+  struct Case {
+    std::string name;
+    svgflt::Status expected;
+  };
+  const Case cases[] = {
+      {"a.png", kOk},
+      {"sub/b.png", kOk},
+      {"sub/../a.png", kOk},
+      {"./sub/./b.png", kOk},
+      {folder_.Path("doc/sub/b.png"), kOk},
+      {"../other/c.png", kErrFileRefused},
+      {"sub/../../other/c.png", kErrFileRefused},
+      {"../doc2/d.png", kErrFileRefused},  // shares the folder name's beginning
+      {folder_.Path("other/c.png"), kErrFileRefused},
+      {"link.png", kErrFileRefused},
+      {"way-out/c.png", kErrFileRefused},
+      {"missing.png", kErrFileMissing},
+      {"sub", kErrFileMissing},
+      {"", kErrFileMissing},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(Load(c.name), c.expected);
+  }
+}
+
+TEST_F(LinkedFiles, ComeFromAnywhereWhenAllowed) {
+  SetLinkedFileBase(folder_.Path("doc"), true);
+  for (const std::string name : {"../other/c.png", "link.png", "../doc2/d.png", "a.png"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(Load(name), kOk);
+  }
+  EXPECT_EQ(Load("../other/missing.png"), kErrFileMissing);
+}
+
+TEST_F(LinkedFiles, PassOnDecodingErrors) {
+  folder_.Write("doc/notes.png", "just some text, not a picture");
+  folder_.Write("doc/empty.png", "");
+  folder_.Write("doc/cut.png", std::string(png_.begin(), png_.begin() + png_.size() / 2));
+  SetLinkedFileBase(folder_.Path("doc"), false);
+  EXPECT_EQ(Load("notes.png"), kErrPictureFormat);
+  EXPECT_EQ(Load("empty.png"), kErrPictureFormat);
+  EXPECT_EQ(Load("cut.png"), kErrPictureCorrupt);
+  BitmapRecord bitmap{};
+  EXPECT_EQ(LoadRasterFromFile(nullptr, &bitmap, kRecordSize, 0, 1, 0, 0), kErrMissing);
+}
+
+// --- rows ---
+
+// Delivers the rows of `bitmap` as the filter does: flags 3, plus 4 on the
+// first and 8 on the last row.
+std::int32_t DeliverRows(OwnedBitmap& bitmap, RowSink* sink) {
+  Bytes row(static_cast<std::size_t>(bitmap.record.bytesPerRow));
+  std::int32_t status = kOk;
+  for (int y = 0; y < bitmap.record.height && status == kOk; ++y) {
+    std::memcpy(row.data(), bitmap.Pixel(0, y), row.size());
+    const std::int32_t flags =
+        3 | (y == 0 ? kRowFirst : 0) | (y == bitmap.record.height - 1 ? kRowLast : 0);
+    status = CollectRow(nullptr, &bitmap.record, row.data(), flags, y, 1, sink);
+  }
+  return status;
+}
+
+TEST(CollectRow, AssemblesDeliveredRowsAsRgb) {
+  for (const int depth : {24, 32}) {
+    SCOPED_TRACE(depth);
+    for (const int height : {1, 2, 5}) {
+      SCOPED_TRACE(height);
+      OwnedBitmap bitmap;
+      FillPattern(&bitmap, 5, height, depth);
+      RowSink sink;
+      ASSERT_EQ(DeliverRows(bitmap, &sink), kOk);
+      ASSERT_TRUE(sink.Complete());
+      ASSERT_EQ(sink.width, 5);
+      ASSERT_EQ(sink.height, height);
+      for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < 5; ++x) {
+          const std::uint8_t* in = bitmap.Pixel(x, y);
+          const std::uint8_t* out = sink.rgb.data() + (static_cast<std::size_t>(y) * 5 + x) * 3;
+          EXPECT_EQ(Bytes(out, out + 3), (Bytes{in[2], in[1], in[0]})) << x << "," << y;
+        }
+      }
+    }
+  }
+}
+
+TEST(CollectRow, RefusesRowsThatDoNotFit) {
+  OwnedBitmap bitmap;
+  FillPattern(&bitmap, 4, 3, 24);
+  Bytes row(static_cast<std::size_t>(bitmap.record.bytesPerRow));
+  RowSink sink;
+  EXPECT_EQ(CollectRow(nullptr, &bitmap.record, row.data(), 3, 0, 1, &sink), kErrRowMismatch)
+      << "a row before the first";
+  ASSERT_EQ(CollectRow(nullptr, &bitmap.record, row.data(), 3 | kRowFirst, 0, 1, &sink), kOk);
+  for (const std::int32_t rowNumber : {-1, 3, 100}) {
+    SCOPED_TRACE(rowNumber);
+    EXPECT_EQ(CollectRow(nullptr, &bitmap.record, row.data(), 3, rowNumber, 1, &sink),
+              kErrRowMismatch);
+  }
+  EXPECT_EQ(CollectRow(nullptr, &bitmap.record, row.data(), 3, 2, 2, &sink), kErrRowMismatch);
+  EXPECT_EQ(CollectRow(nullptr, &bitmap.record, row.data(), 3 | kRowLast, 2, 1, &sink), kOk);
+  EXPECT_FALSE(sink.Complete()) << "row 1 never came";
+  OwnedBitmap palette;
+  ASSERT_EQ(InitBitmap(&palette.record, kRecordSize, 4, 3, 8), kOk);
+  EXPECT_EQ(CollectRow(nullptr, &palette.record, row.data(), 3 | kRowFirst, 0, 1, &sink),
+            kErrRowMismatch);
+  EXPECT_EQ(CollectRow(nullptr, &bitmap.record, row.data(), 3, 0, 1, nullptr), kErrMissing);
+}
+
+TEST(WriteRgbPng, WritesTheAssembledRaster) {
+  svgtest::TempFolder folder;
+  OwnedBitmap bitmap;
+  FillPattern(&bitmap, 9, 4, 24);
+  RowSink sink;
+  ASSERT_EQ(DeliverRows(bitmap, &sink), kOk);
+  const std::string path = folder.Path("raster.png");
+  ASSERT_EQ(WriteRgbPng(path, sink.width, sink.height, sink.rgb), kOk);
+  SetLinkedFileBase(folder.Path(""), false);
+  const std::u16string name = ToUtf16(path);
+  OwnedBitmap back;
+  ASSERT_EQ(LoadRasterFromFile(name.c_str(), &back.record, kRecordSize, 0, 1, 0, 0), kOk);
+  SetLinkedFileBase("", false);
+  ExpectSamePixels(bitmap, back);
+  EXPECT_EQ(WriteRgbPng(folder.Path("none/raster.png"), sink.width, sink.height, sink.rgb),
+            kErrFileWrite);
+  EXPECT_EQ(WriteRgbPng(path, 10, 10, sink.rgb), kErrMissing) << "fewer bytes than pixels";
+}
+
+}  // namespace
+}  // namespace svgtool
