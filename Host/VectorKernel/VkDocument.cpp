@@ -29,7 +29,7 @@ VectorLayerRef ActiveLayer(Document& doc) {
   if (doc.layers.empty()) {
     Layer layer;
     layer.id = 1;
-    layer.name = u"0";
+    layer.name = std::u16string(1, u'0');  // built, not assigned: GCC 12 -Wrestrict
     doc.layers.push_back(std::move(layer));
   }
   doc.activeLayer = doc.layers.front().id;

@@ -197,7 +197,7 @@ int32_t ObjectFromRecord(int32_t type, const void* record, Object& object) {
     case kVoText: {
       const auto* r = static_cast<const VectorTextObject*>(record);
       object.points = {r->position};
-      if (r->text) object.text = r->text;  // a null text is an empty one
+      if (r->text) object.text = std::u16string(r->text);  // a null text is an empty one
       object.fontSize = r->fontSize;
       object.alignment = r->alignment;
       object.escapement = r->escapement;
