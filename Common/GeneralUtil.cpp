@@ -258,12 +258,13 @@ Status ParseNumberPercent(std::string_view text, SvgNumberPercent* out) {
   std::size_t percent = std::string_view::npos;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
-    if (exponent || anything) continue;
-    if (IsDigit(c)) continue;
+    if (c == '%' && percent == std::string_view::npos) {
+      percent = i;
+      continue;
+    }
+    if (exponent || anything || IsDigit(c)) continue;
     if (c == '.' && !dot) {
       dot = true;
-    } else if (c == '%' && percent == std::string_view::npos) {
-      percent = i;
     } else if (c == 'e') {
       exponent = true;
     } else if (c == 'c' || c == 'C') {

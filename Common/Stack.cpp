@@ -83,8 +83,8 @@ void FreeSteps(TransformStep* step) {
   }
 }
 
-// The matrix of one step. Rotation is folded in single precision (radians,
-// cosine and sine each rounded to float), so rotate(90) leaves a ~-4.37e-8
+// The matrix of one step. Rotation is folded in single precision (degrees
+// times pi/180, cosine and sine each rounded to float), so rotate(90) leaves a ~-4.37e-8
 // in a and d. A rotation's centre and skew steps do not act on the matrix:
 // the parser keeps their numbers, the fold ignores them.
 SvgMatrix StepMatrix(const TransformStep& step) {
@@ -97,8 +97,9 @@ SvgMatrix StepMatrix(const TransformStep& step) {
     case kTransformMatrix:
       return p.matrix;
     case kTransformRotate: {
-      constexpr double kRadiansPerDegree = 0.017453292;
-      const float radians = static_cast<float>(static_cast<double>(p.rotate.angle) * kRadiansPerDegree);
+      // The factor is single precision too; float times float rounds once.
+      constexpr float kRadiansPerDegree = 0.017453292f;
+      const float radians = p.rotate.angle * kRadiansPerDegree;
       const double cosine = static_cast<float>(std::cos(static_cast<double>(radians)));
       const double sine = static_cast<float>(std::sin(static_cast<double>(radians)));
       return SvgMatrix{cosine, sine, -sine, cosine, 0, 0};
