@@ -406,6 +406,20 @@ TEST_F(Rasters, KeepTheirOwnCopyOfThePicture) {
   EXPECT_EQ(VectorFreeObjectData(kVoRaster, &desc), kVkOk);
 }
 
+TEST_F(Rasters, FailedPictureCopyAddsNothing) {
+  VectorRasterObject raster{};
+  ASSERT_EQ(VectorInitObject(&raster, kVoRaster), kVkOk);
+  ASSERT_EQ(InitBitmap(&raster.bitmap, sizeof(BitmapRecord), 2, 2, 24), kIkOk);
+  ASSERT_EQ(AllocateBitmap(&raster.bitmap, 1), kIkOk);
+  KernelFailAllocation(1);
+  EXPECT_EQ(VectorAddObject(&doc_, 0, kVoRaster, &raster, nullptr), kVkErrNoMemory);
+  KernelFailAllocation(0);
+  EXPECT_EQ(VectorObjectCount(&doc_), 0);
+  // The next object still gets the first id.
+  EXPECT_EQ(AddLine(0, 0, 1, 1), 1);
+  ASSERT_EQ(FreeBitmap(&raster.bitmap), kIkOk);
+}
+
 TEST_F(Rasters, EmptyPictureIsAccepted) {
   VectorRasterObject raster{};
   ASSERT_EQ(VectorInitObject(&raster, kVoRaster), kVkOk);
