@@ -165,7 +165,7 @@ TEST_F(EntryPoints, InfoReportsParseFailuresWithoutASize) {
       {"unclosed element", svgtest::PadTo("<?xml version=\"1.0\"?>\n<svg><g></svg>", 300),
        kErrNotSvg},
       {"root is not svg",
-       svgtest::PadTo("<?xml version=\"1.0\"?>\n<html></html>", 300) + "<!-- -->",
+       svgtest::PadTo("<?xml version=\"1.0\"?>\n<drawing></drawing>", 300),
        kErrRootNotSvg},
   };
   for (const auto& c : cases) {
@@ -312,6 +312,8 @@ TEST_F(EntryPoints, InfoFailsCleanlyWhenMemoryRunsOut) {
     }
   }
   ASSERT_EQ(status, kOk) << "still failing after " << n << " allocations";
+  // At least the holder, the document and the SvgDocument were refused.
+  EXPECT_GE(n - 2, 3);
   EXPECT_EQ(fltFreeData(scratch_.holder, 0), kOk);
 }
 
@@ -466,6 +468,8 @@ TEST_F(EntryPoints, LoadFailsCleanlyWhenMemoryRunsOut) {
     }
   }
   EXPECT_EQ(status, kOk) << "still failing after " << n << " allocations";
+  // At least the document, the SvgDocument, the bitmap and the row buffer.
+  EXPECT_GE(n - 2, 4);
 }
 
 // --- RenderToBitmap and DeliverRows ---------------------------------------
