@@ -423,6 +423,14 @@ void PaintRaster(cairo_t* cr, const View& view, const Object& o) {
   cairo_surface_destroy(image);
 }
 
+// A bitmap pixel (B, G, R and, at 32 bits, A) as premultiplied ARGB.
+uint32_t Premultiplied(const uint8_t* p, int bytes = 4) {
+  const uint32_t a = bytes == 4 ? p[3] : 255;
+  const uint32_t r = (p[2] * a + 127) / 255, g = (p[1] * a + 127) / 255,
+                 b = (p[0] * a + 127) / 255;
+  return (a << 24) | (r << 16) | (g << 8) | b;
+}
+
 // Copies the paint area of a 24- or 32-bit bitmap into a premultiplied
 // surface, or back.
 void CopyIn(const BitmapRecord& b, const KernelRect& area, cairo_surface_t* s) {
@@ -434,11 +442,7 @@ void CopyIn(const BitmapRecord& b, const KernelRect& area, cairo_surface_t* s) {
     const uint8_t* src = b.bits + static_cast<size_t>(y) * static_cast<size_t>(b.bytesPerRow);
     auto* dst = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y - area.top) * stride);
     for (int x = area.left; x < area.right; ++x) {
-      const uint8_t* p = src + static_cast<size_t>(x) * bytes;
-      uint32_t a = bytes == 4 ? p[3] : 255;
-      const uint32_t r = (p[2] * a + 127) / 255, g = (p[1] * a + 127) / 255,
-                     bl = (p[0] * a + 127) / 255;
-      dst[x - area.left] = (a << 24) | (r << 16) | (g << 8) | bl;
+      dst[x - area.left] = Premultiplied(src + static_cast<size_t>(x) * bytes, bytes);
     }
   }
   cairo_surface_mark_dirty(s);
@@ -455,6 +459,9 @@ void CopyOut(cairo_surface_t* s, const KernelRect& area, BitmapRecord& b) {
         reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y - area.top) * stride);
     for (int x = area.left; x < area.right; ++x) {
       const uint32_t v = src[x - area.left];
+      uint8_t* p = dst + static_cast<size_t>(x) * bytes;
+      // Pixels left untouched keep their bytes, colour under zero alpha too.
+      if (bytes == 4 && v == Premultiplied(p)) continue;
       const uint32_t a = v >> 24;
       uint32_t r = (v >> 16) & 0xFF, g = (v >> 8) & 0xFF, bl = v & 0xFF;
       if (a != 0 && a != 255) {
@@ -462,7 +469,6 @@ void CopyOut(cairo_surface_t* s, const KernelRect& area, BitmapRecord& b) {
         g = std::min(255u, (g * 255 + a / 2) / a);
         bl = std::min(255u, (bl * 255 + a / 2) / a);
       }
-      uint8_t* p = dst + static_cast<size_t>(x) * bytes;
       p[0] = static_cast<uint8_t>(bl);
       p[1] = static_cast<uint8_t>(g);
       p[2] = static_cast<uint8_t>(r);

@@ -1,0 +1,495 @@
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "VkTestDocument.h"
+
+namespace vktest {
+namespace {
+
+constexpr uint32_t kWhite = 0xFFFFFF;
+constexpr uint32_t kRed = 0x0000FF;    // 0x00BBGGRR
+constexpr uint32_t kGreen = 0x00FF00;
+constexpr uint32_t kBlue = 0xFF0000;
+constexpr uint32_t kBlack = 0x000000;
+
+// A document whose drawing spans (0, 0)-(100, -100) painted into a 100 x 100
+// bitmap: device pixel (x, y) is document point (x, -y), scale 1.
+class Paint : public VkDocumentFixture {
+ protected:
+  void SetUp() override {
+    VkDocumentFixture::SetUp();
+    AddFrame();
+  }
+  // An invisible frame that fixes the drawing's bounds.
+  void AddFrame() {
+    VectorRectObject frame{};
+    ASSERT_EQ(VectorInitObject(&frame, kVoRect), kVkOk);
+    frame.corner1 = Pt(0, 0);
+    frame.corner2 = Pt(100, -100);
+    frame.pen.style = kPenNull;
+    frame.brush.w[2] = kBrushHollow;
+    ASSERT_EQ(VectorAddObject(&doc_, 0, kVoRect, &frame, nullptr), kVkOk);
+  }
+  // An empty document again, with or without the frame.
+  void Reset(bool frame = true) {
+    ASSERT_EQ(VectorFree(&doc_), kVkOk);
+    ASSERT_EQ(VectorInit(&doc_), kVkOk);
+    if (frame) AddFrame();
+  }
+  void TearDown() override {
+    if (bitmap_.bits) {
+      EXPECT_EQ(FreeBitmap(&bitmap_), kIkOk);
+    }
+    VkDocumentFixture::TearDown();
+  }
+
+  // Paints the document into a fresh white bitmap; returns the status.
+  int32_t Render(int32_t width = 100, int32_t height = 100, int32_t bitsPerPixel = 24) {
+    if (bitmap_.bits) {
+      EXPECT_EQ(FreeBitmap(&bitmap_), kIkOk);
+    }
+    bitmap_ = BitmapRecord{};
+    EXPECT_EQ(InitBitmap(&bitmap_, sizeof(BitmapRecord), width, height, bitsPerPixel), kIkOk);
+    EXPECT_EQ(AllocateBitmap(&bitmap_, 1), kIkOk);
+    EXPECT_EQ(FillBitmap(&bitmap_, kWhite), kIkOk);
+    DrawingContext* dc = CreateBitmapDC(&bitmap_);
+    EXPECT_NE(dc, nullptr);
+    doc_.paintRect = KernelRect{0, 0, width, height};
+    const int32_t status = VectorPaint(dc, &doc_, 1);
+    EXPECT_EQ(DeleteBitmapDC(dc), kIkOk);
+    return status;
+  }
+
+  // Colour of a device pixel as 0x00BBGGRR.
+  uint32_t Pixel(int x, int y) const {
+    const uint8_t* p = bitmap_.bits + static_cast<size_t>(y) * bitmap_.bytesPerRow +
+                       static_cast<size_t>(x) * (bitmap_.bitsPerPixel / 8);
+    return p[2] | (p[1] << 8) | (p[0] << 16);
+  }
+
+  // Largest difference of one channel between two colours.
+  static int Distance(uint32_t a, uint32_t b) {
+    int d = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+      d = std::max(d, std::abs(static_cast<int>((a >> shift) & 0xFF) -
+                               static_cast<int>((b >> shift) & 0xFF)));
+    }
+    return d;
+  }
+  static bool Near(uint32_t a, uint32_t b, int tolerance = 24) {
+    return Distance(a, b) <= tolerance;
+  }
+
+  // Pixels of column x (or row y) clearly away from white.
+  int InkInColumn(int x) const {
+    int n = 0;
+    for (int y = 0; y < bitmap_.height; ++y) n += Distance(Pixel(x, y), kWhite) > 128;
+    return n;
+  }
+  int InkInBox(int x0, int y0, int x1, int y1) const {
+    int n = 0;
+    for (int y = y0; y < y1; ++y) {
+      for (int x = x0; x < x1; ++x) n += Distance(Pixel(x, y), kWhite) > 128;
+    }
+    return n;
+  }
+
+  VectorObjectRef AddFilledRect(double x0, double y0, double x1, double y1, uint32_t colour,
+                                uint32_t flags = 0) {
+    VectorRectObject rect{};
+    EXPECT_EQ(VectorInitObject(&rect, kVoRect), kVkOk);
+    rect.corner1 = Pt(x0, y0);
+    rect.corner2 = Pt(x1, y1);
+    rect.pen.style = kPenNull;
+    rect.brush.w[3] = static_cast<int32_t>(colour);
+    rect.h.flags = flags;
+    VectorObjectRef ref = 0;
+    EXPECT_EQ(VectorAddObject(&doc_, 0, kVoRect, &rect, &ref), kVkOk);
+    return ref;
+  }
+
+  VectorObjectRef AddTwoColourRect(int32_t code, uint32_t first, uint32_t second) {
+    VectorRectObject rect{};
+    EXPECT_EQ(VectorInitObject(&rect, kVoRect), kVkOk);
+    rect.corner1 = Pt(10, -10);
+    rect.corner2 = Pt(90, -90);
+    rect.pen.style = kPenNull;
+    rect.brush.w[0] = kBrushTwoColour;
+    rect.brush.w[1] = 2;
+    rect.brush.w[2] = static_cast<int32_t>(first);
+    rect.brush.w[3] = static_cast<int32_t>(second);
+    rect.brush.w[4] = 255;
+    rect.brush.w[5] = code;
+    VectorObjectRef ref = 0;
+    EXPECT_EQ(VectorAddObject(&doc_, 0, kVoRect, &rect, &ref), kVkOk);
+    return ref;
+  }
+
+  BitmapRecord bitmap_{};
+};
+
+TEST_F(Paint, RejectsMissingArgumentsAndTheScreen) {
+  ASSERT_EQ(Render(), kVkOk);
+  DrawingContext* dc = CreateBitmapDC(&bitmap_);
+  ASSERT_NE(dc, nullptr);
+  EXPECT_EQ(VectorPaint(nullptr, &doc_, 1), kVkErrArgument);
+  EXPECT_EQ(VectorPaint(dc, nullptr, 1), kVkErrArgument);
+  VectorDocument uninitialised{};
+  EXPECT_EQ(VectorPaint(dc, &uninitialised, 1), kVkErrArgument);
+  EXPECT_EQ(DeleteBitmapDC(dc), kIkOk);
+
+  DrawingContext* screen = GetScreenDC(0, __LINE__, u"tests/PaintTest");
+  ASSERT_NE(screen, nullptr);
+  EXPECT_EQ(VectorPaint(screen, &doc_, 1), kVkErrUnsupported);
+  EXPECT_EQ(ReleaseScreenDC(0, screen, __LINE__, u"tests/PaintTest"), kIkOk);
+}
+
+TEST_F(Paint, SolidHollowAndHiddenFills) {
+  AddFilledRect(10, -10, 40, -40, kRed);
+  AddFilledRect(60, -10, 90, -40, kGreen, kVoFlagHidden);
+  VectorRectObject hollow{};
+  ASSERT_EQ(VectorInitObject(&hollow, kVoRect), kVkOk);
+  hollow.corner1 = Pt(10, -60);
+  hollow.corner2 = Pt(40, -90);
+  hollow.pen.colour = kBlue;
+  hollow.brush.w[2] = kBrushHollow;
+  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoRect, &hollow, nullptr), kVkOk);
+  ASSERT_EQ(Render(), kVkOk);
+
+  EXPECT_EQ(Pixel(25, 25), kRed);
+  EXPECT_EQ(Pixel(5, 5), kWhite);
+  EXPECT_EQ(Pixel(75, 25), kWhite) << "a hidden object is not painted";
+  EXPECT_EQ(Pixel(25, 75), kWhite) << "a hollow brush leaves the inside";
+  // The 1-unit outline at x = 10 is shared by the pixels on both sides.
+  EXPECT_GT(Distance(Pixel(9, 75), kWhite) + Distance(Pixel(10, 75), kWhite), 200)
+      << "but the pen draws the outline";
+  EXPECT_EQ((Pixel(9, 75) | Pixel(10, 75)) >> 16, 0xFFu) << "in blue";
+}
+
+TEST_F(Paint, FillRulesOfASelfIntersectingStar) {
+  // A five-pointed star drawn in one stroke: its centre pentagon is
+  // wound twice, so even-odd leaves it empty and winding fills it.
+  KernelPoint star[5];
+  for (int i = 0; i < 5; ++i) {
+    const double a = M_PI / 2 + i * 4 * M_PI / 5;
+    star[i] = Pt(50 + 45 * std::cos(a), -50 + 45 * std::sin(a));
+  }
+  struct Case {
+    const char* what;
+    int32_t type;
+    int32_t rule;
+    uint32_t centre;
+  };
+  const Case cases[] = {
+      {"polygon, alternate", kVoPolygon, kFillAlternate, kWhite},
+      {"polygon, winding", kVoPolygon, kFillWinding, kRed},
+      {"point path, even-odd", kVoPath, kFillAlternate, kWhite},
+      {"point path, winding", kVoPath, kFillWinding, kRed},
+      {"point path, default rule", kVoPath, 0, kRed},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Reset();
+    uint8_t kinds[5] = {kPtMoveTo, kPtLineTo, kPtLineTo, kPtLineTo,
+                        kPtLineTo | kPtCloseFigure};
+    if (c.type == kVoPolygon) {
+      VectorPolygonObject polygon{};
+      ASSERT_EQ(VectorInitObject(&polygon, kVoPolygon), kVkOk);
+      polygon.count = 5;
+      polygon.points = star;
+      polygon.fillMode = c.rule;
+      polygon.pen.style = kPenNull;
+      polygon.brush.w[3] = kRed;
+      ASSERT_EQ(VectorAddObject(&doc_, 0, kVoPolygon, &polygon, nullptr), kVkOk);
+    } else {
+      VectorPathObject path{};
+      ASSERT_EQ(VectorInitObject(&path, kVoPath), kVkOk);
+      path.h.fillRule = c.rule;
+      path.count = 5;
+      path.points = star;
+      path.kinds = kinds;
+      path.pen.style = kPenNull;
+      path.brush.w[3] = kRed;
+      ASSERT_EQ(VectorAddObject(&doc_, 0, kVoPath, &path, nullptr), kVkOk);
+    }
+    ASSERT_EQ(Render(), kVkOk);
+    // Centre of the star and a point in its top arm.
+    EXPECT_EQ(Pixel(50, 50), c.centre);
+    EXPECT_EQ(Pixel(50, 15), kRed);
+    EXPECT_EQ(Pixel(2, 98), kWhite);
+  }
+}
+
+TEST_F(Paint, UnclosedFilledFigureFillsAsClosedAndStrokesOpen) {
+  KernelPoint pts[3] = {Pt(10, -90), Pt(50, -10), Pt(90, -90)};
+  uint8_t kinds[3] = {kPtMoveTo, kPtLineTo, kPtLineTo};
+  VectorPathObject path{};
+  ASSERT_EQ(VectorInitObject(&path, kVoPath), kVkOk);
+  path.count = 3;
+  path.points = pts;
+  path.kinds = kinds;
+  path.pen.width = 2;  // drawn 4 wide
+  path.pen.colour = kBlue;
+  path.brush.w[3] = kRed;
+  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoPath, &path, nullptr), kVkOk);
+  ASSERT_EQ(Render(), kVkOk);
+  EXPECT_EQ(Pixel(50, 70), kRed) << "filled as if closed";
+  EXPECT_TRUE(Near(Pixel(50, 87), kRed)) << "no stroke along the open side";
+  EXPECT_TRUE(Near(Pixel(30, 50), kBlue, 60)) << "the drawn sides are stroked";
+}
+
+TEST_F(Paint, PenWidthIsTwiceTheStoredHalfWidth) {
+  struct Case {
+    int32_t width;
+    int drawn;  // device pixels across a horizontal line at scale 1
+  };
+  const Case cases[] = {{0, 1}, {1, 1}, {2, 4}, {3, 6}, {5, 10}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.width);
+    Reset();
+    VectorLineObject line{};
+    ASSERT_EQ(VectorInitObject(&line, kVoLine), kVkOk);
+    // On a pixel boundary, so an even width covers whole pixels.
+    line.from = Pt(10, -50);
+    line.to = Pt(90, -50);
+    line.pen.width = c.width;
+    line.pen.style = kPenSolid | kPenCapFlat;
+    ASSERT_EQ(VectorAddObject(&doc_, 0, kVoLine, &line, nullptr), kVkOk);
+    ASSERT_EQ(Render(), kVkOk);
+    EXPECT_NEAR(InkInColumn(50), c.drawn, 1);
+    EXPECT_EQ(InkInColumn(5), 0) << "flat caps end at the line's end";
+  }
+}
+
+TEST_F(Paint, NullPenAndDashes) {
+  VectorLineObject line{};
+  ASSERT_EQ(VectorInitObject(&line, kVoLine), kVkOk);
+  line.from = Pt(0, -20);
+  line.to = Pt(100, -20);
+  line.pen.style = kPenNull;
+  line.pen.width = 3;
+  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoLine, &line, nullptr), kVkOk);
+  line.from = Pt(0, -60);
+  line.to = Pt(100, -60);
+  line.pen.style = kPenDash | kPenCapFlat;
+  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoLine, &line, nullptr), kVkOk);
+  ASSERT_EQ(Render(), kVkOk);
+  EXPECT_EQ(InkInBox(0, 10, 100, 30), 0) << "pen style 5 draws nothing";
+  // Dashes 18 on and 6 off at width 6: count ink runs along the line.
+  int runs = 0;
+  bool inside = false;
+  for (int x = 0; x < 100; ++x) {
+    const bool ink = Distance(Pixel(x, 60), kWhite) > 128;
+    if (ink && !inside) ++runs;
+    inside = ink;
+  }
+  EXPECT_GE(runs, 4);
+  EXPECT_LE(runs, 5);
+}
+
+TEST_F(Paint, LinearTwoColourBrushRunsBetweenItsEnds) {
+  struct Case {
+    int32_t code;
+    int firstX, firstY, secondX, secondY;  // device pixels near the two ends
+  };
+  const Case cases[] = {
+      {0, 12, 50, 88, 50}, {1, 88, 50, 12, 50}, {2, 50, 12, 50, 88}, {3, 50, 88, 50, 12},
+      {4, 12, 12, 88, 88}, {5, 12, 88, 88, 12}, {6, 88, 12, 12, 88}, {7, 88, 88, 12, 12},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    Reset();
+    AddTwoColourRect(c.code, kRed, kBlue);
+    ASSERT_EQ(Render(), kVkOk);
+    EXPECT_TRUE(Near(Pixel(c.firstX, c.firstY), kRed, 20)) << std::hex << Pixel(c.firstX, c.firstY);
+    EXPECT_TRUE(Near(Pixel(c.secondX, c.secondY), kBlue, 20))
+        << std::hex << Pixel(c.secondX, c.secondY);
+    EXPECT_TRUE(Near(Pixel(50, 50), 0x800080, 20)) << "half way at the centre";
+    EXPECT_EQ(Pixel(5, 5), kWhite);
+  }
+}
+
+TEST_F(Paint, RadialAndTranslucentBrushes) {
+  AddTwoColourRect(30, kWhite, kGreen);
+  ASSERT_EQ(Render(), kVkOk);
+  EXPECT_TRUE(Near(Pixel(50, 50), kWhite, 8)) << "first colour at the centre";
+  EXPECT_TRUE(Near(Pixel(50, 11), kGreen, 16)) << "second colour at the edge";
+  EXPECT_TRUE(Near(Pixel(12, 12), kGreen, 2)) << "and beyond it";
+
+  Reset();
+  AddTwoColourRect(29, kWhite, 0x7F7FFF);
+  ASSERT_EQ(Render(), kVkOk);
+  EXPECT_EQ(Pixel(15, 15), 0x7F7FFFu);
+  EXPECT_EQ(Pixel(50, 50), 0x7F7FFFu);
+}
+
+TEST_F(Paint, HatchedBrushDrawsLinesOnTransparency) {
+  struct Case {
+    int32_t hatch;
+    int inkPer64;  // hatch pixels in one 8 x 8 tile
+  };
+  const Case cases[] = {{kHatchHorizontal, 8}, {kHatchVertical, 8},
+                        {kHatchForwardDiagonal, 8}, {kHatchBackwardDiagonal, 8},
+                        {kHatchCross, 15}, {kHatchDiagonalCross, 16}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.hatch);
+    Reset();
+    AddFilledRect(0, 0, 100, -100, kGreen);
+    VectorRectObject rect{};
+    ASSERT_EQ(VectorInitObject(&rect, kVoRect), kVkOk);
+    rect.corner1 = Pt(0, 0);
+    rect.corner2 = Pt(100, -100);
+    rect.pen.style = kPenNull;
+    rect.brush.w[2] = kBrushHatched;
+    rect.brush.w[3] = kBlack;
+    rect.brush.w[4] = c.hatch;
+    ASSERT_EQ(VectorAddObject(&doc_, 0, kVoRect, &rect, nullptr), kVkOk);
+    ASSERT_EQ(Render(), kVkOk);
+    int black = 0, green = 0;
+    for (int y = 40; y < 48; ++y) {
+      for (int x = 40; x < 48; ++x) {
+        black += Pixel(x, y) == kBlack;
+        green += Pixel(x, y) == kGreen;
+      }
+    }
+    EXPECT_EQ(black, c.inkPer64);
+    EXPECT_EQ(green, 64 - c.inkPer64) << "the background shows between the lines";
+  }
+}
+
+TEST_F(Paint, ClipLimitsObjectsUntilItsEnd) {
+  KernelPoint square[4] = {Pt(20, -20), Pt(40, -20), Pt(40, -40), Pt(20, -40)};
+  uint8_t kinds[4] = {kPtMoveTo, kPtLineTo, kPtLineTo, kPtLineTo | kPtCloseFigure};
+  const VectorPointPath outline{4, square, kinds};
+  ASSERT_EQ(VectorSetClip(&doc_, &outline), kVkOk);
+  AddFilledRect(0, 0, 100, -50, kRed);
+  VectorPathObject end{};
+  ASSERT_EQ(VectorInitObject(&end, kVoPath), kVkOk);
+  end.h.flags = kVoFlagClipEnd;
+  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoPath, &end, nullptr), kVkOk);
+  AddFilledRect(0, -60, 100, -100, kBlue);
+  ASSERT_EQ(Render(), kVkOk);
+
+  EXPECT_EQ(Pixel(30, 30), kRed) << "inside the clip";
+  EXPECT_EQ(Pixel(10, 10), kWhite) << "outside the clip";
+  EXPECT_EQ(Pixel(60, 30), kWhite);
+  EXPECT_EQ(Pixel(10, 80), kBlue) << "after the clip's end";
+  EXPECT_EQ(Pixel(90, 95), kBlue);
+}
+
+TEST_F(Paint, RasterFillsItsCornersAndTurns) {
+  // 2 x 2 picture: red, green on top; blue, black below.
+  VectorRasterObject raster{};
+  ASSERT_EQ(VectorInitObject(&raster, kVoRaster), kVkOk);
+  raster.corner1 = Pt(20, -20);
+  raster.corner2 = Pt(60, -60);
+  ASSERT_EQ(InitBitmap(&raster.bitmap, sizeof(BitmapRecord), 2, 2, 24), kIkOk);
+  ASSERT_EQ(AllocateBitmap(&raster.bitmap, 1), kIkOk);
+  const uint32_t colours[2][2] = {{kRed, kGreen}, {kBlue, kBlack}};
+  for (int y = 0; y < 2; ++y) {
+    for (int x = 0; x < 2; ++x) {
+      uint8_t* p = raster.bitmap.bits + y * raster.bitmap.bytesPerRow + x * 3;
+      p[0] = (colours[y][x] >> 16) & 0xFF;
+      p[1] = (colours[y][x] >> 8) & 0xFF;
+      p[2] = colours[y][x] & 0xFF;
+    }
+  }
+  VectorObjectRef ref = 0;
+  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoRaster, &raster, &ref), kVkOk);
+  ASSERT_EQ(FreeBitmap(&raster.bitmap), kIkOk);
+  ASSERT_EQ(Render(), kVkOk);
+  EXPECT_EQ(Pixel(22, 22), kRed);
+  EXPECT_EQ(Pixel(57, 22), kGreen);
+  EXPECT_EQ(Pixel(22, 57), kBlue);
+  EXPECT_EQ(Pixel(57, 57), kBlack);
+  EXPECT_EQ(Pixel(18, 40), kWhite);
+  EXPECT_EQ(Pixel(62, 40), kWhite);
+
+  // A quarter turn counter-clockwise brings the top-right corner to the
+  // top-left.
+  const VectorTriple quarter{0, 0, 90};
+  ASSERT_EQ(VectorObjectRotate(&doc_, &quarter, ref), kVkOk);
+  ASSERT_EQ(Render(), kVkOk);
+  EXPECT_EQ(Pixel(22, 22), kGreen);
+  EXPECT_EQ(Pixel(57, 22), kBlack);
+  EXPECT_EQ(Pixel(22, 57), kRed);
+  EXPECT_EQ(Pixel(57, 57), kBlue);
+}
+
+TEST_F(Paint, RasterAlphaShowsWhatLiesBelow) {
+  AddFilledRect(0, 0, 100, -100, kGreen);
+  VectorRasterObject raster{};
+  ASSERT_EQ(VectorInitObject(&raster, kVoRaster), kVkOk);
+  raster.corner1 = Pt(0, 0);
+  raster.corner2 = Pt(100, -100);
+  raster.h.flags = kVoFlagAlpha;
+  ASSERT_EQ(InitBitmap(&raster.bitmap, sizeof(BitmapRecord), 2, 1, 32), kIkOk);
+  ASSERT_EQ(AllocateBitmap(&raster.bitmap, 1), kIkOk);
+  const uint8_t pixels[8] = {0, 0, 255, 255, /* opaque red */ 255, 0, 0, 0 /* clear */};
+  std::memcpy(raster.bitmap.bits, pixels, sizeof(pixels));
+  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoRaster, &raster, nullptr), kVkOk);
+  ASSERT_EQ(FreeBitmap(&raster.bitmap), kIkOk);
+  ASSERT_EQ(Render(), kVkOk);
+  EXPECT_EQ(Pixel(10, 50), kRed);
+  EXPECT_EQ(Pixel(90, 50), kGreen);
+}
+
+TEST_F(Paint, TextInksItsBoxOnly) {
+  VectorTextObject text{};
+  ASSERT_EQ(VectorInitObject(&text, kVoText), kVkOk);
+  text.text = u"Hello";
+  text.position = Pt(10, -60);
+  text.fontSize = 20;
+  text.brush.w[3] = kBlack;
+  text.pen.style = kPenNull;
+  VectorObjectRef ref = 0;
+  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoText, &text, &ref), kVkOk);
+  KernelPoint lo{}, hi{};
+  ASSERT_EQ(VectorGetObjectExtent(&doc_, ref, &lo, &hi), kVkOk);
+  ASSERT_EQ(Render(), kVkOk);
+  const int x0 = static_cast<int>(std::floor(lo.x)), x1 = static_cast<int>(std::ceil(hi.x));
+  const int y0 = static_cast<int>(std::floor(-hi.y)), y1 = static_cast<int>(std::ceil(-lo.y));
+  const int inside = InkInBox(x0, y0, x1, y1);
+  EXPECT_GT(inside, 40);
+  EXPECT_EQ(InkInBox(0, 0, 100, 100), inside) << "no ink outside the text's box";
+  EXPECT_GT(InkInBox(0, 45, 100, 60), inside / 2) << "most of it above the baseline";
+}
+
+TEST_F(Paint, StaysInsideThePaintRectangleAndKeepsTheAspect) {
+  // A drawing twice as wide as high, filled edge to edge, painted into
+  // the middle 80 x 80 of a 100 x 100 bitmap.
+  Reset(false);
+  AddFilledRect(0, 0, 200, -100, kRed);
+  ASSERT_EQ(InitBitmap(&bitmap_, sizeof(BitmapRecord), 100, 100, 32), kIkOk);
+  ASSERT_EQ(AllocateBitmap(&bitmap_, 1), kIkOk);
+  ASSERT_EQ(FillBitmap(&bitmap_, kWhite), kIkOk);
+  DrawingContext* dc = CreateBitmapDC(&bitmap_);
+  ASSERT_NE(dc, nullptr);
+  doc_.paintRect = KernelRect{10, 10, 90, 90};
+  EXPECT_EQ(VectorPaint(dc, &doc_, 1), kVkOk);
+  EXPECT_EQ(DeleteBitmapDC(dc), kIkOk);
+  // Scale 0.4: the drawing is 80 x 40, centred: rows 30 to 70.
+  EXPECT_EQ(Pixel(12, 32), kRed);
+  EXPECT_EQ(Pixel(88, 68), kRed);
+  EXPECT_EQ(Pixel(50, 27), kWhite);
+  EXPECT_EQ(Pixel(50, 73), kWhite);
+  EXPECT_EQ(Pixel(5, 50), kWhite);
+  EXPECT_EQ(Pixel(95, 50), kWhite);
+  EXPECT_EQ(bitmap_.bits[(50 * bitmap_.bytesPerRow) + 50 * 4 + 3], 0xFF) << "alpha kept";
+}
+
+TEST_F(Paint, PanShiftsThePicture) {
+  AddFilledRect(0, 0, 50, -100, kRed);
+  const KernelPoint pan = Pt(20, 0);
+  ASSERT_EQ(VectorSetPan(&doc_, &pan), kVkOk);
+  ASSERT_EQ(Render(), kVkOk);
+  EXPECT_EQ(Pixel(10, 50), kWhite);
+  EXPECT_EQ(Pixel(25, 50), kRed);
+  EXPECT_EQ(Pixel(65, 50), kRed);
+  EXPECT_EQ(Pixel(75, 50), kWhite);
+}
+
+}  // namespace
+}  // namespace vktest
