@@ -277,7 +277,9 @@ int32_t TextOutline(const Object& object, std::vector<KernelPoint>& points,
   Layout layout;
   if (!MakeLayout(object, &layout)) return kVkOk;  // nothing to draw
 
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
+  // An unbounded surface: on a bounded one cairo drops glyphs that fall
+  // outside it, even when only building a path.
+  cairo_surface_t* surface = cairo_recording_surface_create(CAIRO_CONTENT_ALPHA, nullptr);
   cairo_t* cr = cairo_create(surface);
   cairo_set_scaled_font(cr, layout.font);
   cairo_move_to(cr, layout.startX, 0);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -267,6 +268,26 @@ TEST(VectorCopyObject, TextGivesGlyphOutlines) {
     EXPECT_GE(turned.At(i).x, 90);
     EXPECT_LE(turned.At(i).x, 103);
   }
+}
+
+TEST(VectorCopyObject, LongTextKeepsEveryGlyph) {
+  // Far from the origin and long: every glyph must still be outlined.
+  const std::u16string line(60, u'm');
+  VectorTextObject text{};
+  ASSERT_EQ(VectorInitObject(&text, kVoText), kVkOk);
+  text.text = line.c_str();
+  text.position = Pt(-5000, 3000);
+  text.fontSize = 10;
+  PointPath p;
+  ASSERT_EQ(VectorCopyObject(&text, &p), kVkOk);
+  int figures = 0;
+  double right = -1e9;
+  for (int i = 0; i < p.Count(); ++i) {
+    figures += p.Kind(i) == kPtMoveTo;
+    right = std::max(right, p.At(i).x);
+  }
+  EXPECT_EQ(figures, 60) << "one contour per m";
+  EXPECT_GT(right, -5000 + 59 * 5.0) << "an m is wider than half its size";
 }
 
 TEST(VectorCopyObject, EmptyTextGivesAnEmptyPath) {
