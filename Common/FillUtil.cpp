@@ -186,13 +186,16 @@ constexpr std::array<SystemColor, kSystemColorCount> kSystemColors{{
     {"Windowtext", 8},
 }};
 
+// No table name is longer than this.
+constexpr std::size_t kMaxColorName = 31;
+
 constexpr char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
 // The keyword table is searched by bisection, which needs lower-case,
 // strictly ascending names; that also makes the first match the only one.
 constexpr bool NamedColorsSorted() {
   for (std::size_t i = 0; i < kNamedColors.size(); ++i) {
-    if (kNamedColors[i].name.size() > 31) return false;
+    if (kNamedColors[i].name.size() > kMaxColorName) return false;
     for (char c : kNamedColors[i].name) {
       if (Lower(c) != c) return false;
     }
@@ -201,17 +204,6 @@ constexpr bool NamedColorsSorted() {
   return true;
 }
 static_assert(NamedColorsSorted());
-
-// Three-way comparison of `text` folded to lower case with a lower-case name.
-int CompareFolded(std::string_view text, std::string_view name) {
-  const std::size_t n = std::min(text.size(), name.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    const char a = Lower(text[i]);
-    if (a != name[i]) return static_cast<unsigned char>(a) < static_cast<unsigned char>(name[i]) ? -1 : 1;
-  }
-  if (text.size() == name.size()) return 0;
-  return text.size() < name.size() ? -1 : 1;
-}
 
 // System colours, sampled from the windowing system on the first lookup.
 std::array<uint32_t, kSystemColorCount> systemValues{};
@@ -321,21 +313,27 @@ Status ParseRgb(std::string_view text, SvgColor* color) {
 
 uint32_t LookupColorName(std::string_view name, bool* found) {
   std::call_once(systemValuesOnce, SampleSystemColors);
+  if (found != nullptr) *found = false;
+  if (name.size() > kMaxColorName) return 0;
+  // Folded once to lower case, the name compares as plain bytes.
+  char folded[kMaxColorName];
+  for (std::size_t i = 0; i < name.size(); ++i) folded[i] = Lower(name[i]);
+  const std::string_view key(folded, name.size());
+
   const auto named = std::lower_bound(
-      kNamedColors.begin(), kNamedColors.end(), name,
-      [](const NamedColor& entry, std::string_view key) { return CompareFolded(key, entry.name) > 0; });
-  if (named != kNamedColors.end() && CompareFolded(name, named->name) == 0) {
+      kNamedColors.begin(), kNamedColors.end(), key,
+      [](const NamedColor& entry, std::string_view text) { return entry.name < text; });
+  if (named != kNamedColors.end() && named->name == key) {
     if (found != nullptr) *found = true;
     return static_cast<uint32_t>(named->red) | (static_cast<uint32_t>(named->green) << 8) |
            (static_cast<uint32_t>(named->blue) << 16);
   }
   for (std::size_t i = 0; i < kSystemColors.size(); ++i) {
-    if (EqualsNoCase(name, kSystemColors[i].name)) {
+    if (EqualsNoCase(key, kSystemColors[i].name)) {
       if (found != nullptr) *found = true;
       return systemValues[i];
     }
   }
-  if (found != nullptr) *found = false;
   return 0;
 }
 

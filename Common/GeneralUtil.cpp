@@ -136,9 +136,25 @@ double ConvertNumberPrefix(std::string_view text, std::size_t* used) {
   }
   const std::size_t mantissaBegin = i;
   std::size_t digits = 0;
-  for (; i < n && IsDigit(text[i]); ++i) ++digits;
+  // The digits as an integer while it stays exact, and the count of digits
+  // after the point, for the fast path below.
+  uint64_t mantissa = 0;
+  bool mantissaExact = true;
+  int32_t fractionDigits = 0;
+  auto takeDigit = [&](char c) {
+    ++digits;
+    if (mantissa < (uint64_t{1} << 53) / 10) {
+      mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
+    } else {
+      mantissaExact = false;
+    }
+  };
+  for (; i < n && IsDigit(text[i]); ++i) takeDigit(text[i]);
   if (i < n && text[i] == '.') {
-    for (++i; i < n && IsDigit(text[i]); ++i) ++digits;
+    for (++i; i < n && IsDigit(text[i]); ++i) {
+      takeDigit(text[i]);
+      ++fractionDigits;
+    }
   }
   if (digits == 0) {
     if (used != nullptr) *used = 0;
@@ -154,6 +170,17 @@ double ConvertNumberPrefix(std::string_view text, std::size_t* used) {
     }
   }
   if (used != nullptr) *used = i;
+
+  // Fast path for the common short decimals without exponent: an integer
+  // below 2^53 divided by an exact power of ten rounds once, so the result is
+  // the correctly rounded value that strtod and from_chars give as well.
+  constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                     1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                     1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  if (mantissaExact && i == mantissaEnd && fractionDigits <= 22) {
+    const double value = static_cast<double>(mantissa) / kPowersOfTen[fractionDigits];
+    return negative ? -value : value;
+  }
 
   // The scan above fixed the syntax, so from_chars (which takes no '+' and no
   // sign of ours) only converts; it uses no locale.
