@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <mutex>
 
 #include "Common/GeneralUtil.h"
@@ -233,11 +234,21 @@ uint32_t Component(const SvgNumberPercent& value) {
   return static_cast<uint32_t>(std::lround(std::clamp(scaled, 0.0, 255.0)));
 }
 
+// Replaces the colour's text with a copy of `text`, tagged with this file.
+Status StoreColorText(std::string_view text, SvgColor* color) {
+  char* copy = SVGFLT_ALLOC(char, text.size() + 1);
+  if (copy == nullptr) return kErrNoMemory;
+  std::memcpy(copy, text.data(), text.size());
+  KernelRelease(color->text);
+  color->text = copy;
+  return kOk;
+}
+
 // Hexadecimal, rgb() and name forms shared by paints and colours; with a
 // paint, a "url(#id)" reference is tried before the name.
 Status ParseColorForms(std::string_view text, SvgColor* color, SvgPaint* paint) {
   if (!text.empty() && text.front() == '#') {
-    const Status status = StoreString(text, &color->text);
+    const Status status = StoreColorText(text, color);
     if (status != kOk) return status;
     color->colorForm = kColorFormHex;
     return kOk;
@@ -252,7 +263,7 @@ Status ParseColorForms(std::string_view text, SvgColor* color, SvgPaint* paint) 
     }
     if (status != kErrBadValue) return status;
   }
-  const Status status = StoreString(text, &color->text);
+  const Status status = StoreColorText(text, color);
   if (status != kOk) return status;
   color->colorForm = kColorFormName;
   return kOk;
@@ -263,7 +274,7 @@ Status ParseColorForms(std::string_view text, SvgColor* color, SvgPaint* paint) 
 Status InitColor(SvgColor* color) {
   *color = SvgColor{};
   color->colorForm = kColorFormName;
-  return StoreString(kDefaultColorName, &color->text);
+  return StoreColorText(kDefaultColorName, color);
 }
 
 Status InitPaint(SvgPaint* paint) {

@@ -324,5 +324,12 @@ TEST(ColorToRef, ReportsUnknownColours) {
   }
 }
 
+TEST(ParsePaint, TextBlocksCarryTheFileTag) {
+  const int64_t before = KernelLiveBlocksTagged(u"Common/FillUtil");
+  Paint paint;
+  ASSERT_EQ(ParsePaint("#123456", &paint.record), kOk);
+  EXPECT_EQ(KernelLiveBlocksTagged(u"Common/FillUtil"), before + 1);
+}
+
 }  // namespace
 }  // namespace svgflt

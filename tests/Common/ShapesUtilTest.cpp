@@ -337,5 +337,14 @@ TEST(ParsePoints, FailedGrowthKeepsTheStoredPoints) {
   }
 }
 
+TEST(ParsePathData, ArraysCarryTheFileTag) {
+  const int64_t before = KernelLiveBlocksTagged(u"Common/ShapesUtil");
+  Path path;
+  Points points;
+  ASSERT_EQ(ParsePathData("M0 0", &path.list), kOk);
+  ASSERT_EQ(ParsePoints("0 0", &points.list), kOk);
+  EXPECT_EQ(KernelLiveBlocksTagged(u"Common/ShapesUtil"), before + 2);
+}
+
 }  // namespace
 }  // namespace svgflt

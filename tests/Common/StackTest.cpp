@@ -299,5 +299,12 @@ TEST(PushTransform, FailedAllocationLeavesTheStack) {
   EXPECT_EQ(PushTransform(nullptr, nullptr, 0), kErrMissing);
 }
 
+TEST(ParseTransformList, StepsCarryTheFileTag) {
+  const int64_t before = KernelLiveBlocksTagged(u"Common/Stack");
+  Transform t;
+  ASSERT_EQ(ParseTransformList("scale(1) scale(2)", &t.list), kOk);
+  EXPECT_EQ(KernelLiveBlocksTagged(u"Common/Stack"), before + 2);
+}
+
 }  // namespace
 }  // namespace svgflt
