@@ -2,10 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <utility>
 #include <string>
 #include <vector>
 
+#include "ImagingKernel/ImagingKernel.h"
 #include "Module/TempFiles.h"
+#include "tools/HostCallbacks.h"
+#include "tools/Module.h"
 #include "svgfilter/FilterStatus.h"
 #include "tools/Commands.h"
 
@@ -76,6 +80,40 @@ TEST(RenderCommand, ReportsEachFailingFileAndGoesOn) {
                          ErrorLine(missing, svgflt::kErrRead));
   EXPECT_TRUE(std::filesystem::is_directory(out)) << "the output folder is made";
   EXPECT_FALSE(std::filesystem::exists(folder.Path("pngs/notes.png")));
+}
+
+// Width and height of a PNG file, read back through the host's loader.
+std::pair<std::int32_t, std::int32_t> PngSize(const std::string& path) {
+  SetLinkedFileBase("", true);
+  const std::u16string name = ToUtf16(path);
+  BitmapRecord bitmap{};
+  const std::int32_t status = LoadRasterFromFile(
+      name.c_str(), &bitmap, static_cast<std::int32_t>(sizeof bitmap), 0, 1, 0, 0);
+  SetLinkedFileBase("", false);
+  if (status != svgflt::kOk) return {0, 0};
+  (void)FreeBitmap(&bitmap);
+  return {bitmap.width, bitmap.height};
+}
+
+TEST(RenderCommand, WritesTheRasterAtTheRequestedSize) {
+  svgtest::TempFolder folder;
+  const std::string svg = folder.Write("a.svg", svgtest::SmallSvg());
+  const std::string png = folder.Path("a.png");
+  const CommandRun run = Render({"--width", "120", "--height", "70", svg, "-o", png});
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(PngSize(png), std::make_pair(120, 70));
+}
+
+TEST(RenderCommand, NamesEachOutputAfterItsInput) {
+  svgtest::TempFolder folder;
+  const std::string first = folder.Write("first.svg", svgtest::SmallSvg());
+  const std::string second = folder.Write("second.drawing.svg", svgtest::SmallSvg());
+  const std::string out = folder.Path("out");
+  const CommandRun run = Render({first, second, "--width", "8", "--height", "6", "-o", out});
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(PngSize(folder.Path("out/first.png")), std::make_pair(8, 6));
+  EXPECT_EQ(PngSize(folder.Path("out/second.drawing.png")), std::make_pair(8, 6));
 }
 
 TEST(RenderCommand, ReportsAModuleThatDoesNotOpen) {
