@@ -272,6 +272,28 @@ TEST_F(SvgLoad, GroupSavesItsRenderFlag) {
   EXPECT_EQ(Record(4).renderFlag, 1);
 }
 
+TEST_F(SvgLoad, HandsThePreserveAllSettingToTextFlattening) {
+  Write("<svg><text>a</text></svg>");
+  struct Case {
+    int32_t preserveAll;
+    int expected;
+  };
+  for (const Case c : {Case{1, 1}, Case{0, 0}, Case{2, 0}}) {
+    SCOPED_TRACE(c.preserveAll);
+    AdvXMLParser::TextState().preserveAll = 1 - c.expected;
+    const int32_t file = KernelOpenFile(Widen(path_).c_str(), kOpenBinary, kPermRead);
+    ASSERT_GE(file, 0);
+    SvgDocument* document = nullptr;
+    ASSERT_EQ(CreateSvgDocument(&document), kOk);
+    document->preserveAll = c.preserveAll;
+    EXPECT_EQ(LoadSvgFile(file, *document), kOk);
+    EXPECT_EQ(AdvXMLParser::TextState().preserveAll, c.expected);
+    FreeSvgDocument(document);
+    KernelCloseFile(file);
+  }
+  AdvXMLParser::TextState().preserveAll = 0;
+}
+
 // --- element table -----------------------------------------------------------
 
 TEST(ElementTypeOf, KnowsEveryElementName) {
