@@ -144,7 +144,8 @@ IK_API void KernelReportLiveBlocks(KernelBlockSink sink, void* userData);
 /* Calls `sink` once per tracked object; `bytes` carries its kind. */
 IK_API void KernelReportTrackedObjects(KernelBlockSink sink, void* userData);
 /* Releases of things the kernel never handed out or already took back
- * (unknown blocks, handles, contexts, objects): counted and ignored. */
+ * (unknown blocks, handles, contexts, objects), and objects tracked twice:
+ * counted, reported on stderr and otherwise ignored. */
 IK_API int64_t KernelInvalidReleases(void);
 /* Fault injection: the n-th allocation from now (KernelAlloc, KernelRealloc,
  * AllocateBitmap, KernelAllocMemory, and the bitmap operations that make new

@@ -58,19 +58,18 @@ extern "C" {
 IK_API void* KernelAlloc(uint32_t count, uint32_t elementSize, int32_t line,
                          const char16_t* sourcePath) {
   auto& state = State();
-  {
-    std::lock_guard lock(state.mutex);
-    ++state.totalAllocations;
-  }
   uint64_t bytes = static_cast<uint64_t>(count) * elementSize;
-  if (bytes == 0 || bytes > UINT32_MAX) return nullptr;
-  if (!ikernel::TakeAllocationTicket()) return nullptr;
-  void* block = std::malloc(bytes);
-  if (block == nullptr) return nullptr;
-  std::memset(block, ikernel::kFreshFill, bytes);
+  void* block = nullptr;
+  if (bytes != 0 && bytes <= UINT32_MAX && ikernel::TakeAllocationTicket()) {
+    block = std::malloc(bytes);
+    if (block != nullptr) std::memset(block, ikernel::kFreshFill, bytes);
+  }
   std::lock_guard lock(state.mutex);
-  state.blocks[block] = {static_cast<uint32_t>(bytes), line, InternTag(state, sourcePath)};
-  state.liveBytes += static_cast<int64_t>(bytes);
+  ++state.totalAllocations;
+  if (block != nullptr) {
+    state.blocks[block] = {static_cast<uint32_t>(bytes), line, InternTag(state, sourcePath)};
+    state.liveBytes += static_cast<int64_t>(bytes);
+  }
   return block;
 }
 
