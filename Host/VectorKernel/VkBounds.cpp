@@ -5,6 +5,7 @@
 
 #include "VkDocument.h"
 #include "VkStore.h"
+#include "VkText.h"
 
 namespace vk {
 namespace {
@@ -82,6 +83,8 @@ size_t CharacterCount(const std::u16string& text) {
 // per character, ascent above and descent below the baseline. Good enough to
 // place runs one after the other and to size a drawing.
 bool TextExtent(const Object& object, KernelPoint* lower, KernelPoint* upper) {
+  // The font's own advances and ascent where the font engine is built in.
+  if (TextLayoutExtent(object, lower, upper)) return true;
   if (object.points.empty()) return false;
   const size_t count = CharacterCount(object.text);
   if (count == 0) return false;
@@ -95,12 +98,10 @@ bool TextExtent(const Object& object, KernelPoint* lower, KernelPoint* upper) {
     case kAlignMiddle: left = -width / 2.0; break;
     default: break;
   }
-  double bottom = -kDescent * size;
-  double top = kAscent * size;
-  if (object.alignment & kAlignVerticalCentre) {
-    bottom = -size / 2.0;
-    top = size / 2.0;
-  }
+  // The text sits on its baseline whatever the centring bit says, as the
+  // painter draws it.
+  const double bottom = -kDescent * size;
+  const double top = kAscent * size;
 
   const KernelPoint& at = object.points.front();
   Box box;

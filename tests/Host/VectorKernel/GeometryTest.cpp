@@ -241,7 +241,9 @@ TEST(VectorCopyObject, TextGivesGlyphOutlines) {
   text.position = Pt(100, 50);
   text.fontSize = 10;
   PointPath p;
-  ASSERT_EQ(VectorCopyObject(&text, &p), kVkOk);
+  const int32_t status = VectorCopyObject(&text, &p);
+  if (status == kVkErrUnsupported) GTEST_SKIP() << "built without the font engine";
+  ASSERT_EQ(status, kVkOk);
   ASSERT_GT(p.Count(), 10);
   EXPECT_EQ(p.Kind(0), kPtMoveTo);
   int closed = 0;
@@ -279,7 +281,9 @@ TEST(VectorCopyObject, LongTextKeepsEveryGlyph) {
   text.position = Pt(-5000, 3000);
   text.fontSize = 10;
   PointPath p;
-  ASSERT_EQ(VectorCopyObject(&text, &p), kVkOk);
+  const int32_t status = VectorCopyObject(&text, &p);
+  if (status == kVkErrUnsupported) GTEST_SKIP() << "built without the font engine";
+  ASSERT_EQ(status, kVkOk);
   int figures = 0;
   double right = -1e9;
   for (int i = 0; i < p.Count(); ++i) {
@@ -296,7 +300,9 @@ TEST(VectorCopyObject, EmptyTextGivesAnEmptyPath) {
   text.text = u"";
   text.fontSize = 10;
   PointPath p;
-  EXPECT_EQ(VectorCopyObject(&text, &p), kVkOk);
+  const int32_t status = VectorCopyObject(&text, &p);
+  if (status == kVkErrUnsupported) GTEST_SKIP() << "built without the font engine";
+  EXPECT_EQ(status, kVkOk);
   EXPECT_EQ(p.Count(), 0);
 }
 

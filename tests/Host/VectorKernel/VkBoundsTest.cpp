@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <functional>
 
 #include "VkTestDocument.h"
@@ -30,8 +31,6 @@ TEST_F(DocumentBounds, GrowWithEveryObject) {
       {"line", [&] { AddLine(10, 20, 30, 5); }, 10, 5, 30, 20},
       {"circle", [&] { AddCircle(0, 0, 5); }, -5, -5, 30, 20},
       {"rect, corners reversed", [&] { AddRect(Pt(50, 40), Pt(40, 30)); }, -5, -5, 50, 40},
-      // "Hello": 5 x 0.6 x 10 wide, 8 above and 2 below the baseline.
-      {"text", [&] { AddText(u"Hello", Pt(100, -10), 10); }, -5, -12, 130, 40},
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.what);
@@ -40,6 +39,14 @@ TEST_F(DocumentBounds, GrowWithEveryObject) {
     ASSERT_EQ(VectorGetExtent(&doc_, &lo, &hi), kVkOk);
     ExpectBox(lo, hi, step.x0, step.y0, step.x1, step.y1);
   }
+  // Text widens them by its box, which follows the font's metrics.
+  const VectorObjectRef text = AddText(u"Hello", Pt(100, -10), 10);
+  KernelPoint tlo{}, thi{};
+  ASSERT_EQ(VectorGetObjectExtent(&doc_, text, &tlo, &thi), kVkOk);
+  EXPECT_LT(tlo.y, -10);
+  EXPECT_GT(thi.x, 110);
+  ExpectBox(doc_.lowerBound, doc_.upperBound, -5, std::min(-5.0, tlo.y), std::max(50.0, thi.x),
+            40);
 }
 
 TEST_F(DocumentBounds, ObjectsWithoutGeometryLeaveThemAlone) {
@@ -58,28 +65,46 @@ TEST_F(DocumentBounds, ObjectsWithoutGeometryLeaveThemAlone) {
 }
 
 TEST_F(ObjectExtent, TextFollowsAlignmentAndEscapement) {
+  // Position (0, 0), size 10. The box runs along the baseline over the
+  // text's advance w, from the font's descent d below it to its ascent a
+  // above it; alignment moves it along the baseline, escapement turns it.
+  KernelPoint lo{}, hi{};
+  ASSERT_EQ(VectorGetObjectExtent(&doc_, AddText(u"Hello", Pt(0, 0), 10), &lo, &hi), kVkOk);
+  const double w = hi.x, a = hi.y, d = -lo.y;
+  EXPECT_NEAR(lo.x, 0, 1e-9);
+  EXPECT_GT(w, 15);
+  EXPECT_LT(w, 40);
+  EXPECT_GT(a, 5);
+  EXPECT_GT(d, 0);
+  EXPECT_LT(d, a);
+
   struct Case {
     const char* what;
-    const char16_t* text;
     int32_t alignment, escapement;
     double x0, y0, x1, y1;
   };
-  // Position (0, 0), size 10: 6 units per character, ascent 8, descent 2.
   const Case cases[] = {
-      {"start", u"Hello", kAlignStart, 0, 0, -2, 30, 8},
-      {"end", u"Hello", kAlignEnd, 0, -30, -2, 0, 8},
-      {"middle", u"Hello", kAlignMiddle, 0, -15, -2, 15, 8},
-      {"middle, centred", u"Hello", kAlignMiddle | kAlignVerticalCentre, 0, -15, -5, 15, 5},
-      {"turned 90 degrees", u"Hello", kAlignStart, 900, -8, 0, 2, 30},
-      {"surrogate pair is one character", u"a\U0001F600", kAlignStart, 0, 0, -2, 12, 8},
+      {"end", kAlignEnd, 0, -w, -d, 0, a},
+      {"middle", kAlignMiddle, 0, -w / 2, -d, w / 2, a},
+      // The text stays on its baseline: the load side sets this bit on
+      // ordinary runs whose position is the SVG baseline.
+      {"middle, centring bit", kAlignMiddle | kAlignVerticalCentre, 0, -w / 2, -d, w / 2, a},
+      {"turned 90 degrees", kAlignStart, 900, -a, 0, d, w},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const VectorObjectRef ref = AddText(c.text, Pt(0, 0), 10, c.alignment, c.escapement);
-    KernelPoint lo{}, hi{};
+    const VectorObjectRef ref = AddText(u"Hello", Pt(0, 0), 10, c.alignment, c.escapement);
     ASSERT_EQ(VectorGetObjectExtent(&doc_, ref, &lo, &hi), kVkOk);
     ExpectBox(lo, hi, c.x0, c.y0, c.x1, c.y1);
   }
+
+  // A surrogate pair is one character, not two broken halves.
+  KernelPoint plo{}, phi{};
+  ASSERT_EQ(VectorGetObjectExtent(&doc_, AddText(u"a", Pt(0, 0), 10), &lo, &hi), kVkOk);
+  ASSERT_EQ(VectorGetObjectExtent(&doc_, AddText(u"a\U0001F600", Pt(0, 0), 10), &plo, &phi),
+            kVkOk);
+  EXPECT_GT(phi.x, hi.x);
+  EXPECT_LT(phi.x, hi.x + 15);
 }
 
 TEST_F(ObjectExtent, CurvesRastersAndPolylines) {
