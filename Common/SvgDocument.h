@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "Common/StyleSheet.h"
 #include "svgfilter/FilterStatus.h"
 
 namespace AdvXMLParser {
@@ -122,6 +123,8 @@ struct SvgDocument {
   IdEntry* ids;
   int32_t idIndexCapacity;  // a power of two, or 0 before the first id
   int32_t* idIndex;
+
+  StyleTables style;  // style-sheet rules, class table and embedded fonts
 };
 static_assert(std::is_trivially_copyable_v<SvgDocument>);
 
