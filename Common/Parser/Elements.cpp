@@ -1,5 +1,7 @@
 #include "Common/Parser/Elements.h"
 
+#include <cstdlib>
+
 #include "ImagingKernel/ImagingKernel.h"
 #include "Common/Parser/Reader.h"
 
@@ -127,9 +129,111 @@ NullNodes& Nulls() {
   return nulls;
 }
 
+// Per-thread pool of node blocks in size classes of 16 bytes, carved from
+// 64 KiB chunks. A freed block goes on its class's free list; when the last
+// live block of the thread is freed, the chunks go back to the heap, so
+// nothing is kept between documents. Sanitizer builds use the heap directly,
+// so that each node stays visible to the address checker.
+#if defined(__SANITIZE_ADDRESS__)
+#define SVGFLT_NODE_POOL 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define SVGFLT_NODE_POOL 0
+#endif
+#endif
+#ifndef SVGFLT_NODE_POOL
+#define SVGFLT_NODE_POOL 1
+#endif
+
+class NodeMemory {
+ public:
+  static constexpr std::size_t kGranule = 16;
+  static constexpr std::size_t kClasses = 16;  // blocks up to 256 bytes
+  static constexpr std::size_t kChunkBytes = 64 * 1024;
+
+  void* Allocate(std::size_t size) noexcept {
+    const std::size_t sizeClass = (size + kGranule - 1) / kGranule;
+    if (!SVGFLT_NODE_POOL || sizeClass >= kClasses) return std::malloc(size);
+    void* block = free_[sizeClass];
+    if (block != nullptr) {
+      free_[sizeClass] = *static_cast<void**>(block);
+    } else {
+      const std::size_t bytes = sizeClass * kGranule;
+      if (chunkLeft_ < bytes && !NewChunk()) return nullptr;
+      block = chunkNext_;
+      chunkNext_ += bytes;
+      chunkLeft_ -= bytes;
+    }
+    ++live_;
+    return block;
+  }
+
+  void Release(void* block, std::size_t size) noexcept {
+    const std::size_t sizeClass = (size + kGranule - 1) / kGranule;
+    if (!SVGFLT_NODE_POOL || sizeClass >= kClasses) {
+      std::free(block);
+      return;
+    }
+    *static_cast<void**>(block) = free_[sizeClass];
+    free_[sizeClass] = block;
+    if (--live_ == 0) ReleaseChunks();
+  }
+
+  ~NodeMemory() { ReleaseChunks(); }
+
+ private:
+  // A chunk starts with the link to the previous chunk.
+  struct alignas(kGranule) ChunkHeader {
+    ChunkHeader* previous;
+  };
+
+  bool NewChunk() noexcept {
+    auto* chunk = static_cast<ChunkHeader*>(std::malloc(kChunkBytes));
+    if (chunk == nullptr) return false;
+    chunk->previous = chunks_;
+    chunks_ = chunk;
+    chunkNext_ = reinterpret_cast<unsigned char*>(chunk) + sizeof(ChunkHeader);
+    chunkLeft_ = kChunkBytes - sizeof(ChunkHeader);
+    return true;
+  }
+
+  void ReleaseChunks() noexcept {
+    while (chunks_ != nullptr) {
+      ChunkHeader* previous = chunks_->previous;
+      std::free(chunks_);
+      chunks_ = previous;
+    }
+    for (void*& head : free_) head = nullptr;
+    chunkNext_ = nullptr;
+    chunkLeft_ = 0;
+  }
+
+  void* free_[kClasses] = {};
+  ChunkHeader* chunks_ = nullptr;
+  unsigned char* chunkNext_ = nullptr;
+  std::size_t chunkLeft_ = 0;
+  long live_ = 0;
+};
+
+thread_local NodeMemory nodeMemory;
+
 }  // namespace
 
 // --- allocation and tracking ---
+
+void* Node::operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return nodeMemory.Allocate(size);
+}
+
+void* Node::operator new(std::size_t size) {
+  void* block = nodeMemory.Allocate(size);
+  if (block == nullptr) throw std::bad_alloc();
+  return block;
+}
+
+void Node::operator delete(void* block, std::size_t size) noexcept {
+  if (block != nullptr) nodeMemory.Release(block, size);
+}
 
 bool TakeNodeTicket() {
   if (nodeFailCountdown <= 0) return true;
@@ -200,7 +304,7 @@ std::string Element::GetText() const {
 bool Element::IsType(int code) const { return code == kElementNode; }
 
 Node* Element::Clone(Node* newParent) const {
-  return FinishClone(NewNode<Element>(__LINE__, kSourceTag, name, newParent), *this);
+  return FinishClone(NewNode<Element>(__LINE__, kSourceTag, std::string(name), newParent), *this);
 }
 
 // --- Attribute ---
@@ -217,7 +321,7 @@ std::string Attribute::GetText() const {
 bool Attribute::IsType(int code) const { return code == kAttributeNode; }
 
 Node* Attribute::Clone(Node* newParent) const {
-  return FinishClone(NewNode<Attribute>(__LINE__, kSourceTag, name, newParent), *this);
+  return FinishClone(NewNode<Attribute>(__LINE__, kSourceTag, std::string(name), newParent), *this);
 }
 
 // --- character data ---
@@ -226,28 +330,28 @@ std::string Text::GetValue() const { return value; }
 std::string Text::GetText() const { return value; }
 bool Text::IsType(int code) const { return code == kTextNode; }
 Node* Text::Clone(Node* newParent) const {
-  return NewNode<Text>(__LINE__, kSourceTag, newParent, value);
+  return NewNode<Text>(__LINE__, kSourceTag, newParent, std::string(value));
 }
 
 std::string CData::GetValue() const { return value; }
 std::string CData::GetText() const { return value; }
 bool CData::IsType(int code) const { return code == kCDataNode; }
 Node* CData::Clone(Node* newParent) const {
-  return NewNode<CData>(__LINE__, kSourceTag, newParent, value);
+  return NewNode<CData>(__LINE__, kSourceTag, newParent, std::string(value));
 }
 
 std::string Comment::GetValue() const { return value; }
 std::string Comment::GetText() const { return value; }
 bool Comment::IsType(int code) const { return code == kCommentNode; }
 Node* Comment::Clone(Node* newParent) const {
-  return NewNode<Comment>(__LINE__, kSourceTag, newParent, value);
+  return NewNode<Comment>(__LINE__, kSourceTag, newParent, std::string(value));
 }
 
 std::string Pi::GetValue() const { return value; }
 std::string Pi::GetText() const { return value; }
 bool Pi::IsType(int code) const { return code == kPiNode; }
 Node* Pi::Clone(Node* newParent) const {
-  return NewNode<Pi>(__LINE__, kSourceTag, name, newParent, value);
+  return NewNode<Pi>(__LINE__, kSourceTag, std::string(name), newParent, std::string(value));
 }
 
 // --- references ---
@@ -263,7 +367,7 @@ Node* CharRef::Clone(Node* newParent) const {
 std::string EntityRef::GetValue() const { return std::string(1, value); }
 std::string EntityRef::GetText() const { return GetValue(); }
 Node* EntityRef::Clone(Node* newParent) const {
-  auto* copy = NewNode<EntityRef>(__LINE__, kSourceTag, name, newParent);
+  auto* copy = NewNode<EntityRef>(__LINE__, kSourceTag, std::string(name), newParent);
   if (copy != nullptr) copy->value = value;
   return copy;
 }

@@ -37,6 +37,14 @@ class Node {
   Node(const Node&) = delete;
   Node& operator=(const Node&) = delete;
 
+  // Nodes come from a per-thread pool of small blocks (NodeMemory below):
+  // a document is many small nodes made and freed together, which the
+  // general heap handles slowly. A node must be deleted on the thread that
+  // made it.
+  static void* operator new(std::size_t size, const std::nothrow_t&) noexcept;
+  static void* operator new(std::size_t size);
+  static void operator delete(void* block, std::size_t size) noexcept;
+
   // The node's own value.
   virtual std::string GetValue() const = 0;
   // The text content of the node and its descendants.
@@ -209,7 +217,8 @@ int DecodePredefinedReferences(const char* src, std::size_t length, char* dst);
 // Node allocation and tracking, shared by the reader and the node classes.
 // Makes a T, registers it with the object tracker under `line` and `tag`,
 // or returns null when the allocation fails (or the test switch below
-// says it must).
+// says it must). Pass strings as rvalues: the constructor then only moves
+// them, and cannot throw once the node's memory is taken.
 bool TakeNodeTicket();
 void TrackNode(const Node* node, int line, const char16_t* tag);
 void UntrackNode(const Node* node);
