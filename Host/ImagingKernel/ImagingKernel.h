@@ -67,6 +67,11 @@ IK_API void KernelTrackObject(int32_t kind, const void* object, int32_t line,
 IK_API void KernelUntrackObject(int32_t kind, const void* object, int32_t line,
                                 const char16_t* sourcePath);
 
+/* Records each tracked object (kind, tag, line) for leak reports and
+ * double-track detection. Off by default: then the tracker only counts, at
+ * the cost of one atomic increment. Switch it on before anything is tracked. */
+IK_API void KernelSetTrackingDetail(int32_t on);
+
 /* --- movable memory (host exports hand PNG bytes back this way) --- */
 IK_API KernelMemHandle KernelAllocMemory(uint32_t byteCount, int32_t line,
                                          const char16_t* sourcePath);

@@ -52,6 +52,15 @@ struct KernelState {
   // Interned tags by hash of their text; the strings never move or die.
   std::unordered_multimap<std::size_t, std::unique_ptr<std::u16string>> tags;
 
+  // Tracked objects: always counted; recorded one by one only with detail
+  // on (tests and leak hunts), so that hosts pay next to nothing per node.
+  std::atomic<int64_t> trackedCount{0};
+  std::atomic<bool> trackingDetail{false};
+  // Last tag interned, by the caller's pointer: tags are almost always the
+  // same literal, so the hash lookup is skipped when the text still matches.
+  const char16_t* lastTagPointer = nullptr;
+  Tag lastTag = nullptr;
+
   std::atomic<int64_t> failCountdown{0};
   std::atomic<int64_t> invalidReleases{0};
   std::atomic<int32_t> screenResolutionX{96};

@@ -26,13 +26,19 @@ KernelState& State() {
 Tag InternTag(KernelState& state, const char16_t* sourcePath) {
   std::u16string_view text = sourcePath != nullptr ? std::u16string_view(sourcePath)
                                                    : std::u16string_view(u"(no path)");
+  if (sourcePath != nullptr && sourcePath == state.lastTagPointer && *state.lastTag == text) {
+    return state.lastTag;
+  }
+  Tag tag = nullptr;
   std::size_t hash = std::hash<std::u16string_view>{}(text);
   auto [first, last] = state.tags.equal_range(hash);
-  for (auto it = first; it != last; ++it) {
-    if (*it->second == text) return it->second.get();
+  for (auto it = first; it != last && tag == nullptr; ++it) {
+    if (*it->second == text) tag = it->second.get();
   }
-  auto inserted = state.tags.emplace(hash, std::make_unique<std::u16string>(text));
-  return inserted->second.get();
+  if (tag == nullptr) tag = state.tags.emplace(hash, std::make_unique<std::u16string>(text))->second.get();
+  state.lastTagPointer = sourcePath;
+  state.lastTag = tag;
+  return tag;
 }
 
 bool TakeAllocationTicket() {
@@ -136,6 +142,8 @@ IK_API void KernelTrackObject(int32_t kind, const void* object, int32_t line,
                               const char16_t* sourcePath) {
   if (object == nullptr) return;
   auto& state = State();
+  state.trackedCount.fetch_add(1, std::memory_order_relaxed);
+  if (!state.trackingDetail.load(std::memory_order_relaxed)) return;
   std::lock_guard lock(state.mutex);
   auto [it, inserted] = state.objects.try_emplace(object);
   if (!inserted) {
@@ -150,8 +158,16 @@ IK_API void KernelUntrackObject(int32_t /*kind*/, const void* object, int32_t /*
                                 const char16_t* /*sourcePath*/) {
   if (object == nullptr) return;
   auto& state = State();
+  if (!state.trackingDetail.load(std::memory_order_relaxed)) {
+    state.trackedCount.fetch_sub(1, std::memory_order_relaxed);
+    return;
+  }
   std::lock_guard lock(state.mutex);
-  if (state.objects.erase(object) == 0) ikernel::ReportInvalidRelease("KernelUntrackObject", object);
+  if (state.objects.erase(object) == 0) {
+    ikernel::ReportInvalidRelease("KernelUntrackObject", object);
+  } else {
+    state.trackedCount.fetch_sub(1, std::memory_order_relaxed);
+  }
 }
 
 IK_API KernelMemHandle KernelAllocMemory(uint32_t byteCount, int32_t /*line*/,
@@ -236,7 +252,7 @@ IK_API void KernelGetAccounting(KernelAccounting* out) {
   out->liveMemHandles = static_cast<int64_t>(state.memHandles.size());
   out->liveContexts = static_cast<int64_t>(state.contexts.size());
   out->openFiles = static_cast<int64_t>(state.files.size());
-  out->trackedObjects = static_cast<int64_t>(state.objects.size());
+  out->trackedObjects = state.trackedCount.load();
   out->totalAllocations = state.totalAllocations;
 }
 
@@ -297,6 +313,14 @@ IK_API void KernelReportTrackedObjects(KernelBlockSink sink, void* userData) {
 }
 
 IK_API int64_t KernelInvalidReleases(void) { return State().invalidReleases.load(); }
+
+IK_API void KernelSetTrackingDetail(int32_t on) {
+  auto& state = State();
+  std::lock_guard lock(state.mutex);
+  // Objects tracked before detail was switched on are only counted; they
+  // untrack without a record, so the switch is meant for process start.
+  state.trackingDetail.store(on != 0);
+}
 
 IK_API void KernelFailAllocation(int64_t n) { State().failCountdown.store(n > 0 ? n : 0); }
 

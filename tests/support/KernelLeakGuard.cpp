@@ -122,7 +122,11 @@ class LeakListener : public ::testing::EmptyTestEventListener {
 // Registers the listener when the test program starts; the listener list
 // owns it from then on.
 struct Registration {
-  Registration() { ::testing::UnitTest::GetInstance()->listeners().Append(new LeakListener); }
+  Registration() {
+    // Record tracked objects one by one, so a leak report can name them.
+    KernelSetTrackingDetail(1);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new LeakListener);
+  }
 } registration;
 
 }  // namespace
