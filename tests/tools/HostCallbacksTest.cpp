@@ -146,9 +146,10 @@ Bytes PngOf(const TestPng& picture) {
   return out;
 }
 
-// A JPEG of width x height in one colour space, every pixel `pixel`.
+// A JPEG of width x height in one colour space, every pixel `pixel`, or
+// with `noisy` a busy pattern, so that the picture data outweighs the headers.
 Bytes JpegOf(int width, int height, J_COLOR_SPACE space, int components,
-             std::vector<std::uint8_t> pixel) {
+             std::vector<std::uint8_t> pixel, bool noisy = false) {
   jpeg_compress_struct codec{};
   jpeg_error_mgr errors{};
   codec.err = jpeg_std_error(&errors);
@@ -166,6 +167,10 @@ Bytes JpegOf(int width, int height, J_COLOR_SPACE space, int components,
   Bytes row;
   for (int x = 0; x < width; ++x) row.insert(row.end(), pixel.begin(), pixel.end());
   while (codec.next_scanline < codec.image_height) {
+    if (noisy) {
+      for (std::size_t i = 0; i < row.size(); ++i)
+        row[i] = static_cast<std::uint8_t>((i * 131 + codec.next_scanline * 71) ^ (i * i));
+    }
     JSAMPROW line = row.data();
     jpeg_write_scanlines(&codec, &line, 1);
   }
@@ -323,7 +328,7 @@ TEST(LoadRasterFromMemory, RefusesBrokenData) {
   OwnedBitmap source;
   FillPattern(&source, 20, 20, 24);
   const Bytes png = ExportPng(source.record);
-  const Bytes jpeg = JpegOf(64, 64, JCS_RGB, 3, {10, 20, 30});
+  const Bytes jpeg = JpegOf(64, 64, JCS_RGB, 3, {10, 20, 30}, true);
   Bytes corruptPng = png;
   corruptPng[corruptPng.size() / 2 + 20] ^= 0xFF;  // inside IDAT: checksum fails
   Bytes noise(500);
@@ -339,8 +344,9 @@ TEST(LoadRasterFromMemory, RefusesBrokenData) {
       {"PNG cut in half", Bytes(png.begin(), png.begin() + png.size() / 2), kErrPictureCorrupt},
       {"PNG signature only", Bytes(png.begin(), png.begin() + 8), kErrPictureCorrupt},
       {"PNG with a flipped byte", corruptPng, kErrPictureCorrupt},
-      {"JPEG cut in half", Bytes(jpeg.begin(), jpeg.begin() + jpeg.size() / 2),
+      {"JPEG cut in its picture data", Bytes(jpeg.begin(), jpeg.begin() + jpeg.size() * 3 / 4),
        kErrPictureCorrupt},
+      {"JPEG cut in its headers", Bytes(jpeg.begin(), jpeg.begin() + 100), kErrPictureCorrupt},
       {"JPEG start only", Bytes(jpeg.begin(), jpeg.begin() + 3), kErrPictureCorrupt},
       {"random bytes", noise, kErrPictureFormat},
       {"two bytes", Bytes{0xFF, 0xD8}, kErrPictureFormat},
