@@ -516,6 +516,7 @@ void FreeSvgDocument(SvgDocument* document) {
   for (int32_t i = 0; i < document->idCount; ++i) KernelRelease(document->ids[i].text);
   KernelRelease(document->ids);
   KernelRelease(document->idIndex);
+  FreeStyleTables(*document);
   KernelRelease(document);
 }
 
