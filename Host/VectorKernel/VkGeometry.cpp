@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "VkDocument.h"
+#include "VkStore.h"
 #include "VkText.h"
 
 namespace vk {
@@ -550,15 +551,40 @@ int32_t ScaleObject(Object& o, double sx, double sy, const KernelPoint* centre) 
   return kVkOk;
 }
 
-Object* ObjectOf(VectorDocument* document, VectorObjectRef id, int32_t* status) {
-  Document* doc = Impl(document);
-  if (!doc) {
-    *status = kVkErrArgument;
-    return nullptr;
+// The document's bounds after `o` changed from the box (lo, hi). When that
+// box lay strictly inside the bounds, no other object can have set them
+// there, so the bounds only grow by the new box; otherwise all objects are
+// measured again.
+void RefreshBounds(VectorDocument* document, Document& doc, bool hadBox, const KernelPoint& lo,
+                   const KernelPoint& hi, const Object& o) {
+  const KernelPoint& dl = document->lowerBound;
+  const KernelPoint& du = document->upperBound;
+  const bool inside = hadBox && doc.hasBounds && lo.x > dl.x && lo.y > dl.y && hi.x < du.x &&
+                      hi.y < du.y;
+  if (inside) {
+    AddObjectBounds(document, doc, o);
+  } else {
+    UpdateBounds(document);
   }
+}
+
+// Runs a change of one object and brings the document's bounds up to date.
+template <typename Change>
+int32_t ChangeObject(VectorDocument* document, VectorObjectRef id, Change change) {
+  Document* doc = Impl(document);
+  if (!doc) return kVkErrArgument;
   Object* o = FindObject(*doc, id);
-  *status = o ? kVkOk : kVkErrNoObject;
-  return o;
+  if (!o) return kVkErrNoObject;
+  try {
+    KernelPoint lo{}, hi{};
+    const bool hadBox = ObjectBounds(*o, &lo, &hi);
+    const int32_t status = change(*o);
+    RefreshBounds(document, *doc, hadBox, lo, hi, *o);
+    return status;
+  } catch (const std::bad_alloc&) {
+    UpdateBounds(document);
+    return kVkErrNoMemory;
+  }
 }
 
 }  // namespace
@@ -611,49 +637,32 @@ VK_API int32_t VectorConvertToPath(VectorDocument* document, const void* record,
 VK_API int32_t VectorObjectRotate(VectorDocument* document, const VectorTriple* angles,
                                   VectorObjectRef object) {
   if (!angles) return kVkErrArgument;
-  int32_t status = kVkOk;
-  vk::Object* o = vk::ObjectOf(document, object, &status);
-  if (!o) return status;
   if (!std::isfinite(angles->z)) return kVkErrArgument;
-  try {
-    status = vk::RotateObject(*o, angles->z);
-  } catch (const std::bad_alloc&) {
-    return kVkErrNoMemory;
-  }
-  vk::UpdateBounds(document);
-  return status;
+  return vk::ChangeObject(document, object,
+                          [&](vk::Object& o) { return vk::RotateObject(o, angles->z); });
 }
 
 VK_API int32_t VectorObjectScale(VectorDocument* document, const VectorTriple* factors,
                                  VectorObjectRef object, const KernelPoint* centre) {
   if (!factors) return kVkErrArgument;
-  int32_t status = kVkOk;
-  vk::Object* o = vk::ObjectOf(document, object, &status);
-  if (!o) return status;
   if (!std::isfinite(factors->x) || !std::isfinite(factors->y)) return kVkErrArgument;
-  try {
-    status = vk::ScaleObject(*o, factors->x, factors->y, centre);
-  } catch (const std::bad_alloc&) {
-    return kVkErrNoMemory;
-  }
-  vk::UpdateBounds(document);
-  return status;
+  return vk::ChangeObject(document, object, [&](vk::Object& o) {
+    return vk::ScaleObject(o, factors->x, factors->y, centre);
+  });
 }
 
 VK_API int32_t VectorObjectMove(VectorDocument* document, const VectorTriple* offset,
                                 VectorObjectRef object) {
   if (!offset) return kVkErrArgument;
-  int32_t status = kVkOk;
-  vk::Object* o = vk::ObjectOf(document, object, &status);
-  if (!o) return status;
   if (!std::isfinite(offset->x) || !std::isfinite(offset->y)) return kVkErrArgument;
-  // Every stored point is a position (corners, centres, text anchors).
-  for (KernelPoint& p : o->points) {
-    p.x += offset->x;
-    p.y += offset->y;
-  }
-  vk::UpdateBounds(document);
-  return kVkOk;
+  return vk::ChangeObject(document, object, [&](vk::Object& o) {
+    // Every stored point is a position (corners, centres, text anchors).
+    for (KernelPoint& p : o.points) {
+      p.x += offset->x;
+      p.y += offset->y;
+    }
+    return kVkOk;
+  });
 }
 
 }  // extern "C"

@@ -16,6 +16,7 @@
 #include <numbers>
 #include <string>
 #include <tuple>
+#include <unordered_map>
 
 namespace vk {
 namespace {
@@ -168,21 +169,86 @@ struct Layout {
   }
 };
 
-// False when there is nothing to lay out.
-bool MakeLayout(const Object& o, Layout* layout) {
+// Advance of a string and the font's ascent and descent, in layout units.
+struct Metrics {
+  double advance = 0, ascent = 0, descent = 0;
+};
+
+// Bounds are recomputed often (after every transform of an object), so the
+// measurements are kept per face and string; the cache is emptied when it
+// grows past kMetricsCacheLimit entries.
+constexpr size_t kMetricsCacheLimit = 8192;
+
+struct MetricsKey {
+  std::u16string face;
+  bool bold = false, italic = false;
+  std::u16string text;
+  bool operator==(const MetricsKey&) const = default;
+};
+
+struct MetricsKeyHash {
+  size_t operator()(const MetricsKey& k) const {
+    const std::hash<std::u16string> h;
+    return h(k.text) ^ (h(k.face) * 31) ^ (static_cast<size_t>(k.bold) << 1) ^
+           static_cast<size_t>(k.italic);
+  }
+};
+
+std::unordered_map<MetricsKey, Metrics, MetricsKeyHash>& MetricsCache() {
+  static auto* cache = new std::unordered_map<MetricsKey, Metrics, MetricsKeyHash>;
+  return *cache;
+}
+
+Metrics Measure(cairo_scaled_font_t* font, const std::string& utf8) {
+  cairo_text_extents_t text;
+  cairo_scaled_font_text_extents(font, utf8.c_str(), &text);
+  cairo_font_extents_t extents;
+  cairo_scaled_font_extents(font, &extents);
+  return Metrics{text.x_advance, extents.ascent, extents.descent};
+}
+
+// Metrics of a text object, from the cache when it was measured before.
+bool CachedMetrics(const Object& o, Metrics* out) {
+  size_t n = 0;
+  while (n < 32 && o.font.faceName[n] != u'\0') ++n;
+  MetricsKey key{std::u16string(o.font.faceName, n), o.font.weight >= 600, o.font.italic != 0,
+                 o.text};
+  {
+    std::lock_guard<std::mutex> lock(gFaceMutex);
+    auto it = MetricsCache().find(key);
+    if (it != MetricsCache().end()) {
+      *out = it->second;
+      return true;
+    }
+  }
+  cairo_scaled_font_t* font = LayoutFont(o.font);
+  if (!font) return false;
+  *out = Measure(font, Utf8(o.text));
+  std::lock_guard<std::mutex> lock(gFaceMutex);
+  auto& cache = MetricsCache();
+  if (cache.size() >= kMetricsCacheLimit) cache.clear();
+  cache.emplace(std::move(key), *out);
+  return true;
+}
+
+// False when there is nothing to lay out. With `withFont` the layout also
+// gets the font and the UTF-8 text for drawing glyphs.
+bool MakeLayout(const Object& o, Layout* layout, bool withFont) {
   if (o.type != kVoText || o.points.empty() || o.text.empty()) return false;
   const double size = TextSize(o);
   if (!(size > 0)) return false;
-  layout->font = LayoutFont(o.font);
-  if (!layout->font) return false;
-  layout->utf8 = Utf8(o.text);
-  cairo_text_extents_t text;
-  cairo_scaled_font_text_extents(layout->font, layout->utf8.c_str(), &text);
-  cairo_font_extents_t font;
-  cairo_scaled_font_extents(layout->font, &font);
-  layout->advance = text.x_advance;
-  layout->ascent = font.ascent;
-  layout->descent = font.descent;
+  Metrics m;
+  if (withFont) {
+    layout->font = LayoutFont(o.font);
+    if (!layout->font) return false;
+    layout->utf8 = Utf8(o.text);
+    m = Measure(layout->font, layout->utf8);
+  } else if (!CachedMetrics(o, &m)) {
+    return false;
+  }
+  layout->advance = m.advance;
+  layout->ascent = m.ascent;
+  layout->descent = m.descent;
   // The anchor is the start, end or middle of the baseline. The vertical
   // centring bit is not applied here: the load side sets it on ordinary
   // runs whose anchor is the SVG baseline, so the text stays on it.
@@ -244,7 +310,7 @@ double SignedArea(const std::vector<KernelPoint>& points, const std::vector<uint
 bool TextLayoutExtent(const Object& object, KernelPoint* lower, KernelPoint* upper) {
   Layout layout;
   try {
-    if (!MakeLayout(object, &layout)) return false;
+    if (!MakeLayout(object, &layout, false)) return false;
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -275,7 +341,11 @@ int32_t TextOutline(const Object& object, std::vector<KernelPoint>& points,
                     std::vector<uint8_t>& kinds) {
   if (object.type != kVoText) return kVkErrArgument;
   Layout layout;
-  if (!MakeLayout(object, &layout)) return kVkOk;  // nothing to draw
+  try {
+    if (!MakeLayout(object, &layout, true)) return kVkOk;  // nothing to draw
+  } catch (const std::bad_alloc&) {
+    return kVkErrNoMemory;
+  }
 
   // An unbounded surface: on a bounded one cairo drops glyphs that fall
   // outside it, even when only building a path.
