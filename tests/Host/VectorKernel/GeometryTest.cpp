@@ -495,6 +495,24 @@ TEST_F(Transforms, MoveShiftsObjectAndDocumentBounds) {
   EXPECT_NEAR(doc_.upperBound.x, 101, 1e-9);
 }
 
+TEST_F(Transforms, DocumentBoundsGrowAndShrinkWithTheObjects) {
+  const VectorObjectRef outer = AddLine(0, 0, 100, 100);
+  const VectorObjectRef inner = AddCircle(50, 50, 5);
+  // An inner object moved past the edge widens the bounds.
+  const VectorTriple right{100, 0, 0};
+  ASSERT_EQ(VectorObjectMove(&doc_, &right, inner), kVkOk);
+  EXPECT_NEAR(doc_.lowerBound.x, 0, 1e-9);
+  EXPECT_NEAR(doc_.upperBound.x, 155, 1e-9);
+  EXPECT_NEAR(doc_.upperBound.y, 100, 1e-9);
+  // The object that set the edges shrinks: the bounds close in on what is left.
+  const VectorTriple tenth{0.1, 0.1, 1};
+  ASSERT_EQ(VectorObjectScale(&doc_, &tenth, outer, nullptr), kVkOk);
+  EXPECT_NEAR(doc_.lowerBound.x, 45, 1e-9);
+  EXPECT_NEAR(doc_.lowerBound.y, 45, 1e-9);
+  EXPECT_NEAR(doc_.upperBound.x, 155, 1e-9);
+  EXPECT_NEAR(doc_.upperBound.y, 55, 1e-9);
+}
+
 TEST_F(Transforms, RejectBadArguments) {
   const VectorObjectRef line = AddLine(0, 0, 10, 5);
   const VectorTriple t{1, 1, 1};
