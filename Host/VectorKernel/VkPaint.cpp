@@ -311,6 +311,11 @@ bool OutlinePath(cairo_t* cr, const View& view, const Object& o) {
   std::vector<KernelPoint> points;
   std::vector<uint8_t> kinds;
   if (ObjectOutline(o, points, kinds) != kVkOk || points.empty()) return false;
+  // A point that is not finite has no place on the device (and cairo's
+  // fixed-point conversion of it is undefined): such an object is left out.
+  for (const KernelPoint& p : points) {
+    if (!std::isfinite(p.x) || !std::isfinite(p.y)) return false;
+  }
   cairo_new_path(cr);
   const cairo_matrix_t m = view.Matrix();
   cairo_set_matrix(cr, &m);
@@ -323,6 +328,7 @@ void PaintPoint(cairo_t* cr, const View& view, const Object& o) {
   if (o.points.empty() || (o.pen.style & kPenStyleMask) == kPenNull) return;
   double x = 0, y = 0;
   view.ToDevice(o.points[0], &x, &y);
+  if (!std::isfinite(x) || !std::isfinite(y)) return;
   cairo_new_path(cr);
   cairo_arc(cr, x, y, PenDeviceWidth(o.pen, view.scale) / 2, 0, 2 * std::numbers::pi);
   SetColour(cr, o.pen.colour);
@@ -404,7 +410,8 @@ void PaintRaster(cairo_t* cr, const View& view, const Object& o) {
   view.ToDevice(o.points[0], &x1, &y1);
   view.ToDevice(o.points[1], &x2, &y2);
   const double bw = std::fabs(x2 - x1), bh = std::fabs(y2 - y1);
-  if (bw > 0 && bh > 0) {
+  if (bw > 0 && bh > 0 && std::isfinite(bw) && std::isfinite(bh) && std::isfinite(x1) &&
+      std::isfinite(y1) && std::isfinite(o.rotation)) {
     cairo_save(cr);
     cairo_identity_matrix(cr);
     cairo_translate(cr, (x1 + x2) / 2, (y1 + y2) / 2);

@@ -461,6 +461,43 @@ TEST_F(Paint, TextInksItsBoxOnly) {
   EXPECT_GT(InkInBox(0, 45, 100, 60), inside / 2) << "most of it above the baseline";
 }
 
+TEST_F(Paint, BrokenObjectDoesNotStopThePicture) {
+  KernelPoint broken[3] = {Pt(10, -10), Pt(NAN, -50), Pt(90, -90)};
+  VectorPolygonObject polygon{};
+  ASSERT_EQ(VectorInitObject(&polygon, kVoPolygon), kVkOk);
+  polygon.count = 3;
+  polygon.points = broken;
+  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoPolygon, &polygon, nullptr), kVkOk);
+  VectorPointObject point{};
+  ASSERT_EQ(VectorInitObject(&point, kVoPoint), kVkOk);
+  point.point = Pt(INFINITY, 0);
+  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoPoint, &point, nullptr), kVkOk);
+  AddFilledRect(40, -40, 60, -60, kRed);
+  // The broken points spoil the bounds: paint the frame's.
+  doc_.lowerBound = Pt(0, -100);
+  doc_.upperBound = Pt(100, 0);
+  ASSERT_EQ(Render(), kVkOk);
+  EXPECT_EQ(Pixel(50, 50), kRed);
+}
+
+TEST_F(Paint, PalettePicturesUseTheirColours) {
+  VectorRasterObject raster{};
+  ASSERT_EQ(VectorInitObject(&raster, kVoRaster), kVkOk);
+  raster.corner1 = Pt(0, 0);
+  raster.corner2 = Pt(100, -100);
+  ASSERT_EQ(InitBitmap(&raster.bitmap, sizeof(BitmapRecord), 2, 1, 8), kIkOk);
+  const uint32_t palette[2] = {kBlue, kGreen};
+  ASSERT_EQ(SetBitmapPalette(&raster.bitmap, 2, palette), kIkOk);
+  ASSERT_EQ(AllocateBitmap(&raster.bitmap, 1), kIkOk);
+  raster.bitmap.bits[0] = 1;
+  raster.bitmap.bits[1] = 0;
+  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoRaster, &raster, nullptr), kVkOk);
+  ASSERT_EQ(FreeBitmap(&raster.bitmap), kIkOk);
+  ASSERT_EQ(Render(), kVkOk);
+  EXPECT_EQ(Pixel(10, 50), kGreen);
+  EXPECT_EQ(Pixel(90, 50), kBlue);
+}
+
 TEST_F(Paint, StaysInsideThePaintRectangleAndKeepsTheAspect) {
   // A drawing twice as wide as high, filled edge to edge, painted into
   // the middle 80 x 80 of a 100 x 100 bitmap.
