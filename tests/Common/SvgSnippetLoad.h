@@ -1,0 +1,79 @@
+// A fixture that writes an inline SVG snippet to a temporary file, loads it
+// through LoadSvgFile and frees the document after the test, checking that
+// nothing of the imaging kernel stays live.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <string_view>
+
+#include "Common/Parser/Reader.h"
+#include "Common/SvgDocument.h"
+#include "ImagingKernel/ImagingKernel.h"
+#include "svgfilter/FilterStatus.h"
+#include "support/KernelLeakGuard.h"
+
+namespace svgflt::testing {
+
+class SvgSnippetLoad : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    KernelFailAllocation(0);
+    AdvXMLParser::ResetTextState();
+    AdvXMLParser::TextState().defaultPreserve = 0;
+    static std::atomic<int> serial{0};
+    path_ = ::testing::TempDir() + "svgsnippet_" + std::to_string(::getpid()) + "_" +
+            std::to_string(serial++) + ".svg";
+    before_ = KernelSnapshot();
+  }
+  void TearDown() override {
+    FreeSvgDocument(document_);
+    document_ = nullptr;
+    KernelFailAllocation(0);
+    ExpectNothingLiveSince(before_);
+    std::remove(path_.c_str());
+  }
+
+  // Loads `text` into a fresh document (the previous one is freed).
+  Status Load(std::string_view text) {
+    FreeSvgDocument(document_);
+    document_ = nullptr;
+    {
+      std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+      out << text;
+    }
+    const std::u16string wide(path_.begin(), path_.end());
+    const int32_t file = KernelOpenFile(wide.c_str(), kOpenBinary, kPermRead);
+    if (file < 0) return kErrRead;
+    Status status = CreateSvgDocument(&document_);
+    if (status == kOk) status = LoadSvgFile(file, *document_);
+    KernelCloseFile(file);
+    return status;
+  }
+  // Loads a snippet that must succeed.
+  SvgDocument& Loaded(std::string_view text) {
+    const Status status = Load(text);
+    EXPECT_EQ(status, kOk) << StatusName(status);
+    return *document_;
+  }
+  ElementRecord& Record(int32_t index) const { return document_->records[index]; }
+  // The first record of `type`; fails the test when there is none.
+  ElementRecord& First(int32_t type) const {
+    for (int32_t i = 0; i < document_->recordCount; ++i) {
+      if (document_->records[i].elementType == type) return document_->records[i];
+    }
+    ADD_FAILURE() << "no record of type " << type;
+    return document_->records[0];
+  }
+
+  std::string path_;
+  SvgDocument* document_ = nullptr;
+  KernelAccounting before_{};
+};
+
+}  // namespace svgflt::testing
