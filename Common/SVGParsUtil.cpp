@@ -5,6 +5,7 @@
 #include <new>
 #include <string_view>
 
+#include "Common/ElementParsers.h"
 #include "Common/GeneralUtil.h"
 #include "Common/KernelMemory.h"
 #include "Common/Parser/Elements.h"
@@ -34,8 +35,8 @@ constexpr int32_t kFirstIdIndexSlots = 32;
 // element kind `type` and answers kOk, kDropElement or an error.
 using ElementParser = Status (*)(SvgDocument& document, const Element& xml, int32_t type);
 
-// Sets the type code and clears the element data. Attribute parsing is added
-// per element kind, each row of the table naming its own parser.
+// Sets the type code and clears the element data: the text, font and
+// gradient families, whose attributes are not read yet.
 Status ParseElementNoAttributes(SvgDocument& document, const Element& /*xml*/, int32_t type) {
   ElementRecord& record = document.records[document.recordCount];
   record.elementType = type;
@@ -52,23 +53,23 @@ struct ElementRow {
 // In the order the dispatcher tests the names. polyline and polygon share
 // one parser, which stores the row's type.
 constexpr std::array<ElementRow, kElementTypeCount> kElementTable = {{
-    {"svg", kElemSvg, ParseElementNoAttributes},
-    {"g", kElemG, ParseElementNoAttributes},
-    {"defs", kElemDefs, ParseElementNoAttributes},
-    {"desc", kElemDesc, ParseElementNoAttributes},
-    {"title", kElemTitle, ParseElementNoAttributes},
-    {"symbol", kElemSymbol, ParseElementNoAttributes},
-    {"use", kElemUse, ParseElementNoAttributes},
-    {"image", kElemImage, ParseElementNoAttributes},
-    {"switch", kElemSwitch, ParseElementNoAttributes},
-    {"style", kElemStyle, ParseElementNoAttributes},
-    {"path", kElemPath, ParseElementNoAttributes},
-    {"rect", kElemRect, ParseElementNoAttributes},
-    {"circle", kElemCircle, ParseElementNoAttributes},
-    {"ellipse", kElemEllipse, ParseElementNoAttributes},
-    {"line", kElemLine, ParseElementNoAttributes},
-    {"polyline", kElemPolyline, ParseElementNoAttributes},
-    {"polygon", kElemPolygon, ParseElementNoAttributes},
+    {"svg", kElemSvg, ParseSvgElement},
+    {"g", kElemG, ParseGroupElement},
+    {"defs", kElemDefs, ParseDefsElement},
+    {"desc", kElemDesc, ParseDescElement},
+    {"title", kElemTitle, ParseTitleElement},
+    {"symbol", kElemSymbol, ParseSymbolElement},
+    {"use", kElemUse, ParseUseElement},
+    {"image", kElemImage, ParseImageElement},
+    {"switch", kElemSwitch, ParseDefsElement},
+    {"style", kElemStyle, ParseStyleSheetElement},
+    {"path", kElemPath, ParsePathElement},
+    {"rect", kElemRect, ParseRectElement},
+    {"circle", kElemCircle, ParseCircleElement},
+    {"ellipse", kElemEllipse, ParseEllipseElement},
+    {"line", kElemLine, ParseLineElement},
+    {"polyline", kElemPolyline, ParsePolyElement},
+    {"polygon", kElemPolygon, ParsePolyElement},
     {"text", kElemText, ParseElementNoAttributes},
     {"tspan", kElemTspan, ParseElementNoAttributes},
     {"tref", kElemTref, ParseElementNoAttributes},
@@ -77,13 +78,13 @@ constexpr std::array<ElementRow, kElementTypeCount> kElementTable = {{
     {"altGlyphDef", kElemAltGlyphDef, ParseElementNoAttributes},
     {"altGlyphItem", kElemAltGlyphItem, ParseElementNoAttributes},
     {"glyphRef", kElemGlyphRef, ParseElementNoAttributes},
-    {"marker", kElemMarker, ParseElementNoAttributes},
-    {"color-profile", kElemColorProfile, ParseElementNoAttributes},
+    {"marker", kElemMarker, ParseMarkerElement},
+    {"color-profile", kElemColorProfile, ParseColorProfileElement},
     {"linearGradient", kElemLinearGradient, ParseElementNoAttributes},
     {"radialGradient", kElemRadialGradient, ParseElementNoAttributes},
     {"stop", kElemStop, ParseElementNoAttributes},
     {"pattern", kElemPattern, ParseElementNoAttributes},
-    {"clipPath", kElemClipPath, ParseElementNoAttributes},
+    {"clipPath", kElemClipPath, ParseClipPathElement},
     {"font", kElemFont, ParseElementNoAttributes},
     {"glyph", kElemGlyph, ParseElementNoAttributes},
     {"missing-glyph", kElemMissingGlyph, ParseElementNoAttributes},
@@ -95,13 +96,13 @@ constexpr std::array<ElementRow, kElementTypeCount> kElementTable = {{
     {"font-face-format", kElemFontFaceFormat, ParseElementNoAttributes},
     {"font-face-name", kElemFontFaceName, ParseElementNoAttributes},
     {"definition-src", kElemDefinitionSrc, ParseElementNoAttributes},
-    {"a", kElemA, ParseElementNoAttributes},
-    {"div", kElemDiv, ParseElementNoAttributes},
-    {"p", kElemP, ParseElementNoAttributes},
-    {"span", kElemSpan, ParseElementNoAttributes},
-    {"region", kElemRegion, ParseElementNoAttributes},
-    {"br", kElemBr, ParseElementNoAttributes},
-    {"solidColor", kElemSolidColor, ParseElementNoAttributes},
+    {"a", kElemA, ParseAnchorElement},
+    {"div", kElemDiv, ParseTextBlockElement},
+    {"p", kElemP, ParseTextBlockElement},
+    {"span", kElemSpan, ParseTextBlockElement},
+    {"region", kElemRegion, ParseRegionElement},
+    {"br", kElemBr, ParseBrElement},
+    {"solidColor", kElemSolidColor, ParseSolidColorElement},
 }};
 
 constexpr bool EveryTypeOnce() {
@@ -511,6 +512,7 @@ void FreeSvgDocument(SvgDocument* document) {
   // dropped element, so releasing them is harmless and nothing can be missed.
   for (int32_t i = 0; i < document->recordCapacity; ++i) {
     KernelRelease(document->records[i].children);
+    FreeElementData(document->records[i]);
   }
   KernelRelease(document->records);
   for (int32_t i = 0; i < document->idCount; ++i) KernelRelease(document->ids[i].text);

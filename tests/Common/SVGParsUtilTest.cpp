@@ -144,7 +144,7 @@ TEST_F(SvgLoad, DocumentStartsAtSvgVersion11) {
 // --- BuildTree: shape of the table -----------------------------------------
 
 TEST_F(SvgLoad, DropsUnknownElementsWithTheirSubtree) {
-  SvgDocument& document = Loaded("<svg><foo><rect/></foo><rect/></svg>");
+  SvgDocument& document = Loaded("<svg><foo><rect width=\"1\" height=\"1\"/></foo><rect width=\"1\" height=\"1\"/></svg>");
   ASSERT_EQ(document.recordCount, 2);
   EXPECT_EQ(Types(), (std::vector<int32_t>{kElemSvg, kElemRect}));
   EXPECT_EQ(Record(1).parent, 0);
@@ -154,7 +154,7 @@ TEST_F(SvgLoad, DropsUnknownElementsWithTheirSubtree) {
 }
 
 TEST_F(SvgLoad, ElementNamesAreCaseSensitive) {
-  SvgDocument& document = Loaded("<svg><Rect/><RECT/><clippath/><rect/><LinearGradient/></svg>");
+  SvgDocument& document = Loaded("<svg><Rect/><RECT/><clippath/><rect width=\"1\" height=\"1\"/><LinearGradient/></svg>");
   EXPECT_EQ(Types(), (std::vector<int32_t>{kElemSvg, kElemRect}));
   EXPECT_EQ(Record(0).builtChildCount, 1);
   EXPECT_EQ(document.recordCount, 2);
@@ -162,7 +162,7 @@ TEST_F(SvgLoad, ElementNamesAreCaseSensitive) {
 
 TEST_F(SvgLoad, KeepsParentAndChildIndices) {
   Loaded(
-      "<svg>\n  <g><rect/><!-- c --><circle/>text</g>\n  <path/>\n"
+      "<svg>\n  <g><rect width=\"1\" height=\"1\"/><!-- c --><circle r=\"1\"/>text</g>\n  <path d=\"M0 0\"/>\n"
       "  <defs><linearGradient><stop/><stop/></linearGradient></defs>\n</svg>");
   EXPECT_EQ(Types(), (std::vector<int32_t>{kElemSvg, kElemG, kElemRect, kElemCircle, kElemPath,
                                            kElemDefs, kElemLinearGradient, kElemStop, kElemStop}));
@@ -206,7 +206,7 @@ TEST_F(SvgLoad, GrowsAChildListByTen) {
   for (const Case c : {Case{5, 5}, Case{6, 15}, Case{15, 15}, Case{16, 25}}) {
     SCOPED_TRACE(c.children);
     std::string text = "<svg><g>";
-    for (int i = 0; i < c.children; ++i) text += "<rect/>";
+    for (int i = 0; i < c.children; ++i) text += "<rect width=\"1\" height=\"1\"/>";
     text += "</g></svg>";
     Loaded(text);
     EXPECT_EQ(Record(1).childCount, c.children);
@@ -220,9 +220,9 @@ TEST_F(SvgLoad, BuildsDeepNestingWithoutLosingParents) {
   constexpr int kDepth = 1000;
   std::string text = "<svg>";
   for (int i = 0; i < kDepth; ++i) text += "<g>";
-  text += "<rect/>";
+  text += "<rect width=\"1\" height=\"1\"/>";
   for (int i = 0; i < kDepth; ++i) text += "</g>";
-  text += "<circle/></svg>";
+  text += "<circle r=\"1\"/></svg>";
   SvgDocument& document = Loaded(text);
   ASSERT_EQ(document.recordCount, kDepth + 3);
   for (int32_t i = 1; i <= kDepth + 1; ++i) {
@@ -242,16 +242,16 @@ TEST_F(SvgLoad, SetsRenderFlagsByContainer) {
     std::vector<int32_t> flags;  // per record
   };
   const Case cases[] = {
-      {"<svg><defs><path/></defs></svg>", {1, 0, 0}},
-      {"<svg><clipPath><path/></clipPath></svg>", {1, 0, 1}},
-      {"<svg><pattern><path/></pattern></svg>", {1, 0, 0}},
-      {"<svg><clipPath><rect/></clipPath></svg>", {1, 0, 0}},
-      {"<svg><defs><rect/><circle/></defs><rect/></svg>", {1, 0, 0, 0, 1}},
-      {"<svg><defs><symbol><path/></symbol></defs></svg>", {1, 0, 0, 1}},
-      {"<svg><defs><g><path/></g></defs></svg>", {1, 0, 1, 1}},
-      {"<svg><defs><g><rect/></g></defs></svg>", {1, 0, 1, 1}},
-      {"<svg><defs><foo/><path/></defs></svg>", {1, 0, 0}},
-      {"<svg><path/><g><path/></g></svg>", {1, 1, 1, 1}},
+      {"<svg><defs><path d=\"M0 0\"/></defs></svg>", {1, 0, 0}},
+      {"<svg><clipPath><path d=\"M0 0\"/></clipPath></svg>", {1, 0, 1}},
+      {"<svg><pattern><path d=\"M0 0\"/></pattern></svg>", {1, 0, 0}},
+      {"<svg><clipPath><rect width=\"1\" height=\"1\"/></clipPath></svg>", {1, 0, 0}},
+      {"<svg><defs><rect width=\"1\" height=\"1\"/><circle r=\"1\"/></defs><rect width=\"1\" height=\"1\"/></svg>", {1, 0, 0, 0, 1}},
+      {"<svg><defs><symbol><path d=\"M0 0\"/></symbol></defs></svg>", {1, 0, 0, 1}},
+      {"<svg><defs><g><path d=\"M0 0\"/></g></defs></svg>", {1, 0, 1, 1}},
+      {"<svg><defs><g><rect width=\"1\" height=\"1\"/></g></defs></svg>", {1, 0, 1, 1}},
+      {"<svg><defs><foo/><path d=\"M0 0\"/></defs></svg>", {1, 0, 0}},
+      {"<svg><path d=\"M0 0\"/><g><path d=\"M0 0\"/></g></svg>", {1, 1, 1, 1}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -264,7 +264,7 @@ TEST_F(SvgLoad, SetsRenderFlagsByContainer) {
 }
 
 TEST_F(SvgLoad, GroupSavesItsRenderFlag) {
-  Loaded("<svg><defs><g><rect/></g></defs><g/></svg>");
+  Loaded("<svg><defs><g><rect width=\"1\" height=\"1\"/></g></defs><g/></svg>");
   EXPECT_EQ(Record(2).elementType, kElemG);
   EXPECT_EQ(Record(2).data.group.savedRenderFlag, 0);
   EXPECT_EQ(Record(2).renderFlag, 1);
@@ -492,7 +492,7 @@ void SweepFailedAllocations(const std::string& text, const std::string& path) {
 TEST_F(SvgLoad, EveryFailedAllocationEndsCleanly) {
   // More than ten records, child lists past five entries, text flags.
   std::string mixed = "<?xml version=\"1.0\"?>\n<svg xml:space=\"preserve\"><defs><g>";
-  for (int i = 0; i < 12; ++i) mixed += "<rect x=\"1\"/>";
+  for (int i = 0; i < 12; ++i) mixed += "<rect x=\"1\" width=\"2\" height=\"2\"/>";
   mixed += "</g></defs><text x=\"1\" y=\"2\">a<tspan dx=\"1\">b</tspan></text></svg>";
   // Deep enough for the builder's own stack to need memory.
   std::string deep = "<svg>";
