@@ -8,5 +8,6 @@ namespace svgtool {
 int CmdInfo(int argc, char** argv);
 int CmdRender(int argc, char** argv);
 int CmdDump(int argc, char** argv);
+int CmdConvert(int argc, char** argv);
 
 }  // namespace svgtool

@@ -16,6 +16,7 @@ constexpr Command kCommands[] = {
     {"info", svgtool::CmdInfo, "report format, size and bounds of SVG files"},
     {"render", svgtool::CmdRender, "render SVG files to PNG"},
     {"dump", svgtool::CmdDump, "list the vector objects a file loads into, as JSON lines"},
+    {"convert", svgtool::CmdConvert, "load SVG files and save them again as SVG 1.0"},
 };
 
 void Usage(std::FILE* out) {

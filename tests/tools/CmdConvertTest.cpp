@@ -1,0 +1,110 @@
+// svgfilter convert: argument handling, output naming and error reporting.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "Module/TempFiles.h"
+#include "svgfilter/FilterStatus.h"
+#include "tools/Commands.h"
+
+namespace svgtool {
+namespace {
+
+struct CommandRun {
+  int exitStatus;
+  std::string out;
+  std::string err;
+};
+
+CommandRun Convert(std::vector<std::string> args) {
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  CommandRun run;
+  run.exitStatus = CmdConvert(static_cast<int>(argv.size()), argv.data());
+  run.out = ::testing::internal::GetCapturedStdout();
+  run.err = ::testing::internal::GetCapturedStderr();
+  return run;
+}
+
+std::string ErrorLine(const std::string& file, svgflt::Status status) {
+  return "svgfilter: " + file + ": error " + std::to_string(status) + ": " +
+         svgflt::StatusName(status) + "\n";
+}
+
+std::string Read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+constexpr char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" standalone=\"no\"?>\r\n";
+
+TEST(ConvertCommand, AnswersUsageErrorsWithStatusTwo) {
+  svgtest::TempFolder folder;
+  const std::string plainFile = folder.Write("taken", "x");
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"a.svg"},
+      {"a.svg", "b.svg", "c.svg"},  // several inputs need -o
+      {"-o", folder.Path("out")},
+      {"a.svg", "-o", plainFile},
+      {"a.svg", "b.svg", "--width", "3"},
+      {"a.svg", "b.svg", "--vector"},
+  };
+  for (const auto& args : cases) {
+    SCOPED_TRACE(::testing::PrintToString(args));
+    const CommandRun run = Convert(args);
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_NE(run.err.find("svgfilter convert: "), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+  }
+}
+
+TEST(ConvertCommand, PrintsHelp) {
+  const CommandRun run = Convert({"--help"});
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.out.rfind("usage: svgfilter convert", 0), 0u);
+  EXPECT_EQ(run.err, "");
+}
+
+TEST(ConvertCommand, WritesTheInputAgainAsSvg) {
+  svgtest::TempFolder folder;
+  const std::string in = folder.Write("in.svg", svgtest::SmallSvg());
+  const std::string out = folder.Path("out.svg");
+  const CommandRun run = Convert({in, out, "--embed-images"});
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  const std::string text = Read(out);
+  EXPECT_EQ(text.rfind(kDeclaration, 0), 0u);
+  EXPECT_EQ(text.substr(text.size() - 10), "\r\n</svg>\r\n");
+}
+
+TEST(ConvertCommand, ReportsEachFailingFileAndGoesOn) {
+  svgtest::TempFolder folder;
+  const std::string good = folder.Write("good.svg", svgtest::SmallSvg());
+  const std::string notSvg = folder.Write("notes.txt", svgtest::PadTo("plain text", 400));
+  const std::string missing = folder.Path("missing.svg");
+  const std::string out = folder.Path("svgs");
+  const CommandRun run = Convert({notSvg, missing, good, "-o", out});
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(run.err, ErrorLine(notSvg, svgflt::kErrNotSvg) + ErrorLine(missing, svgflt::kErrRead));
+  EXPECT_EQ(Read(folder.Path("svgs/good.svg")).rfind(kDeclaration, 0), 0u);
+  EXPECT_FALSE(std::filesystem::exists(folder.Path("svgs/notes.svg")));
+}
+
+TEST(ConvertCommand, NamesTheOutputFileWhenTheTargetCannotBeOpened) {
+  svgtest::TempFolder folder;
+  const std::string in = folder.Write("in.svg", svgtest::SmallSvg());
+  const std::string out = folder.Path("no-such-folder/out.svg");
+  const CommandRun run = Convert({in, out});
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(run.err, ErrorLine(out, svgflt::kErrOpenTarget));
+}
+
+}  // namespace
+}  // namespace svgtool
