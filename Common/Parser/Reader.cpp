@@ -470,6 +470,8 @@ void Parser::ReadAttributes(Element& element) {
         __LINE__, kErrUnknownMarkup,
         std::string(reinterpret_cast<const char*>(name), static_cast<std::size_t>(nameEnd - name)),
         &element);
+    // Most elements carry a few attributes: one allocation instead of three.
+    if (element.attributes.empty()) element.attributes.reserve(4);
     element.attributes.push_back(attribute);
     if (!AddText(*attribute, std::move(value))) Throw(kErrUnknownMarkup);
     if (role != TextRole::kNone && !RecordPreserveFlag(role, *attribute)) {
