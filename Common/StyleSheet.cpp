@@ -264,7 +264,7 @@ Status ParseMedia(std::string_view list, uint32_t* mask) {
 }
 
 // One attribute of a style element: kOk or the attribute's error.
-Status ParseStyleAttributeValue(SvgDocument& document, StyleElementData& data,
+Status ParseStyleElementAttribute(SvgDocument& document, StyleElementData& data,
                                 std::string_view name, const char* value) {
   if (name == "id") {
     return SetOnce(data.given, kStyleGivenId, [&] {
@@ -384,7 +384,7 @@ Status ParseStyleElement(SvgDocument& document, const AdvXMLParser::Element& xml
     const std::string_view trimmed = TrimView(std::string_view(raw.get(), length));
     std::memmove(raw.get(), trimmed.data(), trimmed.size());
     raw[trimmed.size()] = '\0';
-    status = ParseStyleAttributeValue(document, data, attribute->name, raw.get());
+    status = ParseStyleElementAttribute(document, data, attribute->name, raw.get());
     if (status != kOk) break;
   }
   if (status == kErrNoMemory) return status;
