@@ -7,6 +7,7 @@
 
 #include "Common/KernelMemory.h"
 #include "Common/SVGWriter.h"
+#include "Common/outstr.h"
 #include "ImagingKernel/ImagingKernel.h"
 #include "Platform/Platform.h"
 
@@ -14,6 +15,7 @@ namespace svgflt {
 namespace {
 
 constexpr char16_t kSourceTag[] = u"Common/save";
+static_assert(kTargetPathCapacity == kPathCapacity, "the buffer keeps a copy of the target path");
 
 // Units of the vector kernel (VectorUnits.unit); any other code is a pixel.
 enum : std::int32_t {

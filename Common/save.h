@@ -5,12 +5,18 @@
 
 #include <cstdint>
 
-#include "Common/outstr.h"
 #include "VectorKernel/VectorKernel.h"
 #include "svgfilter/FilterStatus.h"
 #include "svgfilter/HostRecords.h"
 
 namespace svgflt {
+
+// The writer's text buffer (Common/outstr.h). Only declared here, so that
+// callers of SaveSvg do not take in the formatting operations' names.
+struct OutputBuffer;
+
+// Wide characters of a target path.
+inline constexpr int kTargetPathCapacity = 264;
 
 // Per-save state, handed to the vector kernel as the enumeration's user
 // data and read by every object writer.
@@ -22,7 +28,7 @@ struct SaveContext {
   std::int32_t saveFormat;
   std::int32_t imageCounter;  // embedded images written so far
   SaveRequest* request;
-  char16_t targetPath[kPathCapacity];
+  char16_t targetPath[kTargetPathCapacity];
   VectorDocument* document;  // the document being written
 };
 
