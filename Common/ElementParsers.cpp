@@ -295,10 +295,10 @@ Status ParseWithSpec(SvgDocument& document, const Element& xml, int32_t type,
     status = ApplyClassesAndStyle(document, index, xml.name.c_str(), state.common.props,
                                   state.classText.get(), state.styleText.get());
   }
-  if (status != kErrNoMemory && (state.common.ownGiven & spec.required) != spec.required) {
-    return kErrRequiredAttribute;
-  }
+  // The first fault is the one reported: an attribute that stopped the walk
+  // comes before the required ones it may have kept from being read.
   if (status != kOk) return status;
+  if ((state.common.ownGiven & spec.required) != spec.required) return kErrRequiredAttribute;
   return spec.derive(state);
 }
 
@@ -731,7 +731,8 @@ bool HasElementCommon(int32_t elementType) {
     case kElemRegion: case kElemBr: case kElemSolidColor:
       return true;
     default:
-      return false;
+      return IsTextElementKind(elementType) || IsFontElementKind(elementType) ||
+             IsPaintServerKind(elementType);
   }
 }
 
@@ -745,6 +746,9 @@ void FreeElementData(ElementRecord& record) {
   FreeString(&common.systemLanguage);
   FreeTransformList(&common.transform);
   FreePresentationProperties(common.props);
+  FreeTextElementData(record);
+  FreeFontElementData(record);
+  FreePaintServerData(record);
   switch (record.elementType) {
     case kElemSvg:
       FreeString(&data.svg.contentScriptType);
