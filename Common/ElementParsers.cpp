@@ -134,11 +134,13 @@ Status ParseXmlAttribute(ParseState& state, const ElementSpec& spec, std::string
   ElementCommon& common = state.common;
   if (rest == "base") {
     if (state.document.version != 1.1) return kErrBadLength;
-    return SetOnce(common.given, kGivenXmlBase, [&] { return StoreString(value, &common.xmlBase); });
+    return SetOnce(common.given, kGivenXmlBase,
+                   [&] { return StoreString(value, &common.xmlBase); });
   }
   if ((spec.groups & kGroupCore) == 0) return kErrBadLength;
   if (rest == "lang") {
-    return SetOnce(common.given, kGivenXmlLang, [&] { return StoreString(value, &common.xmlLang); });
+    return SetOnce(common.given, kGivenXmlLang,
+                   [&] { return StoreString(value, &common.xmlLang); });
   }
   if (rest == "space") {
     return SetOnce(common.given, kGivenXmlSpace, [&] {

@@ -391,8 +391,9 @@ bool FillIs(const PresentationProperties& props, const char* name) {
 }
 
 TEST_F(ElementLoad, StyleAttributeWinsOverAttributesInAnyOrder) {
-  for (const char* text : {"<svg><rect style='fill:blue' fill='red' width='1' height='1'/></svg>",
-                           "<svg><rect fill='red' style='fill:blue' width='1' height='1'/></svg>"}) {
+  for (const char* text :
+       {"<svg><rect style='fill:blue' fill='red' width='1' height='1'/></svg>",
+        "<svg><rect fill='red' style='fill:blue' width='1' height='1'/></svg>"}) {
     SCOPED_TRACE(text);
     Loaded(text);
     EXPECT_TRUE(FillIs(Props(1), "blue"));

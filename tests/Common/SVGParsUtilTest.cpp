@@ -144,7 +144,8 @@ TEST_F(SvgLoad, DocumentStartsAtSvgVersion11) {
 // --- BuildTree: shape of the table -----------------------------------------
 
 TEST_F(SvgLoad, DropsUnknownElementsWithTheirSubtree) {
-  SvgDocument& document = Loaded("<svg><foo><rect width=\"1\" height=\"1\"/></foo><rect width=\"1\" height=\"1\"/></svg>");
+  SvgDocument& document =
+      Loaded("<svg><foo><rect width='1' height='1'/></foo><rect width='1' height='1'/></svg>");
   ASSERT_EQ(document.recordCount, 2);
   EXPECT_EQ(Types(), (std::vector<int32_t>{kElemSvg, kElemRect}));
   EXPECT_EQ(Record(1).parent, 0);
@@ -154,7 +155,8 @@ TEST_F(SvgLoad, DropsUnknownElementsWithTheirSubtree) {
 }
 
 TEST_F(SvgLoad, ElementNamesAreCaseSensitive) {
-  SvgDocument& document = Loaded("<svg><Rect/><RECT/><clippath/><rect width=\"1\" height=\"1\"/><LinearGradient/></svg>");
+  SvgDocument& document =
+      Loaded("<svg><Rect/><RECT/><clippath/><rect width='1' height='1'/><LinearGradient/></svg>");
   EXPECT_EQ(Types(), (std::vector<int32_t>{kElemSvg, kElemRect}));
   EXPECT_EQ(Record(0).builtChildCount, 1);
   EXPECT_EQ(document.recordCount, 2);
@@ -162,7 +164,8 @@ TEST_F(SvgLoad, ElementNamesAreCaseSensitive) {
 
 TEST_F(SvgLoad, KeepsParentAndChildIndices) {
   Loaded(
-      "<svg>\n  <g><rect width=\"1\" height=\"1\"/><!-- c --><circle r=\"1\"/>text</g>\n  <path d=\"M0 0\"/>\n"
+      "<svg>\n  <g><rect width='1' height='1'/><!-- c --><circle r='1'/>text</g>\n"
+      "  <path d='M0 0'/>\n"
       "  <defs><linearGradient><stop/><stop/></linearGradient></defs>\n</svg>");
   EXPECT_EQ(Types(), (std::vector<int32_t>{kElemSvg, kElemG, kElemRect, kElemCircle, kElemPath,
                                            kElemDefs, kElemLinearGradient, kElemStop, kElemStop}));
@@ -246,7 +249,9 @@ TEST_F(SvgLoad, SetsRenderFlagsByContainer) {
       {"<svg><clipPath><path d=\"M0 0\"/></clipPath></svg>", {1, 0, 1}},
       {"<svg><pattern><path d=\"M0 0\"/></pattern></svg>", {1, 0, 0}},
       {"<svg><clipPath><rect width=\"1\" height=\"1\"/></clipPath></svg>", {1, 0, 0}},
-      {"<svg><defs><rect width=\"1\" height=\"1\"/><circle r=\"1\"/></defs><rect width=\"1\" height=\"1\"/></svg>", {1, 0, 0, 0, 1}},
+      {"<svg><defs><rect width='1' height='1'/><circle r='1'/></defs>"
+       "<rect width='1' height='1'/></svg>",
+       {1, 0, 0, 0, 1}},
       {"<svg><defs><symbol><path d=\"M0 0\"/></symbol></defs></svg>", {1, 0, 0, 1}},
       {"<svg><defs><g><path d=\"M0 0\"/></g></defs></svg>", {1, 0, 1, 1}},
       {"<svg><defs><g><rect width=\"1\" height=\"1\"/></g></defs></svg>", {1, 0, 1, 1}},
@@ -523,6 +528,7 @@ TEST(SvgCorpus, EveryFileLoadsOrFailsWithALoaderStatus) {
                              kErrOddPointCount,
                              kErrMisplacedComma};
   std::map<Status, int> counts;
+  std::vector<std::string> failures;
   int files = 0;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
     if (!entry.is_regular_file() || entry.path().extension() != ".svg") continue;
@@ -538,12 +544,17 @@ TEST(SvgCorpus, EveryFileLoadsOrFailsWithALoaderStatus) {
     EXPECT_NE(std::find(std::begin(accepted), std::end(accepted), status), std::end(accepted))
         << status << " " << StatusName(status);
     ++counts[status];
+    if (status != kOk) {
+      failures.push_back(std::to_string(status) + "  " + path.substr(root.string().size() + 1));
+    }
   }
   EXPECT_GT(files, 0);
   std::printf("corpus: %d files\n", files);
   for (const auto& [status, count] : counts) {
     std::printf("  %6d  %d (%s)\n", count, status, StatusName(status));
   }
+  std::sort(failures.begin(), failures.end());
+  for (const std::string& failure : failures) std::printf("  %s\n", failure.c_str());
 }
 
 }  // namespace
