@@ -6,10 +6,13 @@
 #include <string_view>
 
 #include "Common/ElementParsers.h"
+#include "Common/FontElements.h"
 #include "Common/GeneralUtil.h"
 #include "Common/KernelMemory.h"
 #include "Common/Parser/Elements.h"
 #include "Common/Parser/Reader.h"
+#include "Common/PaintServers.h"
+#include "Common/TextUtil.h"
 #include "ImagingKernel/ImagingKernel.h"
 
 namespace svgflt {
@@ -34,15 +37,6 @@ constexpr int32_t kFirstIdIndexSlots = 32;
 // An element's attribute parser: fills the record at recordCount for the
 // element kind `type` and answers kOk, kDropElement or an error.
 using ElementParser = Status (*)(SvgDocument& document, const Element& xml, int32_t type);
-
-// Sets the type code and clears the element data: the text, font and
-// gradient families, whose attributes are not read yet.
-Status ParseElementNoAttributes(SvgDocument& document, const Element& /*xml*/, int32_t type) {
-  ElementRecord& record = document.records[document.recordCount];
-  record.elementType = type;
-  record.data = ElementData{};
-  return kOk;
-}
 
 struct ElementRow {
   std::string_view name;
@@ -70,32 +64,32 @@ constexpr std::array<ElementRow, kElementTypeCount> kElementTable = {{
     {"line", kElemLine, ParseLineElement},
     {"polyline", kElemPolyline, ParsePolyElement},
     {"polygon", kElemPolygon, ParsePolyElement},
-    {"text", kElemText, ParseElementNoAttributes},
-    {"tspan", kElemTspan, ParseElementNoAttributes},
-    {"tref", kElemTref, ParseElementNoAttributes},
-    {"textPath", kElemTextPath, ParseElementNoAttributes},
-    {"altGlyph", kElemAltGlyph, ParseElementNoAttributes},
-    {"altGlyphDef", kElemAltGlyphDef, ParseElementNoAttributes},
-    {"altGlyphItem", kElemAltGlyphItem, ParseElementNoAttributes},
-    {"glyphRef", kElemGlyphRef, ParseElementNoAttributes},
+    {"text", kElemText, ParseTextElement},
+    {"tspan", kElemTspan, ParseTspanElement},
+    {"tref", kElemTref, ParseTrefElement},
+    {"textPath", kElemTextPath, ParseTextPathElement},
+    {"altGlyph", kElemAltGlyph, ParseAltGlyphElement},
+    {"altGlyphDef", kElemAltGlyphDef, ParseAltGlyphDefElement},
+    {"altGlyphItem", kElemAltGlyphItem, ParseAltGlyphDefElement},
+    {"glyphRef", kElemGlyphRef, ParseGlyphRefElement},
     {"marker", kElemMarker, ParseMarkerElement},
     {"color-profile", kElemColorProfile, ParseColorProfileElement},
-    {"linearGradient", kElemLinearGradient, ParseElementNoAttributes},
-    {"radialGradient", kElemRadialGradient, ParseElementNoAttributes},
-    {"stop", kElemStop, ParseElementNoAttributes},
-    {"pattern", kElemPattern, ParseElementNoAttributes},
+    {"linearGradient", kElemLinearGradient, ParseLinearGradientElement},
+    {"radialGradient", kElemRadialGradient, ParseRadialGradientElement},
+    {"stop", kElemStop, ParseStopElement},
+    {"pattern", kElemPattern, ParsePatternElement},
     {"clipPath", kElemClipPath, ParseClipPathElement},
-    {"font", kElemFont, ParseElementNoAttributes},
-    {"glyph", kElemGlyph, ParseElementNoAttributes},
-    {"missing-glyph", kElemMissingGlyph, ParseElementNoAttributes},
-    {"hkern", kElemHkern, ParseElementNoAttributes},
-    {"vkern", kElemVkern, ParseElementNoAttributes},
-    {"font-face", kElemFontFace, ParseElementNoAttributes},
-    {"font-face-src", kElemFontFaceSrc, ParseElementNoAttributes},
-    {"font-face-uri", kElemFontFaceUri, ParseElementNoAttributes},
-    {"font-face-format", kElemFontFaceFormat, ParseElementNoAttributes},
-    {"font-face-name", kElemFontFaceName, ParseElementNoAttributes},
-    {"definition-src", kElemDefinitionSrc, ParseElementNoAttributes},
+    {"font", kElemFont, ParseFontElement},
+    {"glyph", kElemGlyph, ParseGlyphElement},
+    {"missing-glyph", kElemMissingGlyph, ParseMissingGlyphElement},
+    {"hkern", kElemHkern, ParseKernElement},
+    {"vkern", kElemVkern, ParseKernElement},
+    {"font-face", kElemFontFace, ParseFontFaceElement},
+    {"font-face-src", kElemFontFaceSrc, ParseFontFaceSrcElement},
+    {"font-face-uri", kElemFontFaceUri, ParseFontFaceUriElement},
+    {"font-face-format", kElemFontFaceFormat, ParseFontFaceFormatElement},
+    {"font-face-name", kElemFontFaceName, ParseFontFaceNameElement},
+    {"definition-src", kElemDefinitionSrc, ParseFontFaceUriElement},
     {"a", kElemA, ParseAnchorElement},
     {"div", kElemDiv, ParseTextBlockElement},
     {"p", kElemP, ParseTextBlockElement},

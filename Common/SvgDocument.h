@@ -6,9 +6,12 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "Common/FontElements.h"
+#include "Common/PaintServers.h"
 #include "Common/Properties.h"
 #include "Common/StyleSheet.h"
 #include "Common/SvgTypes.h"
+#include "Common/TextUtil.h"
 #include "svgfilter/FilterStatus.h"
 
 namespace AdvXMLParser {
@@ -270,6 +273,14 @@ struct AnchorData {
   char* name;      // or null
 };
 
+// The data of the text, font and paint-server kinds: the common groups,
+// then the kind's own record (TextUtil.h, FontElements.h, PaintServers.h).
+template <typename Own>
+struct ElementKindData {
+  ElementCommon common;
+  Own own;
+};
+
 // Element-specific data. The element's attribute parser clears it and fills
 // the member of its kind. Every member starts with ElementCommon, so
 // CommonOf reaches the shared groups of any kind that has them (see
@@ -292,6 +303,23 @@ union ElementData {
   ColorProfileData colorProfile;
   ClipPathData clipPath;
   AnchorData anchor;
+  ElementKindData<TextRecord> text;
+  ElementKindData<TspanRecord> tspan;
+  ElementKindData<TrefRecord> tref;
+  ElementKindData<TextPathRecord> textPath;
+  ElementKindData<AltGlyphRecord> altGlyph;
+  ElementKindData<GlyphRefRecord> glyphRef;
+  ElementKindData<FontRecord> font;
+  ElementKindData<GlyphRecord> glyph;
+  ElementKindData<MissingGlyphRecord> missingGlyph;
+  ElementKindData<KernRecord> kern;
+  ElementKindData<FontFaceRecord> fontFace;
+  ElementKindData<FontFaceUriRecord> fontFaceUri;
+  ElementKindData<FontFaceTextRecord> fontFaceText;
+  ElementKindData<LinearGradientRecord> linearGradient;
+  ElementKindData<RadialGradientRecord> radialGradient;
+  ElementKindData<StopRecord> stop;
+  ElementKindData<PatternRecord> pattern;
 };
 static_assert(std::is_trivially_copyable_v<ElementData>);
 

@@ -180,5 +180,175 @@ TEST(ParseNumberList, FailedAllocationLeavesTheListEmpty) {
   }
 }
 
+// --- text elements ----------------------------------------------------------------
+
+class TextElements : public testing::SvgSnippetLoad {
+ protected:
+  TextRecord& Text() { return First(kElemText).data.text.own; }
+  TspanRecord& Tspan() { return First(kElemTspan).data.tspan.own; }
+};
+
+TEST_F(TextElements, TextKeepsPositionLengthAndTransform) {
+  Loaded("<svg><text x='10' textLength='5mm' lengthAdjust='spacingAndGlyphs' "
+         "transform='translate(1 2)'>Hi</text></svg>");
+  const TextRecord& text = Text();
+  EXPECT_EQ(text.x.value, 10.0);
+  EXPECT_EQ(text.xGiven, 1);
+  EXPECT_EQ(text.yGiven, 0);
+  EXPECT_EQ(text.y.unit, kUnitNone);
+  EXPECT_EQ(text.textLength.value, 5.0);
+  EXPECT_EQ(text.textLength.unit, kUnitMm);
+  EXPECT_EQ(text.lengthAdjust, 1);
+  ASSERT_NE(CommonOf(First(kElemText)).transform.first, nullptr);
+  EXPECT_STREQ(text.content, "<STRING>Hi</STRING>");
+}
+
+TEST_F(TextElements, TextPositionListsNeedVersion11) {
+  struct Case {
+    const char* text;
+    int32_t dx;
+    int32_t rotate;
+  };
+  const Case cases[] = {
+      {"<svg version='1.0'><text dx='5' rotate='9'>a</text></svg>", 0, 0},
+      {"<svg version='1.0'><text dx='5' dx='6'>a</text></svg>", 0, 0},  // ignored, so no repeat
+      {"<svg version='1.1'><text dx='5' rotate='9'>a</text></svg>", 1, 1},
+      {"<svg><text dx='5 6'>a</text></svg>", 2, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    Loaded(c.text);
+    EXPECT_EQ(Text().dx.count, c.dx);
+    EXPECT_EQ(Text().rotate.count, c.rotate);
+  }
+}
+
+TEST_F(TextElements, TspanListsFromAttributes) {
+  Loaded("<svg><text><tspan x='10, 20 30' rotate='15 abc 30' dy='1em'>b</tspan></text></svg>");
+  const TspanRecord& tspan = Tspan();
+  EXPECT_EQ(Values(tspan.x), (std::vector<double>{10, 20, 30}));
+  EXPECT_EQ(Values(tspan.rotate), std::vector<double>{15});
+  ASSERT_EQ(tspan.dy.count, 1);
+  EXPECT_EQ(tspan.dy.items[0].unit, kUnitEm);
+  EXPECT_EQ(tspan.y.count, 0);
+}
+
+TEST_F(TextElements, TextPathKeywords) {
+  struct Case {
+    const char* attributes;
+    Status status;
+    int32_t method;
+    int32_t spacing;
+  };
+  const Case cases[] = {
+      {"method='stretch' spacing='exact'", kOk, 1, 1},
+      {"method='ALIGN' spacing='Auto'", kOk, 0, 0},
+      {"", kOk, 0, 0},
+      {"method='warp'", kErrBadValue, 0, 0},
+      {"spacing='auto' spacing='exact'", kErrDuplicateAttribute, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.attributes);
+    const std::string svg = std::string("<svg><text><textPath xlink:href='#p' ") + c.attributes +
+                            ">t</textPath></text></svg>";
+    ASSERT_EQ(Load(svg), c.status);
+    if (c.status != kOk) continue;
+    const TextPathRecord& path = First(kElemTextPath).data.textPath.own;
+    EXPECT_EQ(path.method, c.method);
+    EXPECT_EQ(path.spacing, c.spacing);
+    EXPECT_STREQ(path.href, "p");
+  }
+}
+
+TEST_F(TextElements, RefusesRepeatsAndUnacceptedNames) {
+  struct Case {
+    const char* text;
+    Status status;
+  };
+  const Case cases[] = {
+      {"<svg><text><tspan lengthAdjust='spacing' lengthAdjust='spacing'/></text></svg>",
+       kErrDuplicateAttribute},
+      {"<svg><text><tspan x='1' x='2'/></text></svg>", kErrDuplicateAttribute},
+      {"<svg><text x='1' x='2'/></svg>", kErrDuplicateAttribute},
+      {"<svg><text lengthAdjust='squeeze'/></svg>", kErrBadValue},
+      {"<svg><text x='1 px'/></svg>", kErrBadLength},
+      {"<svg><text xml:foo='1'/></svg>", kErrBadLength},
+      {"<svg version='1.0'><text xml:base='a'/></svg>", kErrBadLength},
+      {"<svg><altGlyphDef xml:lang='en'/></svg>", kErrBadLength},
+      {"<svg><glyphRef xml:space='preserve'/></svg>", kErrBadLength},
+      {"<svg><glyphRef glyphRef=''/></svg>", kErrMissing},
+      {"<svg><glyphRef x='1px'/></svg>", kErrBadValue},
+      {"<svg><text><altGlyph format=' '>a</altGlyph></text></svg>", kErrMissing},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(Load(c.text), c.status);
+  }
+}
+
+TEST_F(TextElements, AcceptsTheCommonGroupsAndIgnoresUnknownNames) {
+  Loaded("<svg><text id='t' xml:lang='en' xml:space='default' class='c' style='fill:red' "
+         "requiredExtensions='x' enable-background='new' foo='1' font-size='20' "
+         "xmlns:a='b'>x</text></svg>");
+  const ElementRecord& record = First(kElemText);
+  EXPECT_STREQ(CommonOf(record).id, "t");
+  EXPECT_STREQ(CommonOf(record).xmlLang, "en");
+  EXPECT_EQ(CommonOf(record).props.fontSize.value, 20.0);
+  EXPECT_EQ(CommonOf(record).props.fill.paintKind, kPaintColor);
+  EXPECT_EQ(CommonOf(record).classSeen, 1);
+}
+
+TEST_F(TextElements, ReferencesLoseTheirHash) {
+  Loaded("<svg><text><tref xlink:href='#t1' x='1 2'/><altGlyph xlink:href='#g' glyphRef='r' "
+         "format='f'>a</altGlyph></text><altGlyphDef><altGlyphItem><glyphRef xlink:href='#q' "
+         "x='1.5' dx='2px'/></altGlyphItem></altGlyphDef></svg>");
+  EXPECT_STREQ(First(kElemTref).data.tref.own.href, "t1");
+  EXPECT_EQ(First(kElemTref).data.tref.own.x.count, 2);
+  const AltGlyphRecord& alt = First(kElemAltGlyph).data.altGlyph.own;
+  EXPECT_STREQ(alt.href, "g");
+  EXPECT_STREQ(alt.glyphRef, "r");
+  EXPECT_STREQ(alt.format, "f");
+  const GlyphRefRecord& ref = First(kElemGlyphRef).data.glyphRef.own;
+  EXPECT_STREQ(ref.href, "q");
+  EXPECT_EQ(ref.x, 1.5);
+  EXPECT_EQ(ref.dx.unit, kUnitPx);
+  EXPECT_EQ(First(kElemAltGlyphItem).parent, 4);  // the altGlyphDef
+}
+
+TEST_F(TextElements, StoresTheFlattenedContentOfTextAndTspan) {
+  Loaded("<svg><text>  Hello <tspan>big</tspan> world<tref/></text></svg>");
+  EXPECT_STREQ(Text().content,
+               "<STRING> Hello </STRING><TSPAN><STRING>big</STRING></TSPAN><STRING> world"
+               "</STRING><TREF></TREF><STRING></STRING>");  // the reader's empty text after tref
+  EXPECT_STREQ(Tspan().content, "<STRING>big</STRING>");
+}
+
+TEST_F(TextElements, PreserveFlagsReachTheStoredText) {
+  struct Case {
+    const char* text;
+    const char* content;
+  };
+  const Case cases[] = {
+      {"<svg><text xml:space='preserve'> a\n  b </text></svg>", "<STRING> a\n  b </STRING>"},
+      {"<svg><text xml:space='default'> a\n  b </text></svg>", "<STRING> a b </STRING>"},
+      {"<svg><text> a\n  b </text></svg>", "<STRING> a b </STRING>"},
+      {"<svg xml:space='preserve'><text> a\n  b </text></svg>", "<STRING> a\n  b </STRING>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    Loaded(c.text);
+    EXPECT_STREQ(Text().content, c.content);
+  }
+}
+
+TEST_F(TextElements, TextTakesThePropertiesOfItsParent) {
+  Loaded("<svg><g font-family='Serif' fill='red'><text font-size='30'>a<tspan>b</tspan></text>"
+         "</g></svg>");
+  const PresentationProperties& text = CommonOf(First(kElemText)).props;
+  EXPECT_STREQ(text.fontFamily, "Serif");
+  EXPECT_EQ(text.fill.paintKind, kPaintNotGiven);
+  EXPECT_EQ(CommonOf(First(kElemTspan)).props.fontSize.value, 30.0);
+}
+
 }  // namespace
 }  // namespace svgflt

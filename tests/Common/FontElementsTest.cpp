@@ -1,0 +1,129 @@
+#include "Common/FontElements.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "Common/SvgDocument.h"
+#include "SvgSnippetLoad.h"
+#include "svgfilter/FilterStatus.h"
+
+namespace svgflt {
+namespace {
+
+class FontElements : public testing::SvgSnippetLoad {};
+
+constexpr const char* kFontDocument =
+    "<svg><defs><font id='f' horiz-adv-x='500' fill='red'>"
+    "<font-face font-family='Test' units-per-em='2048' ascent='1800' panose-1='2 0 5 3'/>"
+    "<missing-glyph horiz-adv-x='400' d='M0 0L10 10z'/>"
+    "<glyph unicode=' ' glyph-name='space' horiz-adv-x='250'/>"
+    "<glyph unicode='A' orientation='v' arabic-form='medial' d='M 0 0 L 5 5'/>"
+    "<hkern u1='A,  B' g2='x' k='-20'/><vkern g1='y' u2='C' k='3'/>"
+    "</font></defs></svg>";
+
+TEST_F(FontElements, FontFaceDefaults) {
+  Loaded("<svg><font-face/></svg>");
+  const FontFaceRecord& face = First(kElemFontFace).data.fontFace.own;
+  EXPECT_EQ(face.numbers[0], 1000.0);
+  EXPECT_STREQ(face.panose1, "0 0 0 0 0 0 0 0 0 0");
+  EXPECT_STREQ(face.unicodeRange, "U+0-10FFFF");
+  EXPECT_EQ(face.fontSize.value, 12.0);
+  EXPECT_EQ(face.fontSize.unit, kUnitNone);
+  EXPECT_EQ(face.widths, nullptr);
+  for (int32_t i = 1; i < kFontFaceNumberCount; ++i) EXPECT_EQ(face.numbers[i], 0.0) << i;
+}
+
+TEST_F(FontElements, FontFaceValues) {
+  Loaded("<svg><font-face font-family='My Font' font-weight='bold' font-size='10pt' "
+         "unicode-range='U+20-7E,\tU+A0' units-per-em='2048' overline-thickness='-1.5' "
+         "bbox='0 0 10 10'/></svg>");
+  const ElementRecord& record = First(kElemFontFace);
+  const FontFaceRecord& face = record.data.fontFace.own;
+  EXPECT_EQ(face.numbers[0], 2048.0);
+  EXPECT_EQ(face.numbers[kFontFaceNumberCount - 1], -1.5);
+  EXPECT_STREQ(face.unicodeRange, "U+20-7E U+A0");
+  EXPECT_STREQ(face.bbox, "0 0 10 10");
+  EXPECT_EQ(face.fontSize.unit, kUnitPt);
+  EXPECT_STREQ(CommonOf(record).props.fontFamily, "My Font");
+  EXPECT_EQ(CommonOf(record).props.fontWeight, 1);
+}
+
+TEST_F(FontElements, RefusesBadValuesAndRepeats) {
+  struct Case {
+    const char* text;
+    Status status;
+  };
+  const Case cases[] = {
+      {"<svg><font-face units-per-em='1000' units-per-em='2048'/></svg>", kErrDuplicateAttribute},
+      {"<svg><font-face units-per-em='1e3'/></svg>", kErrBadValue},
+      {"<svg><font-face font-size='12 px'/></svg>", kErrBadLength},
+      {"<svg><font-face font-style='slanted'/></svg>", kErrBadValue},
+      {"<svg><font-face panose-1=' , '/></svg>", kErrBadValue},
+      {"<svg><font horiz-adv-x='wide'/></svg>", kErrBadValue},
+      {"<svg><font xmlns:foo='x'/></svg>", kErrBadLength},
+      {"<svg><font xml:space='preserve'/></svg>", kErrBadLength},
+      {"<svg version='1.0'><glyph xml:base='a'/></svg>", kErrBadLength},
+      {"<svg><glyph orientation='horizontal'/></svg>", kErrBadValue},
+      {"<svg><glyph arabic-form='final'/></svg>", kErrBadValue},
+      {"<svg><glyph d='M0 0' d='M1 1'/></svg>", kErrDuplicateAttribute},
+      {"<svg><hkern k='1x'/></svg>", kErrBadValue},
+      {"<svg><vkern u1='a' u1='b'/></svg>", kErrDuplicateAttribute},
+      {"<svg><font-face-src xmlns:xlink='x'/></svg>", kErrBadLength},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(Load(c.text), c.status);
+  }
+}
+
+TEST_F(FontElements, DocumentWithOnlyAFontLoadsWithoutDrawableRecords) {
+  SvgDocument& document = Loaded(kFontDocument);
+  ASSERT_EQ(document.recordCount, 9);
+  for (int32_t i = 2; i < document.recordCount; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_TRUE(IsFontElementKind(Record(i).elementType));
+  }
+  const FontRecord& font = First(kElemFont).data.font.own;
+  EXPECT_EQ(font.horizAdvX, 500.0);
+  EXPECT_EQ(CommonOf(First(kElemFont)).props.fill.paintKind, kPaintColor);
+  EXPECT_EQ(First(kElemFontFace).data.fontFace.own.numbers[7], 1800.0);  // ascent
+  EXPECT_STREQ(First(kElemFontFace).data.fontFace.own.panose1, "2 0 5 3");
+
+  const MissingGlyphRecord& missing = First(kElemMissingGlyph).data.missingGlyph.own;
+  EXPECT_EQ(missing.horizAdvX, 400.0);
+  EXPECT_EQ(missing.d.count, 3);
+
+  // The space glyph's unicode is trimmed to nothing and still loads.
+  const GlyphRecord& space = Record(5).data.glyph.own;
+  EXPECT_STREQ(space.unicode, "");
+  EXPECT_STREQ(space.glyphName, "space");
+  EXPECT_EQ(space.horizAdvX, 250.0);
+  const GlyphRecord& a = Record(6).data.glyph.own;
+  EXPECT_STREQ(a.unicode, "A");
+  EXPECT_EQ(a.orientation, 1);
+  EXPECT_EQ(a.arabicForm, 1);
+  EXPECT_STREQ(a.d, "M 0 0 L 5 5");
+
+  const KernRecord& hkern = First(kElemHkern).data.kern.own;
+  EXPECT_STREQ(hkern.u1, "A B");
+  EXPECT_STREQ(hkern.g2, "x");
+  EXPECT_EQ(hkern.g1, nullptr);
+  EXPECT_EQ(hkern.k, -20.0);
+  EXPECT_EQ(First(kElemVkern).data.kern.own.k, 3.0);
+}
+
+TEST_F(FontElements, FontFaceSources) {
+  Loaded("<svg><font-face><font-face-src><font-face-uri xmlns:xlink='http://www.w3.org/1999/xlink'"
+         " xlink:href='#f' xlink:type='simple'><font-face-format string='svg'/></font-face-uri>"
+         "<font-face-name name='Arial'/></font-face-src><definition-src xlink:href='d.svg'/>"
+         "</font-face></svg>");
+  EXPECT_STREQ(First(kElemFontFaceUri).data.fontFaceUri.own.href, "f");
+  EXPECT_STREQ(First(kElemFontFaceFormat).data.fontFaceText.own.text, "svg");
+  EXPECT_STREQ(First(kElemFontFaceName).data.fontFaceText.own.text, "Arial");
+  EXPECT_STREQ(First(kElemDefinitionSrc).data.fontFaceUri.own.href, "d.svg");
+  EXPECT_EQ(First(kElemFontFaceSrc).parent, 1);
+}
+
+}  // namespace
+}  // namespace svgflt
