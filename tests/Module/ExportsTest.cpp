@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -19,7 +20,7 @@ const std::string kModulePath = std::string(SVGFLT_BINARY_DIR) + "/libsvgfilter.
 // Defined dynamic symbols of the module, with nm's one-letter kinds.
 std::set<std::string> DefinedSymbols(std::set<std::string>* functions) {
   std::set<std::string> all;
-  const std::string command = "nm -D --defined-only '" + kModulePath + "' 2>&1";
+  const std::string command = "nm -D --defined-only '" + kModulePath + "'";
   std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
   if (!pipe) return all;
   char line[1024];
@@ -34,6 +35,7 @@ std::set<std::string> DefinedSymbols(std::set<std::string>* functions) {
 }
 
 TEST(ModuleExports, AreExactlyTheFourEntryPoints) {
+  ASSERT_TRUE(std::filesystem::exists(kModulePath)) << kModulePath;
   std::set<std::string> functions;
   const std::set<std::string> all = DefinedSymbols(&functions);
   const std::set<std::string> entryPoints = {"fltFreeData", "fltInfo", "fltLoad", "fltSave"};
