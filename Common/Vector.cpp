@@ -1,0 +1,798 @@
+// The conversion driver.
+#include "Common/Vector.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "Common/KernelMemory.h"
+#include "Common/SVGParsUtil.h"
+#include "Common/Stack.h"
+#include "Common/VectorShapes.h"
+#include "Platform/Platform.h"
+
+namespace svgflt {
+namespace {
+
+constexpr char16_t kSourceTag[] = u"Common/Vector";
+constexpr uint32_t kObjectListTag = 0xAA55AA55u;
+constexpr int32_t kObjectListGrowth = 1000;
+constexpr char16_t kGroupName[] = u"My Group";
+constexpr char16_t kLayerName[] = u"0";
+constexpr int32_t kDefaultDpi = 96;
+// Raster size that percentages of the root's own size refer to when the
+// host asks for none.
+constexpr int32_t kDefaultWidth = 640;
+constexpr int32_t kDefaultHeight = 480;
+// Count of the bottom node that carries the root's mapping: it stays until
+// the end of the conversion.
+constexpr int32_t kRootNodeCount = 1 << 30;
+constexpr uint32_t kGroupObjectFlag = 0x100;
+constexpr int32_t kClipModeAfterElement = 5;
+
+template <std::size_t N>
+void CopyName(char16_t (&field)[N], const char16_t* name) {
+  std::size_t i = 0;
+  for (; i + 1 < N && name[i] != 0; ++i) field[i] = name[i];
+  for (; i < N; ++i) field[i] = 0;
+}
+
+bool IsIdentity(const SvgMatrix& m) {
+  return m.a == 1.0 && m.b == 0.0 && m.c == 0.0 && m.d == 1.0 && m.e == 0.0 && m.f == 0.0;
+}
+
+int32_t TypeOf(const SvgDocument& document, int32_t index) {
+  return index >= 0 && index < document.recordCount ? document.records[index].elementType : -1;
+}
+
+int32_t ParentOf(const SvgDocument& document, int32_t index) {
+  return index >= 0 && index < document.recordCount ? document.records[index].parent : -1;
+}
+
+// True when `ancestor` lies on the parent chain of `index` (the chain is
+// bounded, so a broken table cannot loop).
+bool HasAncestor(const SvgDocument& document, int32_t index, int32_t ancestor) {
+  int32_t steps = document.recordCount + kMaxUseDepth + 1;
+  for (int32_t p = ParentOf(document, index); p >= 0 && steps-- > 0; p = ParentOf(document, p)) {
+    if (p == ancestor) return true;
+  }
+  return false;
+}
+
+// Elements inside defs are only referenced; a symbol's content is drawn
+// only through a `use`, so its whole subtree is left out.
+bool Skipped(const SvgDocument& document, int32_t index) {
+  int32_t steps = document.recordCount;
+  for (int32_t p = ParentOf(document, index); p >= 0 && steps-- > 0; p = ParentOf(document, p)) {
+    const int32_t type = TypeOf(document, p);
+    if (type == kElemDefs || type == kElemSymbol) return true;
+  }
+  return false;
+}
+
+// The walked elements of the subtree below `index`: the records that
+// follow it while they descend from it, skipped ones left out.
+int32_t CoveredElements(const SvgDocument& document, int32_t index) {
+  int32_t covered = 0;
+  for (int32_t j = index + 1; j < document.recordCount && HasAncestor(document, j, index); ++j) {
+    if (!Skipped(document, j)) ++covered;
+  }
+  return covered;
+}
+
+void UpdateCurrentGroup(ConversionContext& context) {
+  const TransformNode* top = context.stack;
+  context.hasGroup = top != nullptr && top->groupId != 0 ? 1 : 0;
+  context.currentGroup = context.hasGroup != 0 ? VectorGroupRef{top->groupId, top->groupLayer}
+                                               : VectorGroupRef{0, 0};
+}
+
+bool OnStack(const ConversionContext& context, const TransformNode* node) {
+  for (const TransformNode* n = context.stack; n != nullptr; n = n->below) {
+    if (n == node) return true;
+  }
+  return false;
+}
+
+SvgMatrix InheritedMatrix(const ConversionContext& context) {
+  if (context.hasContentMatrix != 0) return context.contentMatrix;
+  if (context.stack != nullptr) return context.stack->matrix;
+  return context.matrix;
+}
+
+SvgMatrix Translation(double tx, double ty) { return SvgMatrix{1, 0, 0, 1, tx, ty}; }
+SvgMatrix Scaling(double sx, double sy) { return SvgMatrix{sx, 0, 0, sy, 0, 0}; }
+
+// The mapping of a viewBox onto a viewport of width x height at the origin,
+// by the preserveAspectRatio rules (meet or slice, with the alignment).
+SvgMatrix ViewBoxMapping(const SvgViewBox& box, const SvgAspectRatio& ratio, double width,
+                         double height) {
+  double sx = width / box.width;
+  double sy = height / box.height;
+  double tx = 0;
+  double ty = 0;
+  if (ratio.align != kAlignNone) {
+    const double s = ratio.meetOrSlice == kSlice ? std::max(sx, sy) : std::min(sx, sy);
+    sx = sy = s;
+    const int32_t column = (ratio.align - kAlignXMinYMin) % 3;  // 0 min, 1 mid, 2 max
+    const int32_t row = (ratio.align - kAlignXMinYMin) / 3;
+    tx = (width - box.width * s) * column / 2.0;
+    ty = (height - box.height * s) * row / 2.0;
+  }
+  SvgMatrix m = Translation(tx, ty);
+  m = MultiplyMatrix(m, Scaling(sx, sy));
+  return MultiplyMatrix(m, Translation(-box.x, -box.y));
+}
+
+// A bottom node that holds `matrix` for everything drawn outside groups.
+Status PushRootNode(ConversionContext& context, const SvgMatrix& matrix) {
+  if (context.rootNode != nullptr) {
+    context.rootNode->matrix = matrix;
+    return kOk;
+  }
+  if (context.stack != nullptr) return kOk;
+  const Status status = PushTransform(&context.stack, nullptr, kRootNodeCount);
+  if (status != kOk) return status;
+  context.stack->matrix = matrix;
+  context.rootNode = context.stack;
+  return kOk;
+}
+
+char* CopyText(const char* text) {
+  const std::size_t length = std::strlen(text);
+  char* copy = SVGFLT_ALLOC(char, length + 1);
+  if (copy != nullptr) std::memcpy(copy, text, length);
+  return copy;
+}
+
+// --- viewport ---------------------------------------------------------------
+
+int32_t RequestedSize(const ConversionContext& context, bool vertical) {
+  int32_t size = 0;
+  if (context.info != nullptr) size = vertical ? context.info->height : context.info->width;
+  if (context.load != nullptr) size = vertical ? context.load->height : context.load->width;
+  if (size < 1) size = vertical ? kDefaultHeight : kDefaultWidth;
+  return size;
+}
+
+int32_t TruncatedInt(double value) {
+  if (!(value > -2147483648.0 && value < 2147483647.0)) return 0;
+  return static_cast<int32_t>(value);
+}
+
+Status SetUpViewport(ConversionContext& context, SvgDocument& document, int32_t index) {
+  const SvgElementData& svg = document.records[index].data.svg;
+  context.originY = 0.0;
+  // A root sized in percent takes them of the raster the host asks for.
+  context.referenceWidth = RequestedSize(context, false);
+  context.referenceHeight = RequestedSize(context, true);
+  const double x = LengthToPixels(context, svg.x, LengthAxis::kHorizontal);
+  const double y = LengthToPixels(context, svg.y, LengthAxis::kVertical);
+  const double width = LengthToPixels(context, svg.width, LengthAxis::kHorizontal);
+  const double height = LengthToPixels(context, svg.height, LengthAxis::kVertical);
+  context.viewportX = TruncatedInt(x);
+  context.viewportY = TruncatedInt(y);
+  context.viewportWidth = TruncatedInt(width);
+  context.viewportHeight = TruncatedInt(height);
+  context.referenceWidth = context.viewportWidth;
+  context.referenceHeight = context.viewportHeight;
+
+  VectorLayerDesc layer{};
+  layer.size = static_cast<int32_t>(sizeof(VectorLayerDesc));
+  CopyName(layer.name, kLayerName);
+  layer.visible = 1;
+  Status status = VectorAddLayer(context.document, &layer, &context.layer, 4);
+  if (status == kOk) status = VectorSetActiveLayer(context.document, context.layer);
+  if (status != kOk) return status;
+
+  if (CommonOf(document.records[index]).xmlSpace == 1) document.preserveAll = 1;
+
+  // The content is drawn in viewBox units mapped onto the viewport; with a
+  // viewBox of the viewport's own size the mapping is the identity and the
+  // shapes go in untouched.
+  if (svg.hasViewBox != 0 && svg.viewBox.width > 0 && svg.viewBox.height > 0 && width > 0 &&
+      height > 0) {
+    const SvgMatrix m = ViewBoxMapping(svg.viewBox, svg.preserveAspectRatio, width, height);
+    if (!IsIdentity(m)) {
+      context.matrix = m;
+      status = PushRootNode(context, m);
+    }
+  }
+  return status;
+}
+
+// --- groups -----------------------------------------------------------------
+
+Status OpenGroup(ConversionContext& context, SvgDocument& document, int32_t index) {
+  ElementRecord& record = document.records[index];
+  Status status =
+      PushTransform(&context.stack, &CommonOf(record).transform, record.builtChildCount);
+  if (status != kOk) return status;
+  TransformNode* node = context.stack;
+  if (TypeOf(document, record.parent) == kElemG && node->below != nullptr) {
+    // Directly nested groups share the outermost one's kernel group.
+    node->groupId = node->below->groupId;
+    node->groupLayer = node->below->groupLayer;
+  } else {
+    VectorGroupRef group{};
+    status = VectorAddGroup(context.document, &context.groupDesc, &group, 4);
+    if (status != kOk) return status;
+    node->groupId = group.group;
+    node->groupLayer = group.layer;
+    node->needsGroupObject = record.data.group.savedRenderFlag == 1 ? 1 : 0;
+  }
+  UpdateCurrentGroup(context);
+  return kOk;
+}
+
+Status CloseGroups(ConversionContext& context) {
+  while (context.stack != nullptr && context.stack != context.rootNode &&
+         context.stack->count <= 0) {
+    const TransformNode* node = context.stack;
+    const bool bottom = node->below == nullptr || node->below == context.rootNode;
+    if (bottom && node->needsGroupObject != 0 && node->groupId != 0) {
+      VectorGroupObject object;
+      Status status = VectorInitObject(&object, kVoGroupObject);
+      if (status != kOk) return status;
+      object.group = node->groupId;
+      object.layer = node->groupLayer;
+      object.groupFlags |= kGroupObjectFlag;
+      object.scale[0] = object.scale[1] = object.scale[2] = 1.0;
+      VectorObjectRef ref = 0;
+      status = VectorAddObject(context.document, 0, kVoGroupObject, &object, &ref);
+      if (status != kOk) return status;
+    }
+    PopTransform(&context.stack);
+    UpdateCurrentGroup(context);
+  }
+  return kOk;
+}
+
+// --- links ------------------------------------------------------------------
+
+Status BeginLink(ConversionContext& context, SvgDocument& document, int32_t index) {
+  const ElementRecord& record = document.records[index];
+  const int32_t covered = CoveredElements(document, index);
+  if (context.linkDepth > 0) {
+    if (context.suspendedCount == context.suspendedCapacity) {
+      const int32_t capacity = context.suspendedCapacity + 8;
+      SuspendedLink* grown =
+          SVGFLT_GROW(SuspendedLink, context.suspended,
+                      static_cast<std::size_t>(context.suspendedCapacity),
+                      static_cast<std::size_t>(capacity));
+      if (grown == nullptr) return kErrNoMemory;
+      context.suspended = grown;
+      context.suspendedCapacity = capacity;
+    }
+    // The outer link resumes after this one's subtree, which it covers too.
+    context.suspended[context.suspendedCount++] =
+        SuspendedLink{context.linkCount - covered, context.linkHref, context.linkMatrix,
+                      context.linkNode};
+    context.linkHref = nullptr;
+  }
+  ++context.linkDepth;
+  context.linkCount = covered;
+  const char* href = record.data.anchor.href;
+  if (href != nullptr) {
+    context.linkHref = CopyText(href);
+    if (context.linkHref == nullptr) return kErrNoMemory;
+  }
+  const TransformList& transform = CommonOf(record).transform;
+  if (transform.first != nullptr && context.stack == nullptr) {
+    const Status status = PushRootNode(context, context.matrix);
+    if (status != kOk) return status;
+  }
+  context.linkNode = context.stack;
+  SvgMatrix& matrix = context.stack != nullptr ? context.stack->matrix : context.matrix;
+  context.linkMatrix = matrix;
+  matrix = FoldTransformList(matrix, transform);
+  // The link's children count among the open group's remaining children.
+  if (context.stack != nullptr && context.stack != context.rootNode) {
+    context.stack->count += record.builtChildCount;
+  }
+  return kOk;
+}
+
+void EndLinks(ConversionContext& context) {
+  while (context.linkDepth > 0 && context.linkCount <= 0) {
+    KernelRelease(context.linkHref);
+    context.linkHref = nullptr;
+    if (context.linkNode == nullptr) {
+      context.matrix = context.linkMatrix;
+    } else if (OnStack(context, context.linkNode)) {
+      context.linkNode->matrix = context.linkMatrix;
+    }
+    --context.linkDepth;
+    if (context.suspendedCount > 0) {
+      const SuspendedLink& outer = context.suspended[--context.suspendedCount];
+      context.linkCount = outer.count;
+      context.linkHref = outer.href;
+      context.linkMatrix = outer.matrix;
+      context.linkNode = outer.node;
+    } else {
+      context.linkCount = 0;
+    }
+  }
+}
+
+// --- clips ------------------------------------------------------------------
+
+// Describes a stored object whose type the caller does not know.
+Status DescribeObject(VectorDocument* document, VectorObjectRef ref, VectorObjectDesc* desc,
+                      int32_t* type) {
+  static constexpr int32_t kTypes[] = {kVoRect,    kVoPath,  kVoPolygon, kVoCircle, kVoEllipse,
+                                       kVoPolyline, kVoLine, kVoText,    kVoRaster};
+  for (const int32_t candidate : kTypes) {
+    const VectorObjectHandle handle{ref, candidate};
+    if (VectorGetObject(document, &handle, candidate, desc) == kOk) {
+      *type = candidate;
+      return kOk;
+    }
+  }
+  return kVkErrNoObject;
+}
+
+VectorObjectRef FindElementObject(const ConversionContext& context, int32_t elementIndex) {
+  const auto* entries = reinterpret_cast<const ElementObject*>(context.objects.data);
+  for (int32_t i = context.objects.count - 1; i >= 0; --i) {
+    if (entries[i].elementIndex == elementIndex) return entries[i].object;
+  }
+  return 0;
+}
+
+bool IsShape(int32_t type) { return type >= kElemPath && type <= kElemPolygon; }
+
+// Appends the closed outline of a stored object to `outline`.
+Status AppendObjectOutline(ConversionContext& context, VectorObjectRef ref,
+                           PointPathBuffer& outline) {
+  VectorObjectDesc desc;
+  int32_t type = 0;
+  Status status = DescribeObject(context.document, ref, &desc, &type);
+  if (status != kOk) return status;
+  if (type == kVoRect) {
+    const KernelPoint& a = desc.rect.corner1;
+    const KernelPoint& b = desc.rect.corner2;
+    status = AppendPathPoint(outline, a.x, a.y, kPtMoveTo);
+    if (status == kOk) status = AppendPathPoint(outline, b.x, a.y, kPtLineTo);
+    if (status == kOk) status = AppendPathPoint(outline, b.x, b.y, kPtLineTo);
+    if (status == kOk) status = AppendPathPoint(outline, a.x, b.y, kPtLineTo);
+    if (status == kOk) status = AppendPathPoint(outline, a.x, a.y, kPtLineTo | kPtCloseFigure);
+  } else {
+    VectorPointPath path{};
+    status = VectorConvertToPath(context.document, &desc, &path);
+    for (int32_t i = 0; status == kOk && i < path.count; ++i) {
+      status = AppendPathPoint(outline, path.points[i].x, path.points[i].y, path.kinds[i]);
+    }
+    (void)VectorFreeObject(&path);
+  }
+  (void)VectorFreeObjectData(type, &desc);
+  return status;
+}
+
+// Makes the object of a clip child that the walk did not convert (clip
+// paths usually sit in defs): drawn hidden, it only gives its outline.
+Status MakeClipObject(ConversionContext& context, SvgDocument& document, int32_t child) {
+  const int32_t savedClipContent = context.clipContent;
+  context.clipContent = 1;
+  Status status = DrawingAttributes(context, document, child);
+  if (status == kOk) status = ConvertShape(context, document, child);
+  context.clipContent = savedClipContent;
+  return status;
+}
+
+Status CloseClip(ConversionContext& context) {
+  context.clipOpened = 0;
+  VectorState state{};
+  Status status = VectorGetState(context.document, &state);
+  if (status != kOk) return status;
+  state.clipMode = kClipModeAfterElement;
+  status = VectorSetState(context.document, &state);
+  if (status != kOk) return status;
+  VectorPathObject end;
+  status = VectorInitObject(&end, kVoPath);
+  if (status != kOk) return status;
+  end.h.flags |= kVoFlagClipEnd;
+  end.pen.style = 0;
+  VectorObjectRef ref = 0;
+  return VectorAddObject(context.document, 0, kVoPath, &end, &ref);
+}
+
+// --- use --------------------------------------------------------------------
+
+Status ExpandUse(ConversionContext& context, SvgDocument& document, int32_t useIndex);
+
+Status ConvertContent(ConversionContext& context, SvgDocument& document, int32_t index,
+                      int32_t useIndex) {
+  if (context.useObjects >= kUseObjectBudget) return kOk;
+  const ElementRecord& record = document.records[index];
+  const int32_t type = record.elementType;
+  if (!IsShape(type) && type != kElemG && type != kElemUse) return kOk;
+  Status status = DrawingAttributes(context, document, index);
+  if (status != kOk) return status;
+  if (IsShape(type)) {
+    context.lastObject = 0;
+    status = ConvertShape(context, document, index);
+    const VectorObjectRef made = context.lastObject;
+    if (status == kOk && made != 0) {
+      status = ApplyElementTransform(context, CommonOf(record).transform, made);
+    }
+    if (status == kOk && made != 0) {
+      status = ApplyElementTransform(context, CommonOf(document.records[useIndex]).transform,
+                                     made);
+    }
+    return status;
+  }
+  if (type == kElemUse) return ExpandUse(context, document, index);
+
+  // A group: its children in the group's coordinates, in a kernel group of
+  // its own unless one is current already.
+  const SvgMatrix savedMatrix = context.contentMatrix;
+  const int32_t savedHasGroup = context.hasGroup;
+  const VectorGroupRef savedGroup = context.currentGroup;
+  context.contentMatrix = FoldTransformList(context.contentMatrix, CommonOf(record).transform);
+  if (context.hasGroup == 0) {
+    VectorGroupRef group{};
+    status = VectorAddGroup(context.document, &context.groupDesc, &group, 4);
+    if (status == kOk) {
+      context.currentGroup = group;
+      context.hasGroup = 1;
+    }
+  }
+  for (int32_t i = 0; status == kOk && i < record.childCount; ++i) {
+    const int32_t child = record.children[i];
+    if (ParentOf(document, child) != index) continue;  // a dropped child's stale entry
+    if (i > 0 && record.children[i - 1] == child) continue;
+    status = ConvertContent(context, document, child, useIndex);
+  }
+  context.contentMatrix = savedMatrix;
+  context.hasGroup = savedHasGroup;
+  context.currentGroup = savedGroup;
+  return status;
+}
+
+// Draws the element a `use` references, placed by the use's x and y (and
+// for a symbol with a viewBox scaled onto the use's width and height). The
+// placement travels in the context's content matrix. A use that references
+// an element containing it draws nothing; so do uses nested deeper than
+// kMaxUseDepth and everything once kUseObjectBudget objects were expanded.
+Status ExpandUse(ConversionContext& context, SvgDocument& document, int32_t useIndex) {
+  if (context.useDepth >= kMaxUseDepth || context.useObjects >= kUseObjectBudget) return kOk;
+  const ElementRecord& useRecord = document.records[useIndex];
+  const UseData& use = useRecord.data.use;
+  if (use.href == nullptr) return kOk;
+  const int32_t target = FindId(document, use.href);
+  if (target < 0 || target >= document.recordCount || target == useIndex) return kOk;
+  if (HasAncestor(document, useIndex, target)) return kOk;
+
+  const double x = LengthToPixels(context, use.x, LengthAxis::kHorizontal);
+  const double y = LengthToPixels(context, use.y, LengthAxis::kVertical);
+  double width = LengthToPixels(context, use.width, LengthAxis::kHorizontal);
+  double height = LengthToPixels(context, use.height, LengthAxis::kVertical);
+  // Width and height not given: the viewport's whole size.
+  if (!(width > 0)) width = context.referenceWidth;
+  if (!(height > 0)) height = context.referenceHeight;
+
+  SvgMatrix m = InheritedMatrix(context);
+  for (const TransformStep* step = CommonOf(useRecord).transform.first; step != nullptr;
+       step = step->next) {
+    if (step->kind == kTransformMatrix) m = MultiplyMatrix(m, step->params.matrix);
+  }
+  m = MultiplyMatrix(m, Translation(x, y));
+  ElementRecord& targetRecord = document.records[target];
+  const bool symbol = targetRecord.elementType == kElemSymbol && targetRecord.childCount > 0;
+  if (symbol) {
+    const SymbolData& data = targetRecord.data.symbol;
+    if (data.hasViewBox != 0 && data.viewBox.width > 0 && data.viewBox.height > 0) {
+      m = MultiplyMatrix(m, ViewBoxMapping(data.viewBox, data.preserveAspectRatio, width, height));
+    }
+  }
+
+  const int32_t savedHasMatrix = context.hasContentMatrix;
+  const SvgMatrix savedMatrix = context.contentMatrix;
+  const int32_t savedParent = targetRecord.parent;
+  context.hasContentMatrix = 1;
+  context.contentMatrix = m;
+  ++context.useDepth;
+  // Inheritance runs through the use while the content is drawn.
+  targetRecord.parent = useIndex;
+  Status status = kOk;
+  if (symbol) {
+    for (int32_t i = 0; status == kOk && i < targetRecord.childCount; ++i) {
+      const int32_t child = targetRecord.children[i];
+      if (ParentOf(document, child) != target) continue;
+      if (i > 0 && targetRecord.children[i - 1] == child) continue;
+      status = ConvertContent(context, document, child, useIndex);
+    }
+  } else {
+    status = ConvertContent(context, document, target, useIndex);
+  }
+  targetRecord.parent = savedParent;
+  --context.useDepth;
+  context.hasContentMatrix = savedHasMatrix;
+  context.contentMatrix = savedMatrix;
+  return status;
+}
+
+// --- the walk ---------------------------------------------------------------
+
+Status ConvertElement(ConversionContext& context, SvgDocument& document, int32_t index) {
+  const ElementRecord& record = document.records[index];
+  const int32_t type = record.elementType;
+  Status status = kOk;
+  switch (type) {
+    case kElemSvg:
+      status = DrawingAttributes(context, document, index);
+      if (status == kOk && record.parent < 0) status = SetUpViewport(context, document, index);
+      return status;
+    case kElemG:
+      status = DrawingAttributes(context, document, index);
+      if (status == kOk) status = OpenGroup(context, document, index);
+      return status;
+    case kElemUse:
+      status = DrawingAttributes(context, document, index);
+      if (status == kOk) status = ExpandUse(context, document, index);
+      return status;
+    case kElemPath:
+    case kElemRect:
+    case kElemCircle:
+    case kElemEllipse:
+    case kElemLine:
+    case kElemPolyline:
+    case kElemPolygon: {
+      status = DrawingAttributes(context, document, index);
+      if (status == kOk) status = OpenClip(context, document, index);
+      context.lastObject = 0;
+      if (status == kOk) status = ConvertShape(context, document, index);
+      const VectorObjectRef made = context.lastObject;
+      if (status == kOk && made != 0) {
+        status = ApplyElementTransform(context, CommonOf(record).transform, made);
+      }
+      return status;
+    }
+    default:
+      // Text, images and the non-drawing kinds add nothing here.
+      return kOk;
+  }
+}
+
+Status Walk(ConversionContext& context, SvgDocument& document) {
+  Status status = kOk;
+  for (int32_t i = 0; i < document.recordCount && status == kOk; ++i) {
+    if (Skipped(document, i)) continue;
+    const ElementRecord& record = document.records[i];
+    const int32_t parentType = TypeOf(document, record.parent);
+    if (context.stack != nullptr && context.stack != context.rootNode) {
+      if (context.stack->count == 0) {
+        PopTransform(&context.stack);
+        UpdateCurrentGroup(context);
+      }
+    }
+    if (context.stack != nullptr && context.stack != context.rootNode &&
+        (parentType == kElemG || parentType == kElemA)) {
+      --context.stack->count;
+    }
+    context.clipContent = parentType == kElemClipPath ? 1 : 0;
+
+    const bool inLink = context.linkDepth > 0;
+    if (record.elementType == kElemA) {
+      if (inLink) --context.linkCount;
+      status = BeginLink(context, document, i);
+    } else {
+      status = ConvertElement(context, document, i);
+      if (inLink) --context.linkCount;
+    }
+    if (status != kOk) break;
+    EndLinks(context);
+    status = CloseGroups(context);
+    if (context.clipOpened != 0) {
+      const Status closed = CloseClip(context);
+      if (status == kOk) status = closed;
+    }
+  }
+  context.clipContent = 0;
+  return status;
+}
+
+}  // namespace
+
+Status InitConversionContext(ConversionContext& context, VectorDocument* document) {
+  context = ConversionContext{};
+  context.document = document;
+  context.matrix = kIdentityMatrix;
+  context.contentMatrix = kIdentityMatrix;
+  context.fillColour = 0xFFFFFF;
+  context.strokeColour = 0;
+  context.pen.size = static_cast<int32_t>(sizeof(VectorPen));
+  context.pen.style = kPenSolid;
+  context.pen.width = 1;
+  context.pen.colour = context.strokeColour;
+  context.penWidth = 1.0;
+  context.brush.w[0] = kBrushPlainSize;
+  context.brush.w[2] = kBrushSolid;
+  context.brush.w[3] = static_cast<int32_t>(context.fillColour);
+  context.opacity = 1.0f;
+  context.fillRule = kFillWinding;
+  context.paintEnabled = 1;
+  context.paintEnabled2 = 1;
+  context.fontSize = 12;
+  context.clipIndex = -1;
+  context.groupDesc.size = static_cast<int32_t>(sizeof(VectorGroupDesc));
+  CopyName(context.groupDesc.name, kGroupName);
+
+  context.dpiX = context.dpiY = kDefaultDpi;
+  DrawingContext* screen = GetScreenDC(0, __LINE__, kSourceTag);
+  if (screen != nullptr) {
+    const int32_t dpiX = GetDeviceCaps(screen, LOGPIXELSX);
+    const int32_t dpiY = GetDeviceCaps(screen, LOGPIXELSY);
+    if (dpiX > 0) context.dpiX = dpiX;
+    if (dpiY > 0) context.dpiY = dpiY;
+    (void)ReleaseScreenDC(0, screen, __LINE__, kSourceTag);
+  }
+  return VectorObjectListInit(&context.objects, static_cast<int32_t>(sizeof(ElementObject)),
+                              kObjectListGrowth, kObjectListTag);
+}
+
+void FreeConversionContext(ConversionContext& context) {
+  KernelRelease(context.linkHref);
+  context.linkHref = nullptr;
+  for (int32_t i = 0; i < context.suspendedCount; ++i) KernelRelease(context.suspended[i].href);
+  KernelRelease(context.suspended);
+  context.suspended = nullptr;
+  context.suspendedCount = context.suspendedCapacity = 0;
+  KernelRelease(context.paintCache);
+  context.paintCache = nullptr;
+  (void)VectorObjectListFree(&context.objects);
+  FreeTransformStack(&context.stack);
+  context.rootNode = nullptr;
+}
+
+double LengthToPixels(const ConversionContext& context, const SvgLength& length,
+                      LengthAxis axis) {
+  const double value = length.value;
+  if (length.isPercent == 1) {
+    switch (axis) {
+      case LengthAxis::kHorizontal: return (context.referenceWidth / 100) * value;
+      case LengthAxis::kVertical: return (context.referenceHeight / 100) * value;
+      case LengthAxis::kOther: {
+        const double w = context.referenceWidth;
+        const double h = context.referenceHeight;
+        return value * std::sqrt(w * w + h * h) / 100.0 / std::sqrt(2.0);
+      }
+    }
+  }
+  const int32_t dpi = axis == LengthAxis::kVertical ? context.dpiY : context.dpiX;
+  switch (length.unit) {
+    case kUnitIn: return value * dpi;
+    case kUnitEm: return value * ((dpi * 12) / 72);
+    case kUnitEx: return value * context.fontSize * 0.5;
+    case kUnitPx: return value;
+    case kUnitPc: return value * 12 * dpi / 72;
+    case kUnitPt: return value * dpi / 72;
+    case kUnitCm: return value / 2.54 * dpi;
+    case kUnitMm: return value / 25.4 * dpi;
+    default: return value;
+  }
+}
+
+Status AddElementObject(ConversionContext& context, int32_t elementIndex, int32_t type,
+                        const void* record) {
+  VectorObjectRef ref = 0;
+  Status status = kOk;
+  if (context.hasGroup != 0 && context.clipContent == 0) {
+    status = VectorAddObjectToGroup(context.document, context.currentGroup, type, record, &ref);
+  } else {
+    status = VectorAddObject(context.document, 0, type, record, &ref);
+  }
+  if (status != kOk) return status;
+  context.lastObject = ref;
+  if (context.useDepth > 0) ++context.useObjects;
+  const ElementObject entry{elementIndex, ref};
+  status = VectorObjectListAppend(&context.objects, &entry,
+                                  static_cast<int32_t>(sizeof(ElementObject)));
+  if (status != kOk) return status;
+  if (context.linkDepth > 0 && context.linkHref != nullptr && context.clipContent == 0) {
+    status = AttachLink(context, ref, context.linkHref);
+  }
+  return status;
+}
+
+Status ApplyElementTransform(ConversionContext& context, const TransformList& list,
+                             VectorObjectRef object) {
+  for (const TransformStep* step = list.first; step != nullptr; step = step->next) {
+    Status status = kOk;
+    switch (step->kind) {
+      case kTransformScale: {
+        const VectorTriple factors{step->params.scale.sx, step->params.scale.sy, 1.0};
+        status = VectorObjectScale(context.document, &factors, object, nullptr);
+        break;
+      }
+      case kTransformTranslate: {
+        const VectorTriple offset{step->params.translate.tx,
+                                  context.originY - step->params.translate.ty, 0.0};
+        status = VectorObjectMove(context.document, &offset, object);
+        break;
+      }
+      case kTransformRotate: {
+        const VectorTriple angles{0.0, 0.0, -static_cast<double>(step->params.rotate.angle)};
+        status = VectorObjectRotate(context.document, &angles, object);
+        break;
+      }
+      default:
+        break;
+    }
+    if (status != kOk) return status;
+  }
+  return kOk;
+}
+
+Status OpenClip(ConversionContext& context, SvgDocument& document, int32_t elementIndex) {
+  if (context.clipContent != 0) return kOk;
+  const ClipPathReference& reference = CommonOf(document.records[elementIndex]).props.clipPath;
+  if (reference.kind != kReferenceUrl || reference.id == nullptr) return kOk;
+  const int32_t clip = FindId(document, reference.id);
+  if (TypeOf(document, clip) != kElemClipPath) return kOk;
+
+  PointPathBuffer outline{};
+  bool madeObject = false;
+  Status status = kOk;
+  const ElementRecord& clipRecord = document.records[clip];
+  for (int32_t i = 0; status == kOk && i < clipRecord.childCount; ++i) {
+    const int32_t child = clipRecord.children[i];
+    if (ParentOf(document, child) != clip) continue;
+    if (i > 0 && clipRecord.children[i - 1] == child) continue;
+    VectorObjectRef ref = FindElementObject(context, child);
+    if (ref == 0 && IsShape(TypeOf(document, child))) {
+      context.lastObject = 0;
+      status = MakeClipObject(context, document, child);
+      ref = context.lastObject;
+      madeObject = true;
+    }
+    if (status == kOk && ref != 0) status = AppendObjectOutline(context, ref, outline);
+  }
+  // Making a clip object resolved its paint into the context: the
+  // element's own comes back.
+  if (status == kOk && madeObject) status = DrawingAttributes(context, document, elementIndex);
+  if (status == kOk && outline.count > 0) {
+    const VectorPointPath path{outline.count, outline.points, outline.kinds};
+    status = VectorSetClip(context.document, &path);
+    if (status == kOk) context.clipOpened = 1;
+  }
+  FreePathBuffer(outline);
+  return status;
+}
+
+Status AttachLink(ConversionContext& context, VectorObjectRef object, const char* href) {
+  VectorLinkRecord link;
+  std::memset(&link, 0, sizeof(link));
+  link.size = static_cast<int32_t>(sizeof(VectorLinkRecord));
+  constexpr int32_t kUnits = static_cast<int32_t>(sizeof(link.text) / sizeof(link.text[0]));
+  const int32_t needed = MultiByteToWideChar(CP_UTF8, 0, href, -1, nullptr, 0);
+  if (needed > 0 && needed <= kUnits) {
+    (void)MultiByteToWideChar(CP_UTF8, 0, href, -1, link.text, kUnits);
+  } else if (needed > kUnits) {
+    // Longer text is cut to what the record holds, NUL included.
+    KernelBlock<char16_t> wide(SVGFLT_ALLOC(char16_t, static_cast<std::size_t>(needed)));
+    if (!wide) return kErrNoMemory;
+    (void)MultiByteToWideChar(CP_UTF8, 0, href, -1, wide.get(), needed);
+    std::memcpy(link.text, wide.get(), (kUnits - 1) * sizeof(char16_t));
+    link.text[kUnits - 1] = 0;
+  }
+  return VectorSetLink(context.document, object, &link);
+}
+
+Status ConvertDocument(VectorDocument* target, SvgDocument& document, InfoRequest* info,
+                       LoadRequest* load) {
+  if (target == nullptr) return kErrMissing;
+  ConversionContext context;
+  Status status = InitConversionContext(context, target);
+  context.info = info;
+  context.load = load;
+  if (status == kOk) status = Walk(context, document);
+  if (status == kOk) status = VectorFinishView(target, 0, 0);
+  if (status == kOk) status = VectorCommitView(target, 0);
+  if (status == kOk) status = VectorApplyView(target, 0);
+  FreeConversionContext(context);
+  return status;
+}
+
+}  // namespace svgflt
