@@ -1,0 +1,437 @@
+#include "Common/Vector.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "Common/VectorConvertFixture.h"
+#include "Common/svg.h"
+
+namespace svgflt {
+
+// Paint resolution stand-in for test programs linked without it: the
+// context keeps its defaults. The module's definition wins when linked.
+[[gnu::weak]] Status DrawingAttributes(ConversionContext&, SvgDocument&, int32_t) { return kOk; }
+
+namespace testing {
+namespace {
+
+constexpr char kHead[] =
+    "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
+    "width=\"200\" height=\"100\">";
+
+std::string Svg(const std::string& body) { return std::string(kHead) + body + "</svg>"; }
+
+// --- lengths ----------------------------------------------------------------
+
+class Lengths : public ::testing::Test {
+ protected:
+  ConversionContext context_ = [] {
+    ConversionContext c{};
+    c.dpiX = c.dpiY = 96;
+    c.fontSize = 12;
+    c.referenceWidth = 199;
+    c.referenceHeight = 300;
+    return c;
+  }();
+};
+
+TEST_F(Lengths, UnitsAtScreenResolution) {
+  struct Case {
+    int32_t unit;
+    double value;
+    double pixels;
+  };
+  const Case cases[] = {
+      {kUnitIn, 1, 96},      {kUnitPc, 1, 16},         {kUnitPt, 1, 96.0 / 72},
+      {kUnitCm, 2.54, 96},   {kUnitMm, 25.4, 96},      {kUnitPx, 7.5, 7.5},
+      {kUnitNone, 3, 3},     {kUnitEm, 2, 32},         {kUnitEx, 2, 12},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "unit " << c.unit << " value " << c.value);
+    const SvgLength length{c.unit, c.value, 0};
+    EXPECT_NEAR(LengthToPixels(context_, length, LengthAxis::kHorizontal), c.pixels, 1e-9);
+    EXPECT_NEAR(LengthToPixels(context_, length, LengthAxis::kVertical), c.pixels, 1e-9);
+  }
+}
+
+TEST_F(Lengths, VerticalUnitsUseTheVerticalResolution) {
+  context_.dpiY = 72;
+  EXPECT_DOUBLE_EQ(LengthToPixels(context_, {kUnitIn, 1, 0}, LengthAxis::kVertical), 72);
+  EXPECT_DOUBLE_EQ(LengthToPixels(context_, {kUnitIn, 1, 0}, LengthAxis::kHorizontal), 96);
+}
+
+TEST_F(Lengths, PercentagesDivideTheReferenceAsIntegers) {
+  const SvgLength half{kUnitNone, 50, 1};
+  EXPECT_DOUBLE_EQ(LengthToPixels(context_, half, LengthAxis::kHorizontal), 50);  // 199 div 100
+  EXPECT_DOUBLE_EQ(LengthToPixels(context_, half, LengthAxis::kVertical), 150);
+  const double diagonal = std::sqrt(199.0 * 199 + 300.0 * 300) / 100 / std::sqrt(2.0) * 50;
+  EXPECT_NEAR(LengthToPixels(context_, half, LengthAxis::kOther), diagonal, 1e-9);
+}
+
+// --- walk -------------------------------------------------------------------
+
+using ConvertDriver = VectorConvert;
+
+TEST_F(ConvertDriver, RectIsPlacedWithYUp) {
+  ASSERT_EQ(Convert(Svg("<rect x=\"10\" y=\"20\" width=\"30\" height=\"40\"/>")), kOk);
+  ASSERT_EQ(OfType(kVoRect).size(), 1u);
+  StoredObject rect(&vector_, OfType(kVoRect)[0]);
+  ASSERT_EQ(rect.status(), kVkOk);
+  EXPECT_DOUBLE_EQ(rect->rect.corner1.x, 10);
+  EXPECT_DOUBLE_EQ(rect->rect.corner1.y, -20);
+  EXPECT_DOUBLE_EQ(rect->rect.corner2.x, 40);
+  EXPECT_DOUBLE_EQ(rect->rect.corner2.y, -60);
+  EXPECT_EQ(rect->h.group, 0);
+}
+
+TEST_F(ConvertDriver, DefsAndSymbolContentIsNotDrawn) {
+  ASSERT_EQ(Convert(Svg("<defs><rect width=\"1\" height=\"1\"/><g><circle r=\"2\"/></g></defs>"
+                        "<symbol id=\"s\"><circle r=\"3\"/><g><rect width=\"2\" height=\"2\"/>"
+                        "</g></symbol><ellipse rx=\"4\" ry=\"5\"/>")),
+            kOk);
+  ASSERT_EQ(Drawn().size(), 1u);
+  EXPECT_EQ(Drawn()[0].type, kVoEllipse);
+}
+
+TEST_F(ConvertDriver, NestedGroupsShareTheOutermostKernelGroup) {
+  ASSERT_EQ(Convert(Svg("<g><g><rect width=\"1\" height=\"1\"/></g><circle r=\"1\"/></g>"
+                        "<ellipse rx=\"1\" ry=\"2\"/>")),
+            kOk);
+  StoredObject rect(&vector_, OfType(kVoRect).at(0));
+  StoredObject circle(&vector_, OfType(kVoCircle).at(0));
+  StoredObject ellipse(&vector_, OfType(kVoEllipse).at(0));
+  EXPECT_NE(rect->h.group, 0);
+  EXPECT_EQ(circle->h.group, rect->h.group);
+  EXPECT_EQ(ellipse->h.group, 0);
+  // One group object closes the outermost group, before the ellipse.
+  ASSERT_EQ(OfType(kVoGroupObject).size(), 1u);
+  StoredObject closing(&vector_, OfType(kVoGroupObject)[0]);
+  EXPECT_EQ(closing->groupObject.group, rect->h.group);
+  EXPECT_NE(closing->groupObject.groupFlags & 0x100u, 0u);
+  EXPECT_DOUBLE_EQ(closing->groupObject.scale[2], 1.0);
+}
+
+TEST_F(ConvertDriver, SiblingGroupsGetGroupsOfTheirOwn) {
+  ASSERT_EQ(Convert(Svg("<g><rect width=\"1\" height=\"1\"/></g><g><circle r=\"1\"/></g>")), kOk);
+  StoredObject rect(&vector_, OfType(kVoRect).at(0));
+  StoredObject circle(&vector_, OfType(kVoCircle).at(0));
+  EXPECT_NE(rect->h.group, 0);
+  EXPECT_NE(circle->h.group, 0);
+  EXPECT_NE(circle->h.group, rect->h.group);
+}
+
+TEST_F(ConvertDriver, GroupTransformIsBakedIntoThePoints) {
+  ASSERT_EQ(Convert(Svg("<g transform=\"translate(100,10) scale(2)\">"
+                        "<rect x=\"1\" y=\"2\" width=\"3\" height=\"4\"/></g>")),
+            kOk);
+  ASSERT_EQ(OfType(kVoPolygon).size(), 1u);
+  StoredObject polygon(&vector_, OfType(kVoPolygon)[0]);
+  ASSERT_EQ(polygon->polygon.count, 4);
+  EXPECT_DOUBLE_EQ(polygon->polygon.points[0].x, 102);
+  EXPECT_DOUBLE_EQ(polygon->polygon.points[0].y, -14);
+  EXPECT_DOUBLE_EQ(polygon->polygon.points[2].x, 108);
+  EXPECT_DOUBLE_EQ(polygon->polygon.points[2].y, -22);
+}
+
+TEST_F(ConvertDriver, ElementTranslationMovesTheObject) {
+  ASSERT_EQ(Convert(Svg("<rect x=\"10\" y=\"20\" width=\"30\" height=\"40\" "
+                        "transform=\"translate(5,7)\"/>")),
+            kOk);
+  StoredObject rect(&vector_, OfType(kVoRect).at(0));
+  EXPECT_DOUBLE_EQ(rect->rect.corner1.x, 15);
+  EXPECT_DOUBLE_EQ(rect->rect.corner1.y, -27);
+  EXPECT_DOUBLE_EQ(rect->rect.corner2.x, 45);
+  EXPECT_DOUBLE_EQ(rect->rect.corner2.y, -67);
+}
+
+TEST_F(ConvertDriver, ElementScaleActsAboutTheObjectCentre) {
+  ASSERT_EQ(Convert(Svg("<circle cx=\"10\" cy=\"10\" r=\"2\" transform=\"scale(3)\"/>")), kOk);
+  StoredObject circle(&vector_, OfType(kVoCircle).at(0));
+  EXPECT_DOUBLE_EQ(circle->circle.centre.x, 10);
+  EXPECT_DOUBLE_EQ(circle->circle.centre.y, -10);
+  EXPECT_DOUBLE_EQ(circle->circle.r, 6);
+}
+
+// --- viewport ---------------------------------------------------------------
+
+TEST_F(ConvertDriver, ViewBoxOfTheViewportSizeLeavesShapesAsWritten) {
+  ASSERT_EQ(Convert("<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 50 50\">"
+                    "<rect x=\"1\" y=\"2\" width=\"3\" height=\"4\"/></svg>"),
+            kOk);
+  ASSERT_EQ(OfType(kVoRect).size(), 1u);
+  StoredObject rect(&vector_, OfType(kVoRect)[0]);
+  EXPECT_DOUBLE_EQ(rect->rect.corner1.y, -2);
+}
+
+TEST_F(ConvertDriver, ViewBoxIsMappedOntoTheViewport) {
+  struct Case {
+    const char* attributes;
+    double x0, y0, x1, y1;  // placed corners of rect 10,10 10x10
+  };
+  const Case cases[] = {
+      {"width=\"200\" height=\"200\" viewBox=\"0 0 100 100\"", 20, -20, 40, -40},
+      {"width=\"200\" height=\"100\" viewBox=\"0 0 100 100\"", 60, -10, 70, -20},  // xMidYMid
+      {"width=\"200\" height=\"100\" viewBox=\"0 0 100 100\" "
+       "preserveAspectRatio=\"none\"",
+       20, -10, 40, -20},
+      {"width=\"100\" height=\"100\" viewBox=\"10 10 100 100\"", 0, 0, 10, -10},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.attributes);
+    ASSERT_EQ(Convert(std::string("<svg xmlns=\"http://www.w3.org/2000/svg\" ") + c.attributes +
+                      "><rect x=\"10\" y=\"10\" width=\"10\" height=\"10\"/></svg>"),
+              kOk);
+    ASSERT_EQ(OfType(kVoPolygon).size(), 1u);
+    StoredObject p(&vector_, OfType(kVoPolygon)[0]);
+    EXPECT_NEAR(p->polygon.points[0].x, c.x0, 1e-9);
+    EXPECT_NEAR(p->polygon.points[0].y, c.y0, 1e-9);
+    EXPECT_NEAR(p->polygon.points[2].x, c.x1, 1e-9);
+    EXPECT_NEAR(p->polygon.points[2].y, c.y1, 1e-9);
+  }
+}
+
+TEST_F(ConvertDriver, PercentagesReferToTheRootViewport) {
+  ASSERT_EQ(Convert("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"199\" height=\"100\">"
+                    "<rect x=\"50%\" width=\"10\" height=\"10\"/></svg>"),
+            kOk);
+  StoredObject rect(&vector_, OfType(kVoRect).at(0));
+  EXPECT_DOUBLE_EQ(rect->rect.corner1.x, 50);
+}
+
+TEST_F(ConvertDriver, RootInInchesIsConvertedForPercentages) {
+  // 384 by 192 pixels; percentages take whole hundredths of them.
+  ASSERT_EQ(Convert("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"4in\" height=\"2in\">"
+                    "<rect x=\"50%\" y=\"50%\" width=\"1\" height=\"1\"/></svg>"),
+            kOk);
+  StoredObject rect(&vector_, OfType(kVoRect).at(0));
+  EXPECT_DOUBLE_EQ(rect->rect.corner1.x, 150);
+  EXPECT_DOUBLE_EQ(rect->rect.corner1.y, -50);
+}
+
+// --- links ------------------------------------------------------------------
+
+TEST_F(ConvertDriver, LinkIsAttachedToEveryObjectItCovers) {
+  ASSERT_EQ(Convert(Svg("<a xlink:href=\"http://x/one\"><rect width=\"1\" height=\"1\"/>"
+                        "<circle r=\"1\"/><line x2=\"5\"/></a><ellipse rx=\"1\" ry=\"1\"/>")),
+            kOk);
+  const auto drawn = Drawn();
+  ASSERT_EQ(drawn.size(), 4u);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(LinkOf(drawn[i].id), u"http://x/one") << i;
+  EXPECT_EQ(LinkOf(drawn[3].id), u"");
+}
+
+TEST_F(ConvertDriver, NestedLinkResumesTheOuterOneAfterwards) {
+  ASSERT_EQ(Convert(Svg("<a xlink:href=\"outer\"><rect width=\"1\" height=\"1\"/>"
+                        "<a xlink:href=\"inner\"><circle r=\"1\"/><g><circle r=\"2\"/></g></a>"
+                        "<ellipse rx=\"1\" ry=\"1\"/></a><line x2=\"3\"/>")),
+            kOk);
+  const auto drawn = Drawn();
+  ASSERT_EQ(drawn.size(), 5u);
+  EXPECT_EQ(LinkOf(drawn[0].id), u"outer");
+  EXPECT_EQ(LinkOf(drawn[1].id), u"inner");
+  EXPECT_EQ(LinkOf(drawn[2].id), u"inner");
+  EXPECT_EQ(LinkOf(drawn[3].id), u"outer");
+  EXPECT_EQ(LinkOf(drawn[4].id), u"");
+}
+
+TEST_F(ConvertDriver, GroupInsideALinkOpensItsGroup) {
+  ASSERT_EQ(Convert(Svg("<g><a xlink:href=\"h\"><g><rect width=\"1\" height=\"1\"/></g></a>"
+                        "<circle r=\"1\"/></g><ellipse rx=\"1\" ry=\"1\"/>")),
+            kOk);
+  StoredObject rect(&vector_, OfType(kVoRect).at(0));
+  StoredObject circle(&vector_, OfType(kVoCircle).at(0));
+  StoredObject ellipse(&vector_, OfType(kVoEllipse).at(0));
+  EXPECT_NE(rect->h.group, 0);
+  EXPECT_NE(circle->h.group, 0);
+  EXPECT_NE(rect->h.group, circle->h.group);
+  EXPECT_EQ(ellipse->h.group, 0);
+  EXPECT_EQ(LinkOf(rect->h.id), u"h");
+  EXPECT_EQ(LinkOf(circle->h.id), u"");
+}
+
+TEST_F(ConvertDriver, LinkTransformAppliesToItsContentOnly) {
+  ASSERT_EQ(Convert(Svg("<a xlink:href=\"h\" transform=\"translate(10,0)\">"
+                        "<rect width=\"1\" height=\"1\"/></a><rect width=\"2\" height=\"2\"/>")),
+            kOk);
+  ASSERT_EQ(OfType(kVoPolygon).size(), 1u);
+  StoredObject moved(&vector_, OfType(kVoPolygon)[0]);
+  EXPECT_DOUBLE_EQ(moved->polygon.points[0].x, 10);
+  ASSERT_EQ(OfType(kVoRect).size(), 1u);
+  StoredObject plain(&vector_, OfType(kVoRect)[0]);
+  EXPECT_DOUBLE_EQ(plain->rect.corner1.x, 0);
+}
+
+TEST_F(ConvertDriver, LongLinkIsCutTo259Units) {
+  const std::string href(300, 'h');
+  ASSERT_EQ(Convert(Svg("<a xlink:href=\"" + href + "\"><rect width=\"1\" height=\"1\"/></a>")),
+            kOk);
+  EXPECT_EQ(LinkOf(OfType(kVoRect).at(0).id), std::u16string(259, u'h'));
+}
+
+TEST_F(ConvertDriver, LinkTextIsConvertedFromUtf8) {
+  ASSERT_EQ(Convert(Svg("<a xlink:href=\"caf\xC3\xA9\"><rect width=\"1\" height=\"1\"/></a>")),
+            kOk);
+  EXPECT_EQ(LinkOf(OfType(kVoRect).at(0).id), u"caf\u00E9");
+}
+
+// --- use --------------------------------------------------------------------
+
+TEST_F(ConvertDriver, UseOfASymbolIsScaledFromItsViewBox) {
+  ASSERT_EQ(Convert(Svg("<defs><symbol id=\"s\" viewBox=\"0 0 10 10\">"
+                        "<rect width=\"10\" height=\"10\"/></symbol></defs>"
+                        "<use xlink:href=\"#s\" x=\"5\" y=\"5\" width=\"20\" height=\"20\"/>")),
+            kOk);
+  ASSERT_EQ(Drawn().size(), 1u);
+  StoredObject p(&vector_, OfType(kVoPolygon).at(0));
+  ASSERT_EQ(p->polygon.count, 4);
+  EXPECT_NEAR(p->polygon.points[0].x, 5, 1e-9);
+  EXPECT_NEAR(p->polygon.points[0].y, -5, 1e-9);
+  EXPECT_NEAR(p->polygon.points[2].x, 25, 1e-9);
+  EXPECT_NEAR(p->polygon.points[2].y, -25, 1e-9);
+}
+
+TEST_F(ConvertDriver, UseOfAGroupDrawsItsChildrenAtTheUsePosition) {
+  ASSERT_EQ(Convert(Svg("<defs><g id=\"pair\" transform=\"translate(1,0)\">"
+                        "<circle cx=\"1\" cy=\"1\" r=\"1\"/><circle cx=\"5\" cy=\"1\" r=\"1\"/>"
+                        "</g></defs><use xlink:href=\"#pair\" x=\"10\"/>"
+                        "<use xlink:href=\"#missing\"/>")),
+            kOk);
+  const auto paths = OfType(kVoPath);
+  ASSERT_EQ(paths.size(), 2u);
+  StoredObject first(&vector_, paths[0]);
+  double minX = 1e9;
+  for (int32_t i = 0; i < first->path.count; ++i) minX = std::min(minX, first->path.points[i].x);
+  EXPECT_NEAR(minX, 11, 1e-6);
+  EXPECT_NE(first->h.group, 0);
+}
+
+TEST_F(ConvertDriver, SelfReferencingUseStops) {
+  ASSERT_EQ(Convert(Svg("<g id=\"a\"><rect width=\"1\" height=\"1\"/>"
+                        "<use xlink:href=\"#a\"/></g><use xlink:href=\"#u\" id=\"u\"/>")),
+            kOk);
+  EXPECT_EQ(Drawn().size(), 1u);
+}
+
+// A chain of `levels` groups in defs, each using the one below, the bottom
+// one holding a circle; the top one used once.
+std::string UseChain(int levels) {
+  std::string body = "<defs><circle id=\"g0\" r=\"1\"/>";
+  for (int i = 1; i <= levels; ++i) {
+    body += "<g id=\"g" + std::to_string(i) + "\"><use xlink:href=\"#g" + std::to_string(i - 1) +
+            "\"/></g>";
+  }
+  return Svg(body + "</defs><use xlink:href=\"#g" + std::to_string(levels) + "\"/>");
+}
+
+TEST_F(ConvertDriver, NestedUseIsFollowedUpToTheDepthLimit) {
+  ASSERT_EQ(Convert(UseChain(kMaxUseDepth - 1)), kOk);  // kMaxUseDepth uses deep
+  EXPECT_EQ(Drawn().size(), 1u);
+  ASSERT_EQ(Convert(UseChain(kMaxUseDepth)), kOk);
+  EXPECT_EQ(Drawn().size(), 0u);
+}
+
+// Each level uses the level below ten times.
+std::string UseFan(int levels) {
+  std::string body = "<defs><line id=\"f0\" x2=\"1\"/>";
+  for (int i = 1; i <= levels; ++i) {
+    body += "<g id=\"f" + std::to_string(i) + "\">";
+    for (int k = 0; k < 10; ++k) body += "<use xlink:href=\"#f" + std::to_string(i - 1) + "\"/>";
+    body += "</g>";
+  }
+  return Svg(body + "</defs><use xlink:href=\"#f" + std::to_string(levels) + "\"/>");
+}
+
+TEST_F(ConvertDriver, UseExpansionStopsAtTheObjectBudget) {
+  ASSERT_EQ(Convert(UseFan(3)), kOk);
+  EXPECT_EQ(OfType(kVoLine).size(), 1000u);
+  ASSERT_EQ(Convert(UseFan(6)), kOk);  // a million lines asked for
+  EXPECT_EQ(OfType(kVoLine).size(), static_cast<size_t>(kUseObjectBudget));
+}
+
+// --- clips ------------------------------------------------------------------
+
+TEST_F(ConvertDriver, ClipOfARectangleWrapsTheClippedShape) {
+  ASSERT_EQ(Convert(Svg("<defs><clipPath id=\"c\"><rect x=\"1\" y=\"2\" width=\"3\" "
+                        "height=\"4\"/></clipPath></defs>"
+                        "<circle r=\"5\" clip-path=\"url(#c)\"/><ellipse rx=\"1\" ry=\"1\"/>")),
+            kOk);
+  ASSERT_EQ(objects_.size(), 5u);
+  EXPECT_EQ(objects_[0].type, kVoRect);  // the clip's content, never painted
+  StoredObject content(&vector_, objects_[0]);
+  EXPECT_EQ(content->h.flags & kVoFlagHidden, static_cast<uint32_t>(kVoFlagHidden));
+  ASSERT_EQ(objects_[1].type, kVoClip);
+  StoredObject clip(&vector_, objects_[1]);
+  ASSERT_EQ(clip->clip.count, 5);
+  const uint8_t kinds[] = {6, 2, 2, 2, 3};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(clip->clip.kinds[i], kinds[i]) << i;
+  EXPECT_DOUBLE_EQ(clip->clip.points[2].x, 4);
+  EXPECT_DOUBLE_EQ(clip->clip.points[2].y, -6);
+  EXPECT_EQ(objects_[2].type, kVoCircle);
+  ASSERT_EQ(objects_[3].type, kVoPath);
+  StoredObject end(&vector_, objects_[3]);
+  EXPECT_EQ(end->h.flags & kVoFlagClipEnd, static_cast<uint32_t>(kVoFlagClipEnd));
+  EXPECT_EQ(end->path.pen.style, 0u);
+  EXPECT_EQ(objects_[4].type, kVoEllipse);
+  VectorState state{};
+  ASSERT_EQ(VectorGetState(&vector_, &state), kVkOk);
+  EXPECT_EQ(state.clipMode, 5);
+}
+
+TEST_F(ConvertDriver, ClipContentDrawnByTheWalkIsReused) {
+  ASSERT_EQ(Convert(Svg("<clipPath id=\"c\"><circle r=\"3\"/><rect width=\"1\" height=\"1\"/>"
+                        "</clipPath><rect width=\"9\" height=\"9\" clip-path=\"url(#c)\"/>")),
+            kOk);
+  // Circle and rect of the clip path (hidden), the clip, the rect, the end.
+  ASSERT_EQ(objects_.size(), 5u);
+  StoredObject clip(&vector_, objects_[2]);
+  ASSERT_EQ(clip.type(), kVoClip);
+  EXPECT_EQ(clip->clip.count, 13 + 5);  // the circle's outline, then the rect's
+  EXPECT_EQ(Drawn().size(), 3u);
+}
+
+TEST_F(ConvertDriver, ClipReferenceToAnythingElseIsIgnored) {
+  ASSERT_EQ(Convert(Svg("<g id=\"g\"/><rect width=\"9\" height=\"9\" clip-path=\"url(#g)\"/>"
+                        "<rect width=\"9\" height=\"9\" clip-path=\"url(#none)\"/>")),
+            kOk);
+  EXPECT_TRUE(OfType(kVoClip).empty());
+  EXPECT_EQ(OfType(kVoRect).size(), 2u);
+}
+
+// --- end to end and failures ------------------------------------------------
+
+TEST_F(ConvertDriver, NullDocumentIsRejected) {
+  ASSERT_EQ(Load(Svg("")), kOk);
+  EXPECT_EQ(ConvertDocument(nullptr, *document_, nullptr, nullptr), kErrMissing);
+}
+
+TEST_F(ConvertDriver, EveryAllocationFailureIsReportedWithoutLeaks) {
+  const std::string text =
+      Svg("<defs><clipPath id=\"c\"><rect width=\"3\" height=\"4\"/></clipPath>"
+          "<symbol id=\"s\" viewBox=\"0 0 1 1\"><circle r=\"1\"/></symbol></defs>"
+          "<a xlink:href=\"outer\"><g transform=\"scale(2)\"><rect width=\"1\" height=\"1\" "
+          "rx=\"0.2\"/><a xlink:href=\"inner\"><path d=\"M0 0 L5 5 A2 2 0 0 1 9 9 Z\"/></a></g>"
+          "<use xlink:href=\"#s\" width=\"4\" height=\"4\"/></a>"
+          "<polygon points=\"0,0 4,0 4,4\" clip-path=\"url(#c)\"/>");
+  ASSERT_EQ(Load(text), kOk);
+  int failures = 0;
+  for (int64_t n = 1; n < 200; ++n) {
+    SCOPED_TRACE(n);
+    const KernelAccounting before = KernelSnapshot();
+    NewVector();
+    KernelFailAllocation(n);
+    const Status status = ConvertDocument(&vector_, *document_, nullptr, nullptr);
+    KernelFailAllocation(0);
+    FreeVector();
+    ExpectNothingLiveSince(before);
+    if (status == kOk) break;
+    EXPECT_EQ(status, kErrNoMemory);
+    ++failures;
+  }
+  EXPECT_GT(failures, 3);
+}
+
+}  // namespace
+}  // namespace testing
+}  // namespace svgflt
