@@ -8,7 +8,9 @@
 #include "Common/KernelMemory.h"
 #include "Common/SVGParsUtil.h"
 #include "Common/Stack.h"
+#include "Common/VectorImage.h"
 #include "Common/VectorShapes.h"
+#include "Common/VectorText.h"
 #include "Platform/Platform.h"
 
 namespace svgflt {
@@ -549,8 +551,16 @@ Status ConvertElement(ConversionContext& context, SvgDocument& document, int32_t
       }
       return status;
     }
+    case kElemText:
+      // The text converter applies the element's transform to each run it makes.
+      return ConvertText(context, document, index);
+    case kElemImage:
+      status = DrawingAttributes(context, document, index);
+      if (status == kOk) status = OpenClip(context, document, index);
+      if (status == kOk) status = ConvertImage(context, document, index, context.info, context.load);
+      return status;
     default:
-      // Text, images and the non-drawing kinds add nothing here.
+      // The non-drawing kinds add nothing here.
       return kOk;
   }
 }
