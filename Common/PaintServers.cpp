@@ -96,7 +96,8 @@ struct GradientFields {
 // and the colour and stop properties. `geometry(n, value)` parses the n-th
 // geometry length.
 template <std::size_t kCount, typename Geometry>
-Status DispatchGradientAttribute(ElementWalk& walk, const std::array<std::string_view, kCount>& names,
+Status DispatchGradientAttribute(ElementWalk& walk,
+                                 const std::array<std::string_view, kCount>& names,
                                  const GradientFields& fields, Geometry&& geometry,
                                  std::string_view name, KernelBlock<char>& text) {
   const char* value = text.get();

@@ -73,7 +73,8 @@ TEST(ParseLengthList, MalformedItemIsCountedAndEndsTheList) {
     const char* text;
     int32_t count;
   };
-  for (const Case c : {Case{"1 2q 3", 2}, Case{"abc 1", 1}, Case{"1 2 1e3", 3}, Case{"4 5 px", 3}}) {
+  for (const Case c :
+       {Case{"1 2q 3", 2}, Case{"abc 1", 1}, Case{"1 2 1e3", 3}, Case{"4 5 px", 3}}) {
     SCOPED_TRACE(c.text);
     Lists lists;
     EXPECT_EQ(ParseLengthList(c.text, kElemAltGlyph, &lists.lengths), kOk);
