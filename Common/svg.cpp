@@ -6,6 +6,7 @@
 
 #include "Common/KernelMemory.h"
 #include "Common/SvgDocument.h"
+#include "Common/Vector.h"
 #include "Common/save.h"
 #include "ImagingKernel/ImagingKernel.h"
 #include "Platform/Platform.h"
@@ -205,8 +206,8 @@ Status Detect(int32_t file) {
   return result;
 }
 
-Status ParseAndConvert(VectorDocument* document, int32_t file, [[maybe_unused]] InfoRequest* info,
-                       [[maybe_unused]] LoadRequest* load) {
+Status ParseAndConvert(VectorDocument* document, int32_t file, InfoRequest* info,
+                       LoadRequest* load) {
   SvgDocument* svg = nullptr;
   Status status = CreateSvgDocument(&svg);
   if (status != kOk) return status;
@@ -217,10 +218,7 @@ Status ParseAndConvert(VectorDocument* document, int32_t file, [[maybe_unused]] 
 
   const uint32_t savedFlags = document->flags;
   document->flags = kDocumentFlags;
-  // Conversion stage: ConvertDocument(document, svg, info, load) turns the
-  // record table into vector objects here, its status becoming ours. Until
-  // the converter is part of the module a loaded file adds no objects, so
-  // the document comes back as it went in.
+  status = ConvertDocument(document, *svg, info, load);
   document->flags = savedFlags;
   return status;
 }
