@@ -127,7 +127,7 @@ void FreeConversionContext(ConversionContext& context);
 
 // Paint resolution: fills the context's pen, brush, colours, flags and font
 // size for the element. Defined with the paint resolution.
-[[nodiscard, gnu::weak]] Status DrawingAttributes(ConversionContext& context, SvgDocument& document,
+[[nodiscard]] Status DrawingAttributes(ConversionContext& context, SvgDocument& document,
                                        int32_t elementIndex);
 
 // Adds a filled-in object record to the current group, or to the active

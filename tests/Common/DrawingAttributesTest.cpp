@@ -1,0 +1,597 @@
+#include "Common/DrawingAttributes.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "Common/SVGParsUtil.h"
+#include "Common/SvgDocument.h"
+#include "Common/Vector.h"
+#include "ImagingKernel/ImagingKernel.h"
+#include "VectorKernel/VectorObjects.h"
+#include "SvgSnippetLoad.h"
+#include "support/KernelLeakGuard.h"
+#include "svgfilter/FilterStatus.h"
+
+namespace svgflt {
+namespace {
+
+constexpr uint32_t kRed = 0x0000FF;
+constexpr uint32_t kBlue = 0xFF0000;
+constexpr uint32_t kLime = 0x00FF00;
+constexpr uint32_t kWhite = 0xFFFFFF;
+
+// Snippets run through the paint resolution with a context whose viewport
+// is 640 x 480 at 96 dpi.
+class Paint : public testing::SvgSnippetLoad {
+ protected:
+  void SetUp() override {
+    SvgSnippetLoad::SetUp();
+    NewContext();
+  }
+  void TearDown() override {
+    if (contextLive_) FreeConversionContext(context_);
+    SvgSnippetLoad::TearDown();
+  }
+
+  // A context belongs to one conversion of one document: each load gets a
+  // fresh one.
+  void NewContext() {
+    if (contextLive_) FreeConversionContext(context_);
+    contextLive_ = InitConversionContext(context_, nullptr) == kOk;
+    ASSERT_TRUE(contextLive_);
+    context_.referenceWidth = context_.viewportWidth = 640;
+    context_.referenceHeight = context_.viewportHeight = 480;
+    context_.dpiX = context_.dpiY = 96;
+  }
+  Status LoadFresh(std::string_view svg) {
+    NewContext();
+    return Load(svg);
+  }
+
+  int32_t IndexOf(const char* id) const {
+    const int32_t index = FindId(*document_, id);
+    EXPECT_GE(index, 0) << id;
+    return index;
+  }
+  // Loads the snippet and resolves the element with id "t".
+  const ConversionContext& Resolve(std::string_view svg, const char* id = "t") {
+    if (LoadFresh(svg) != kOk) {
+      ADD_FAILURE() << "snippet does not load: " << svg;
+      return context_;
+    }
+    const int32_t index = IndexOf(id);
+    if (index >= 0) {
+      EXPECT_EQ(DrawingAttributes(context_, *document_, index), kOk);
+    }
+    return context_;
+  }
+  const int32_t* Brush() const { return context_.brush.w; }
+
+  ConversionContext context_{};
+  bool contextLive_ = false;
+};
+
+std::string Svg(std::string_view body) {
+  return "<svg xmlns:xlink='http://www.w3.org/1999/xlink' width='640' height='480'>" +
+         std::string(body) + "</svg>";
+}
+
+// --- brush and pen of plain elements ---------------------------------------------
+
+TEST_F(Paint, RectWithoutPaintIsBlackSolidWithoutPen) {
+  Resolve(Svg("<rect id='t' width='10' height='10'/>"));
+  EXPECT_EQ(Brush()[0], kBrushPlainSize);
+  EXPECT_EQ(Brush()[1], 0);
+  EXPECT_EQ(Brush()[2], kBrushSolid);
+  EXPECT_EQ(Brush()[3], 0);
+  EXPECT_EQ(context_.pen.style, static_cast<uint32_t>(kPenNull));
+  EXPECT_EQ(context_.pen.size, 64);
+  EXPECT_EQ(context_.fillRule, kFillWinding);
+  EXPECT_EQ(context_.paintEnabled, 1);
+  EXPECT_EQ(context_.clipIndex, -1);
+  EXPECT_EQ(context_.linearGradient, 0);
+  EXPECT_EQ(context_.radialGradient, 0);
+}
+
+TEST_F(Paint, FillNoneIsHollow) {
+  Resolve(Svg("<rect id='t' width='10' height='10' fill='none' stroke='red'/>"));
+  EXPECT_EQ(Brush()[0], kBrushPlainSize);
+  EXPECT_EQ(Brush()[2], kBrushHollow);
+  EXPECT_EQ(context_.pen.colour, kRed);
+  EXPECT_NE(context_.pen.style & kPenStyleMask, static_cast<uint32_t>(kPenNull));
+}
+
+TEST_F(Paint, FillColourForms) {
+  struct Case {
+    const char* fill;
+    uint32_t colour;
+  };
+  const Case cases[] = {
+      {"#abc", 0xCCBBAA},         {"#aabbcc", 0xCCBBAA},  {"#FF0000", kRed},
+      {"red", kRed},              {"RED", kRed},          {"rgb(0,0,255)", kBlue},
+      {"rgb(100%,50%,0%)", 0x0080FF}, {"lightgrey", 0xD3D3D3}, {"nosuchcolour", 0},
+      {"url(#brushCross)", 0},    {"url(#missing)", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fill);
+    Resolve(Svg("<defs><pattern id='brushCross' width='8' height='8'/></defs>"
+                "<path id='t' d='M0 0L10 0' fill='" +
+                std::string(c.fill) + "'/>"));
+    EXPECT_EQ(Brush()[0], kBrushPlainSize);
+    EXPECT_EQ(Brush()[2], kBrushSolid);
+    EXPECT_EQ(static_cast<uint32_t>(Brush()[3]), c.colour);
+    EXPECT_EQ(context_.fillColour, c.colour);
+  }
+}
+
+TEST_F(Paint, CurrentColorTakesTheColorProperty) {
+  Resolve(Svg("<g color='lime'><rect id='t' width='1' height='1' fill='currentColor' "
+              "stroke='currentColor'/></g>"));
+  EXPECT_EQ(static_cast<uint32_t>(Brush()[3]), kLime);
+  EXPECT_EQ(context_.pen.colour, kLime);
+}
+
+TEST_F(Paint, FillRuleWord) {
+  Resolve(Svg("<g fill-rule='evenodd'><path id='t' d='M0 0L1 1'/></g>"));
+  EXPECT_EQ(context_.fillRule, kFillAlternate);
+  Resolve(Svg("<path id='t' d='M0 0L1 1' fill-rule='nonzero'/>"));
+  EXPECT_EQ(context_.fillRule, kFillWinding);
+}
+
+TEST_F(Paint, DisplayAndVisibilityClearThePaintFlag) {
+  struct Case {
+    const char* body;
+    int32_t enabled;
+  };
+  const Case cases[] = {
+      {"<path id='t' d='M0 0L1 1'/>", 1},
+      {"<path id='t' d='M0 0L1 1' display='none'/>", 0},
+      {"<path id='t' d='M0 0L1 1' visibility='hidden'/>", 0},
+      {"<path id='t' d='M0 0L1 1' visibility='collapse'/>", 1},
+      {"<path id='t' d='M0 0L1 1' display='inline' visibility='visible'/>", 1},
+      {"<g display='none'><path id='t' d='M0 0L1 1'/></g>", 0},
+      {"<g visibility='hidden'><path id='t' d='M0 0L1 1'/></g>", 0},
+      {"<g visibility='hidden'><path id='t' d='M0 0L1 1' visibility='visible'/></g>", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.body);
+    Resolve(Svg(c.body));
+    EXPECT_EQ(context_.paintEnabled, c.enabled);
+  }
+}
+
+// --- translucency ------------------------------------------------------------------
+
+TEST_F(Paint, HalfOpaquePathGetsTwoColourBrush) {
+  Resolve(Svg("<path id='t' d='M0 0L1 1' fill='red' stroke='blue' stroke-width='4' "
+              "opacity='0.5'/>"));
+  EXPECT_EQ(Brush()[0], kBrushTwoColour);
+  EXPECT_EQ(Brush()[1], 2);
+  EXPECT_EQ(static_cast<uint32_t>(Brush()[2]), kWhite);
+  EXPECT_EQ(static_cast<uint32_t>(Brush()[3]), 0x7F7FFFu);  // (255, 127, 127)
+  EXPECT_EQ(Brush()[4], 255);
+  EXPECT_EQ(Brush()[5], 29);
+  EXPECT_EQ(context_.pen.colour, 0xFF7F7Fu);
+  EXPECT_FLOAT_EQ(context_.opacity, 0.5f);
+}
+
+TEST_F(Paint, OpacityOutsideTheWindowKeepsSolidBrush) {
+  for (const char* opacity : {"0.2", "0.3", "0.7", "1"}) {
+    SCOPED_TRACE(opacity);
+    Resolve(Svg("<path id='t' d='M0 0L1 1' fill='red' opacity='" + std::string(opacity) +
+                "'/>"));
+    EXPECT_EQ(Brush()[0], kBrushPlainSize);
+    EXPECT_EQ(Brush()[2], kBrushSolid);
+    EXPECT_EQ(static_cast<uint32_t>(Brush()[3]), kRed);
+  }
+}
+
+TEST_F(Paint, RectAndCircleMakeNoTranslucentBrush) {
+  for (const char* shape : {"<rect id='t' width='1' height='1'", "<circle id='t' r='1'"}) {
+    SCOPED_TRACE(shape);
+    Resolve(Svg(std::string(shape) + " fill='red' opacity='0.5'/>"));
+    EXPECT_EQ(Brush()[0], kBrushPlainSize);
+    EXPECT_EQ(static_cast<uint32_t>(Brush()[3]), kRed);
+  }
+}
+
+TEST_F(Paint, OpacityIsNotInherited) {
+  Resolve(Svg("<g opacity='0.5'><path id='t' d='M0 0L1 1' fill='red'/></g>"));
+  EXPECT_EQ(Brush()[0], kBrushPlainSize);
+  EXPECT_FLOAT_EQ(context_.opacity, 1.0f);
+}
+
+// --- pen ---------------------------------------------------------------------------
+
+TEST_F(Paint, PenWidthFromStrokeWidth) {
+  struct Case {
+    const char* width;  // null: not given
+    int32_t penWidth;   // 0: no pen
+  };
+  const Case cases[] = {
+      {nullptr, 2},  // 1 % of 800 / sqrt(2) = 5.66 px, halved
+      {"1", 1},     {"5", 2},      {"0", 0},   {"0.4", 1},  {"2", 1},
+      {"10", 5},    {"1%", 2},     {"0.5in", 24}, {"-4", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.width == nullptr ? "not given" : c.width);
+    const std::string width =
+        c.width == nullptr ? std::string() : " stroke-width='" + std::string(c.width) + "'";
+    Resolve(Svg("<path id='t' d='M0 0L1 1' stroke='red'" + width + "/>"));
+    if (c.penWidth == 0) {
+      EXPECT_EQ(context_.pen.style, static_cast<uint32_t>(kPenNull));
+    } else {
+      EXPECT_EQ(context_.pen.style & kPenStyleMask, static_cast<uint32_t>(kPenSolid));
+      EXPECT_EQ(context_.pen.width, c.penWidth);
+    }
+  }
+}
+
+TEST_F(Paint, FaintStrokeHasNoPen) {
+  Resolve(Svg("<path id='t' d='M0 0L1 1' stroke='red' stroke-width='4' "
+              "stroke-opacity='0.2'/>"));
+  EXPECT_EQ(context_.pen.style, static_cast<uint32_t>(kPenNull));
+  Resolve(Svg("<path id='t' d='M0 0L1 1' stroke='red' stroke-width='4' "
+              "stroke-opacity='0.3'/>"));
+  EXPECT_NE(context_.pen.style, static_cast<uint32_t>(kPenNull));
+  Resolve(Svg("<path id='t' d='M0 0L1 1' stroke='none' stroke-width='4'/>"));
+  EXPECT_EQ(context_.pen.style, static_cast<uint32_t>(kPenNull));
+}
+
+TEST_F(Paint, PenStyleFromCapJoinAndDashes) {
+  struct Case {
+    const char* attributes;
+    uint32_t style;
+  };
+  const Case cases[] = {
+      {"", kPenSolid | kPenCapFlat | kPenJoinMiter},
+      {"stroke-linecap='round'", kPenSolid | kPenCapRound | kPenJoinMiter},
+      {"stroke-linecap='square'", kPenSolid | kPenCapSquare | kPenJoinMiter},
+      {"stroke-linecap='butt'", kPenSolid | kPenCapFlat | kPenJoinMiter},
+      {"stroke-linejoin='round'", kPenSolid | kPenCapFlat | kPenJoinRound},
+      {"stroke-linejoin='bevel'", kPenSolid | kPenCapFlat | kPenJoinBevel},
+      {"stroke-dasharray='5,3'", kPenDash | kPenCapFlat | kPenJoinMiter},
+      {"stroke-dasharray='0 0'", kPenSolid | kPenCapFlat | kPenJoinMiter},
+      {"stroke-dasharray='none'", kPenSolid | kPenCapFlat | kPenJoinMiter},
+      {"stroke-dasharray='4' stroke-linecap='round' stroke-linejoin='bevel'",
+       kPenDash | kPenCapRound | kPenJoinBevel},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.attributes);
+    Resolve(Svg("<path id='t' d='M0 0L1 1' stroke='red' stroke-width='4' " +
+                std::string(c.attributes) + "/>"));
+    EXPECT_EQ(context_.pen.style, c.style);
+  }
+}
+
+TEST_F(Paint, StrokePropertiesInheritThroughGroups) {
+  Resolve(Svg("<g stroke='blue' stroke-width='10' stroke-linecap='round' "
+              "stroke-dasharray='2'><g><path id='t' d='M0 0L1 1'/></g></g>"));
+  EXPECT_EQ(context_.pen.colour, kBlue);
+  EXPECT_EQ(context_.pen.width, 5);
+  EXPECT_EQ(context_.pen.style, kPenDash | kPenCapRound | kPenJoinMiter);
+  EXPECT_DOUBLE_EQ(context_.penWidth, 5.0);
+}
+
+TEST_F(Paint, FontSizeInPixels) {
+  struct Case {
+    const char* size;
+    int32_t pixels;
+  };
+  // Percentages of the height use whole hundredths: 480 div 100 = 4.
+  const Case cases[] = {{"20", 20}, {"12pt", 16}, {"1in", 96}, {"10%", 40}, {"7.9", 7}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.size);
+    Resolve(Svg("<g font-size='" + std::string(c.size) + "'><path id='t' d='M0 0L1 1'/></g>"));
+    EXPECT_EQ(context_.fontSize, c.pixels);
+  }
+}
+
+TEST_F(Paint, ClipIndexIsTheFirstPathOfTheClip) {
+  Resolve(Svg("<clipPath id='c'><rect width='1' height='1'/><path id='p' d='M0 0L1 1'/>"
+              "<path d='M0 0L2 2'/></clipPath>"
+              "<rect id='t' width='5' height='5' clip-path='url(#c)'/>"));
+  EXPECT_EQ(context_.clipIndex, IndexOf("p"));
+  Resolve(Svg("<clipPath id='c'><rect width='1' height='1'/></clipPath>"
+              "<rect id='t' width='5' height='5' clip-path='url(#c)'/>"));
+  EXPECT_EQ(context_.clipIndex, -1);
+  Resolve(Svg("<rect id='t' width='5' height='5' clip-path='url(#nothing)'/>"));
+  EXPECT_EQ(context_.clipIndex, -1);
+}
+
+// --- gradients ---------------------------------------------------------------------
+
+std::string TwoStops(const char* first = "red", const char* second = "blue") {
+  return "<stop offset='0' stop-color='" + std::string(first) + "'/><stop offset='1' stop-color='" +
+         std::string(second) + "'/>";
+}
+
+TEST_F(Paint, LinearGradientTakesItsFirstTwoStops) {
+  Resolve(Svg("<defs><linearGradient id='g' x1='0%' y1='0%' x2='100%' y2='0%'>" + TwoStops() +
+              "<stop offset='1' stop-color='lime'/></linearGradient></defs>"
+              "<path id='t' d='M0 0L1 1' fill='url(#g)'/>"));
+  EXPECT_EQ(Brush()[0], kBrushTwoColour);
+  EXPECT_EQ(Brush()[1], 2);
+  EXPECT_EQ(static_cast<uint32_t>(Brush()[2]), kRed);
+  EXPECT_EQ(static_cast<uint32_t>(Brush()[3]), kBlue);
+  EXPECT_EQ(Brush()[4], 255);
+  EXPECT_EQ(Brush()[5], 0);
+  EXPECT_EQ(context_.linearGradient, 1);
+  EXPECT_EQ(context_.radialGradient, 0);
+  EXPECT_EQ(context_.gradientColours[0], kRed);
+  EXPECT_EQ(context_.gradientColours[1], kBlue);
+}
+
+TEST_F(Paint, LinearGradientDirectionCodes) {
+  struct Case {
+    const char* geometry;
+    int32_t code;
+  };
+  const Case cases[] = {
+      {"", 0},
+      {"x1='1' x2='0'", 1},
+      {"x2='0' y2='1'", 2},
+      {"x2='0' y1='1' y2='0'", 3},
+      {"x2='1' y2='1'", 4},
+      {"y1='1' y2='0'", 5},
+      {"x1='1' x2='0' y2='1'", 6},
+      {"x1='1' x2='0' y1='1' y2='0'", 7},
+      {"x2='0'", 0},                          // a point
+      {"x1='50%' x2='0.6'", 0},               // fractions compare across forms
+      {"x1='0.6' x2='50%'", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.geometry);
+    Resolve(Svg("<defs><linearGradient id='g' " + std::string(c.geometry) + ">" + TwoStops() +
+                "</linearGradient></defs><path id='t' d='M0 0L1 1' fill='url(#g)'/>"));
+    EXPECT_EQ(Brush()[0], kBrushTwoColour);
+    EXPECT_EQ(Brush()[5], c.code);
+  }
+}
+
+TEST_F(Paint, GradientBorrowsStopsThroughHref) {
+  Resolve(Svg("<defs><linearGradient id='a' x2='0%' y2='100%' xlink:href='#b'/>"
+              "<linearGradient id='b' xlink:href='#c'/>"
+              "<linearGradient id='c'>" +
+              TwoStops("lime", "red") +
+              "</linearGradient></defs><path id='t' d='M0 0L1 1' fill='url(#a)'/>"));
+  EXPECT_EQ(Brush()[0], kBrushTwoColour);
+  EXPECT_EQ(static_cast<uint32_t>(Brush()[2]), kLime);
+  EXPECT_EQ(static_cast<uint32_t>(Brush()[3]), kRed);
+  EXPECT_EQ(Brush()[5], 2);  // the referencing gradient's direction
+}
+
+TEST_F(Paint, GradientTakesChangedGeometryOfTheStopHolder) {
+  Resolve(Svg("<defs><linearGradient id='a' xlink:href='#c'/>"
+              "<linearGradient id='c' y2='100%'>" +
+              TwoStops() + "</linearGradient></defs><path id='t' d='M0 0L1 1' fill='url(#a)'/>"));
+  EXPECT_EQ(Brush()[5], 4);
+}
+
+TEST_F(Paint, HrefLoopsAndDeadEndsGiveSolidBlack) {
+  for (const char* defs : {
+           "<linearGradient id='a' xlink:href='#b'/><linearGradient id='b' xlink:href='#a'/>",
+           "<linearGradient id='a' xlink:href='#a'/>",
+           "<linearGradient id='a' xlink:href='#nothing'/>",
+           "<linearGradient id='a' xlink:href='#p'/><path id='p' d='M0 0'/>",
+           "<linearGradient id='a'><stop offset='0' stop-color='red'/></linearGradient>",
+           "<linearGradient id='a'><desc>x</desc><stop offset='0'/></linearGradient>",
+       }) {
+    SCOPED_TRACE(defs);
+    Resolve(Svg("<defs>" + std::string(defs) + "</defs><path id='t' d='M0 0L1 1' fill='url(#a)'/>"));
+    EXPECT_EQ(Brush()[0], kBrushPlainSize);
+    EXPECT_EQ(Brush()[2], kBrushSolid);
+    EXPECT_EQ(Brush()[3], 0);
+    EXPECT_EQ(context_.linearGradient, 0);
+  }
+}
+
+TEST_F(Paint, TransparentNearWhiteStopAbandonsTheGradient) {
+  Resolve(Svg("<defs><linearGradient id='g'><stop offset='0' stop-color='white' "
+              "stop-opacity='0'/><stop offset='1' stop-color='red'/></linearGradient></defs>"
+              "<path id='t' d='M0 0L1 1' fill='url(#g)'/>"));
+  EXPECT_EQ(Brush()[0], kBrushPlainSize);
+  EXPECT_EQ(Brush()[2], kBrushHollow);
+  EXPECT_EQ(context_.linearGradient, 0);
+  // Transparent but dark, or white but opaque: the gradient stays.
+  for (const char* stop : {"stop-color='black' stop-opacity='0'",
+                           "stop-color='white' stop-opacity='0.5'"}) {
+    SCOPED_TRACE(stop);
+    Resolve(Svg("<defs><linearGradient id='g'><stop offset='0' " + std::string(stop) +
+                "/><stop offset='1' stop-color='red'/></linearGradient></defs>"
+                "<path id='t' d='M0 0L1 1' fill='url(#g)'/>"));
+    EXPECT_EQ(Brush()[0], kBrushTwoColour);
+  }
+}
+
+TEST_F(Paint, StopCurrentColorUsesTheStopsColor) {
+  Resolve(Svg("<defs><linearGradient id='g'><stop offset='0' stop-color='currentColor' "
+              "color='lime'/><stop offset='1' stop-color='#00f'/></linearGradient></defs>"
+              "<path id='t' d='M0 0L1 1' fill='url(#g)'/>"));
+  EXPECT_EQ(static_cast<uint32_t>(Brush()[2]), kLime);
+  EXPECT_EQ(static_cast<uint32_t>(Brush()[3]), kBlue);
+}
+
+TEST_F(Paint, RadialGradientCodeFromTheCentre) {
+  struct Case {
+    const char* geometry;
+    int32_t code;
+  };
+  const Case cases[] = {
+      {"", 30},
+      {"cx='0.1' cy='0.1'", 29},
+      {"cx='90%' cy='80%'", 29},
+      {"cx='0.1' cy='0.9'", 30},
+      {"cx='0.25' cy='0.25'", 30},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.geometry);
+    Resolve(Svg("<defs><radialGradient id='g' " + std::string(c.geometry) + ">" + TwoStops() +
+                "</radialGradient></defs><path id='t' d='M0 0L1 1' fill='url(#g)'/>"));
+    EXPECT_EQ(Brush()[0], kBrushTwoColour);
+    EXPECT_EQ(context_.radialGradient, 1);
+    EXPECT_EQ(Brush()[5], c.code);
+  }
+}
+
+TEST_F(Paint, RadialGradientOnRectAndCircleFollowsTheFocus) {
+  struct Case {
+    const char* geometry;
+    int32_t code;
+  };
+  const Case cases[] = {
+      {"", 30},
+      {"fx='0.1' fy='0.5'", 0},   {"fx='0.9' fy='0.5'", 1}, {"fx='0.5' fy='0.1'", 2},
+      {"fx='0.5' fy='0.9'", 3},   {"fx='0.1' fy='0.1'", 4}, {"fx='0.1' fy='0.9'", 5},
+      {"fx='0.9' fy='0.1'", 6},   {"fx='0.9' fy='0.9'", 7},
+      {"cx='0.1' cy='0.1' fx='0.5' fy='0.5'", 30},
+      {"cx='0.9' cy='0.9'", 7},  // the focus follows the centre
+  };
+  for (const char* shape : {"<rect id='t' width='1' height='1'", "<circle id='t' r='1'"}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(shape) + " " + c.geometry);
+      Resolve(Svg("<defs><radialGradient id='g' " + std::string(c.geometry) + ">" +
+                  TwoStops() + "</radialGradient></defs>" + shape + " fill='url(#g)'/>"));
+      EXPECT_EQ(Brush()[0], kBrushTwoColour);
+      EXPECT_EQ(Brush()[5], c.code);
+    }
+  }
+}
+
+TEST_F(Paint, StrokeGradientDoesNotTouchTheBrush) {
+  Resolve(Svg("<defs><linearGradient id='g'>" + TwoStops() +
+              "</linearGradient></defs><path id='t' d='M0 0L1 1' fill='lime' "
+              "stroke='url(#g)' stroke-width='4'/>"));
+  EXPECT_EQ(Brush()[0], kBrushPlainSize);
+  EXPECT_EQ(static_cast<uint32_t>(Brush()[3]), kLime);
+  EXPECT_EQ(context_.linearGradient, 0);
+  EXPECT_EQ(context_.pen.colour, 0u);
+}
+
+// --- inheritance -------------------------------------------------------------------
+
+TEST_F(Paint, FillInheritsThroughGroups) {
+  Resolve(Svg("<g fill='red'><g><g fill-opacity='0.5'><rect id='t' width='1' height='1'/>"
+              "</g></g></g>"));
+  EXPECT_EQ(static_cast<uint32_t>(Brush()[3]), kRed);
+  Resolve(Svg("<g fill='red'><g fill='blue'><rect id='t' width='1' height='1'/></g></g>"));
+  EXPECT_EQ(static_cast<uint32_t>(Brush()[3]), kBlue);
+  Resolve(Svg("<g fill='none'><rect id='t' width='1' height='1'/></g>"));
+  EXPECT_EQ(Brush()[2], kBrushHollow);
+}
+
+TEST_F(Paint, InheritanceRunsThroughAUseWhileItIsExpanded) {
+  LoadFresh(Svg("<defs><g id='content'><g><rect id='t' width='1' height='1'/></g></g></defs>"
+           "<g fill='blue' stroke='red' stroke-width='6'><use id='u' xlink:href='#content'/></g>"));
+  const int32_t content = IndexOf("content");
+  const int32_t rect = IndexOf("t");
+  const int32_t use = IndexOf("u");
+  // Outside the expansion the rect takes the defaults of its own tree.
+  ASSERT_EQ(DrawingAttributes(context_, *document_, rect), kOk);
+  EXPECT_EQ(Brush()[3], 0);
+  EXPECT_EQ(context_.pen.style, static_cast<uint32_t>(kPenNull));
+
+  // The driver gives the referenced record the use as its parent.
+  const int32_t saved = document_->records[content].parent;
+  document_->records[content].parent = use;
+  context_.useDepth = 1;
+  ASSERT_EQ(DrawingAttributes(context_, *document_, rect), kOk);
+  EXPECT_EQ(static_cast<uint32_t>(Brush()[3]), kBlue);
+  EXPECT_EQ(context_.pen.colour, kRed);
+  EXPECT_EQ(context_.pen.width, 3);
+
+  document_->records[content].parent = saved;
+  context_.useDepth = 0;
+  ASSERT_EQ(DrawingAttributes(context_, *document_, rect), kOk);
+  EXPECT_EQ(Brush()[3], 0);
+}
+
+TEST_F(Paint, DeepNestingResolvesEveryLevel) {
+  constexpr int kDepth = 1000;
+  std::string body;
+  for (int i = 0; i < kDepth; ++i) {
+    body += i == 0 ? "<g fill='red'>" : (i == kDepth / 2 ? "<g stroke='blue' stroke-width='8'>"
+                                                         : "<g>");
+  }
+  body += "<rect id='t' width='1' height='1'/>";
+  for (int i = 0; i < kDepth; ++i) body += "</g>";
+  LoadFresh(Svg(body));
+  // In document order, as the driver goes: each group, then the rect.
+  const int32_t rect = IndexOf("t");
+  for (int32_t i = 0; i <= rect; ++i) {
+    ASSERT_EQ(DrawingAttributes(context_, *document_, i), kOk) << i;
+    const bool stroked = i > kDepth / 2;  // record 0 is the svg element
+    ASSERT_EQ(context_.pen.style == static_cast<uint32_t>(kPenNull), !stroked) << i;
+  }
+  EXPECT_EQ(static_cast<uint32_t>(Brush()[3]), kRed);
+  EXPECT_EQ(context_.pen.colour, kBlue);
+  EXPECT_EQ(context_.pen.width, 4);
+
+  // The other way round: the innermost first, then groups above and below
+  // the stroked one, each from what the first walk left resolved.
+  NewContext();
+  ASSERT_EQ(DrawingAttributes(context_, *document_, rect), kOk);
+  EXPECT_EQ(context_.pen.width, 4);
+  for (const int32_t group : {kDepth / 2, kDepth / 2 + 1, 1, kDepth}) {
+    SCOPED_TRACE(group);
+    ASSERT_EQ(DrawingAttributes(context_, *document_, group), kOk);
+    EXPECT_EQ(static_cast<uint32_t>(Brush()[3]), kRed);
+    EXPECT_EQ(context_.pen.style == static_cast<uint32_t>(kPenNull), group <= kDepth / 2);
+  }
+}
+
+TEST_F(Paint, ElementsWithoutPropertiesLeaveTheContext) {
+  LoadFresh(Svg("<rect id='t' width='1' height='1' fill='red'/>"));
+  EXPECT_EQ(DrawingAttributes(context_, *document_, -1), kErrMissing);
+  EXPECT_EQ(DrawingAttributes(context_, *document_, document_->recordCount), kErrMissing);
+}
+
+TEST_F(Paint, AllocationFailureIsReported) {
+  LoadFresh(Svg("<g fill='red'><rect id='t' width='1' height='1'/></g>"));
+  const int32_t rect = IndexOf("t");
+  KernelFailAllocation(1);
+  EXPECT_EQ(DrawingAttributes(context_, *document_, rect), kErrNoMemory);
+  KernelFailAllocation(0);
+  EXPECT_EQ(context_.paintCache, nullptr);
+  EXPECT_EQ(DrawingAttributes(context_, *document_, rect), kOk);
+  EXPECT_EQ(static_cast<uint32_t>(Brush()[3]), kRed);
+}
+
+// --- building blocks ---------------------------------------------------------------
+
+TEST(TranslucentColour, LightensOnlyInsideTheWindow) {
+  struct Case {
+    uint32_t colour;
+    float opacity;
+    uint32_t result;
+  };
+  const Case cases[] = {
+      {0x0000FF, 0.5f, 0x7F7FFF}, {0x000000, 0.625f, 0x5F5F5F}, {0xFFFFFF, 0.4f, 0xFFFFFF},
+      {0x0000FF, 0.3f, 0x0000FF}, {0x0000FF, 0.7f, 0x0000FF}, {0x0000FF, 0.2f, 0x0000FF},
+      {0x102030, 0.5f, 0x8F9FAF},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.opacity);
+    EXPECT_EQ(TranslucentColour(c.colour, c.opacity), c.result);
+  }
+}
+
+TEST(PenWidthFromHalf, RoundsUpOnlyBelowOne) {
+  const std::pair<double, int32_t> cases[] = {{0.0, 0}, {0.01, 1}, {0.99, 1}, {1.0, 1},
+                                              {2.83, 2}, {-0.5, 0}, {-3.2, -3}, {1e12, INT32_MAX}};
+  for (const auto& [half, width] : cases) {
+    SCOPED_TRACE(half);
+    EXPECT_EQ(PenWidthFromHalf(half), width);
+  }
+}
+
+TEST(GradientFraction, PercentagesAreHundredths) {
+  EXPECT_DOUBLE_EQ(GradientFraction(SvgLength{kUnitNone, 50.0, 1}), 0.5);
+  EXPECT_DOUBLE_EQ(GradientFraction(SvgLength{kUnitNone, 0.3, 0}), 0.3);
+}
+
+}  // namespace
+}  // namespace svgflt
