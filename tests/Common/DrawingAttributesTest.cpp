@@ -509,6 +509,29 @@ TEST_F(Paint, InheritanceRunsThroughAUseWhileItIsExpanded) {
   EXPECT_EQ(Brush()[3], 0);
 }
 
+TEST_F(Paint, NestedUseExpansionsInheritFromEachUse) {
+  LoadFresh(Svg("<defs><g id='outer' stroke='red' stroke-width='4'><use id='u2' "
+                "xlink:href='#inner'/></g><symbol id='inner'><rect id='t' width='1' "
+                "height='1'/></symbol></defs>"
+                "<g fill='blue'><use id='u1' xlink:href='#outer'/></g>"));
+  const int32_t outer = IndexOf("outer");
+  const int32_t inner = IndexOf("inner");
+  const int32_t outerParent = document_->records[outer].parent;
+  document_->records[outer].parent = IndexOf("u1");
+  document_->records[inner].parent = IndexOf("u2");
+  context_.useDepth = 2;
+  ASSERT_EQ(DrawingAttributes(context_, *document_, IndexOf("t")), kOk);
+  EXPECT_EQ(static_cast<uint32_t>(Brush()[3]), kBlue);
+  EXPECT_EQ(context_.pen.colour, kRed);
+  EXPECT_EQ(context_.pen.width, 2);
+  // The inner expansion alone: the stroke still comes through the inner
+  // use's own group, the blue fill no longer does.
+  document_->records[outer].parent = outerParent;
+  ASSERT_EQ(DrawingAttributes(context_, *document_, IndexOf("t")), kOk);
+  EXPECT_EQ(Brush()[3], 0);
+  EXPECT_EQ(context_.pen.colour, kRed);
+}
+
 TEST_F(Paint, DeepNestingResolvesEveryLevel) {
   constexpr int kDepth = 1000;
   std::string body;
