@@ -291,6 +291,27 @@ TEST_F(VectorImage, RotatedImageIsTurnedByTheKernel) {
   EXPECT_NEAR(o->raster.corner1.y - o->raster.corner2.y, 50.0, 1e-4);
 }
 
+TEST_F(VectorImage, RotationAboutACentreKeepsThatCentre) {
+  ASSERT_EQ(ConvertWith(DataImage("image/png", PngOf(2, 2, 24),
+                                  "x=\"0\" y=\"0\" width=\"100\" height=\"50\" "
+                                  "transform=\"rotate(90 50 25)\"")),
+            kOk);
+  const auto rasters = OfType(kVoRaster);
+  ASSERT_EQ(rasters.size(), 1u);
+  StoredObject o(&vector_, rasters[0]);
+  EXPECT_NEAR(o->raster.corner1.x, 0.0, 1e-4);
+  EXPECT_NEAR(o->raster.corner1.y, 0.0, 1e-4);
+  EXPECT_NEAR(o->raster.corner2.x, 100.0, 1e-4);
+  EXPECT_NEAR(o->raster.corner2.y, -50.0, 1e-4);
+  KernelPoint lower{};
+  KernelPoint upper{};
+  ASSERT_EQ(VectorGetObjectExtent(&vector_, rasters[0].id, &lower, &upper), kVkOk);
+  EXPECT_NEAR(lower.x, 25.0, 1e-4);
+  EXPECT_NEAR(upper.x, 75.0, 1e-4);
+  EXPECT_NEAR(lower.y, -75.0, 1e-4);
+  EXPECT_NEAR(upper.y, 25.0, 1e-4);
+}
+
 TEST(RasterRotation, GivesTheKernelAngleOfAPureRotation) {
   const struct {
     double degrees;
