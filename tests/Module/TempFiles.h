@@ -51,6 +51,15 @@ inline std::string SmallSvg() {
          "</svg>\n";
 }
 
+// A well-formed SVG document that draws nothing, longer than 256 bytes.
+inline std::string EmptySvg() {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"200\" height=\"100\">\n"
+         "  <!-- nothing to draw here; this comment only takes the file past the\n"
+         "       first 256 bytes, which every SVG file must fill ............... -->\n"
+         "</svg>\n";
+}
+
 // UTF-16 of an ASCII text with a byte-order mark, little- or big-endian.
 inline std::string Utf16(std::string_view ascii, bool bigEndian) {
   std::string out = bigEndian ? std::string("\xFE\xFF", 2) : std::string("\xFF\xFE", 2);
