@@ -1,6 +1,7 @@
 #include "Common/Parser/Elements.h"
 
 #include <cstdlib>
+#include <ostream>
 
 #include "ImagingKernel/ImagingKernel.h"
 #include "Common/Parser/Reader.h"
@@ -30,8 +31,8 @@ void Trim(std::string& s) {
 }
 
 bool IsContainer(const Node* node) {
-  return node->IsType(kElementNode) || node->IsType(kAttributeNode) ||
-         node->IsType(kDocumentNode);
+  const int type = node->TypeCode();
+  return type == kElementNode || type == kAttributeNode || type == kDocumentNode;
 }
 
 // Takes the last owned node of `container` (attributes before children), or
@@ -54,25 +55,67 @@ Node* PopOwned(NodeContainer* container, bool isElement) {
 
 bool OwnsNodes(const Node* node) {
   if (!IsContainer(node)) return false;
-  if (node->IsType(kElementNode) && !static_cast<const Element*>(node)->attributes.empty()) {
+  if (node->TypeCode() == kElementNode &&
+      !static_cast<const Element*>(node)->attributes.empty()) {
     return true;
   }
   return !static_cast<const NodeContainer*>(node)->children.empty();
 }
 
+// Frees what an arena node holds on the heap: strings or arrays that were
+// changed after the reader made them.
+void ReleaseHeapParts(Node* node) noexcept {
+  node->name.ReleaseHeap();
+  switch (node->TypeCode()) {
+    case kElementNode:
+      static_cast<Element*>(node)->attributes.ReleaseHeap();
+      static_cast<Element*>(node)->children.ReleaseHeap();
+      break;
+    case kAttributeNode:
+      static_cast<Attribute*>(node)->children.ReleaseHeap();
+      break;
+    case kTextNode:
+      static_cast<Text*>(node)->value.ReleaseHeap();
+      break;
+    case kCDataNode:
+      static_cast<CData*>(node)->value.ReleaseHeap();
+      break;
+    case kCommentNode:
+      static_cast<Comment*>(node)->value.ReleaseHeap();
+      break;
+    case kPiNode:
+      static_cast<Pi*>(node)->value.ReleaseHeap();
+      break;
+    default:
+      break;
+  }
+}
+
+// Untracks and destroys one node that owns nothing any more. An arena node
+// is not destroyed itself: its memory goes with the document's arena, and
+// it is only marked, so that the document does not untrack it again.
 void Release(Node* node) {
+  if (node->Storage() == kNodeFromHeap) {
+    UntrackNode(node);
+    delete node;
+    return;
+  }
+  if (node->Storage() == kNodeReleased) return;
   UntrackNode(node);
-  delete node;
+  ReleaseHeapParts(node);
+  node->SetStorage(kNodeReleased);
 }
 
 // Deletes everything `top` owns, deepest first, with a loop instead of
 // recursion so that the depth of the tree does not reach the stack. While a
 // detached container is being emptied its `parent` field leads back to the
-// container it came from.
-void DestroyOwned(NodeContainer* top, bool topIsElement) {
+// container it came from. With `keepArenaNodes`, nodes of a document's arena
+// are left alone: the document releases them itself.
+void DestroyOwned(NodeContainer* top, bool topIsElement, bool keepArenaNodes = false) {
   NodeContainer* current = top;
   for (;;) {
-    Node* node = PopOwned(current, current == top ? topIsElement : current->IsType(kElementNode));
+    Node* node =
+        PopOwned(current, current == top ? topIsElement : current->TypeCode() == kElementNode);
     if (node == nullptr) {
       if (current == top) return;
       auto* up = static_cast<NodeContainer*>(current->parent);
@@ -80,6 +123,7 @@ void DestroyOwned(NodeContainer* top, bool topIsElement) {
       current = up;
       continue;
     }
+    if (keepArenaNodes && node->Storage() != kNodeFromHeap) continue;
     if (OwnsNodes(node)) {
       node->parent = current;
       current = static_cast<NodeContainer*>(node);
@@ -87,6 +131,60 @@ void DestroyOwned(NodeContainer* top, bool topIsElement) {
     }
     Release(node);
   }
+}
+
+// Deletes a heap node found in a document's tree, with everything it owns
+// except the document's own arena nodes.
+void DeleteHeapSubtree(Node* node) {
+  if (IsContainer(node)) {
+    DestroyOwned(static_cast<NodeContainer*>(node), node->TypeCode() == kElementNode, true);
+  }
+  Release(node);
+}
+
+// Deletes the heap nodes among `nodes`, owned by an arena node or by the
+// document; the arena nodes are left to the document.
+template <typename T>
+void DeleteHeapChildren(const NodeArray<T*>& nodes) {
+  for (Node* child : nodes) {
+    if (child->Storage() == kNodeFromHeap) DeleteHeapSubtree(child);
+  }
+}
+
+std::size_t ArenaNodeSize(const Node* node) {
+  static_assert(sizeof(CharRef) == sizeof(EntityRef));
+  switch (node->TypeCode()) {
+    case kElementNode: return sizeof(Element);
+    case kAttributeNode: return sizeof(Attribute);
+    case kTextNode: return sizeof(Text);
+    case kCDataNode: return sizeof(CData);
+    case kCommentNode: return sizeof(Comment);
+    case kPiNode: return sizeof(Pi);
+    default: return sizeof(EntityRef);
+  }
+}
+
+// The end of a document: every node of its arena not released before is
+// untracked, after the heap nodes hung below it are deleted. Nodes are
+// visited in the order they were made, which walks memory straight through.
+void ReleaseArenaNodes(NodeArena& arena) {
+  arena.VisitNodes([](Node* node) {
+    const std::size_t size = ArenaNodeSize(node);
+    if (node->Storage() == kNodeReleased) return size;
+    const int type = node->TypeCode();
+    if (type == kElementNode || type == kAttributeNode) {
+      // Only nodes added after reading can come from the heap.
+      auto* container = static_cast<NodeContainer*>(node);
+      if (type == kElementNode) {
+        auto* element = static_cast<Element*>(node);
+        if (element->attributes.AddedFromOutside()) DeleteHeapChildren(element->attributes);
+      }
+      if (container->children.AddedFromOutside()) DeleteHeapChildren(container->children);
+    }
+    ReleaseHeapParts(node);
+    UntrackNode(node);
+    return size;
+  });
 }
 
 // Clones every child of `source` into `target`; false when a copy failed.
@@ -119,8 +217,8 @@ struct NullNodes {
   CData cdata{&element, ""};
   NullNodes() {
     element.parent = &element;
-    comment.name.clear();
-    cdata.name.clear();
+    comment.name = NodeString::Borrowed("", 0);
+    cdata.name = NodeString::Borrowed("", 0);
   }
 };
 
@@ -129,116 +227,103 @@ NullNodes& Nulls() {
   return nulls;
 }
 
-// Per-thread pool of node blocks in size classes of 16 bytes, carved from
-// 64 KiB chunks. A freed block goes on its class's free list; when the last
-// live block of the thread is freed, the chunks go back to the heap, so
-// nothing is kept between documents. Sanitizer builds use the heap directly,
-// so that each node stays visible to the address checker.
-#if defined(__SANITIZE_ADDRESS__)
-#define SVGFLT_NODE_POOL 0
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define SVGFLT_NODE_POOL 0
-#endif
-#endif
-#ifndef SVGFLT_NODE_POOL
-#define SVGFLT_NODE_POOL 1
-#endif
-
-class NodeMemory {
- public:
-  static constexpr std::size_t kGranule = 16;
-  static constexpr std::size_t kClasses = 16;  // blocks up to 256 bytes
-  static constexpr std::size_t kChunkBytes = 64 * 1024;
-
-  void* Allocate(std::size_t size) noexcept {
-    const std::size_t sizeClass = (size + kGranule - 1) / kGranule;
-    if (!SVGFLT_NODE_POOL || sizeClass >= kClasses) return std::malloc(size);
-    void* block = free_[sizeClass];
-    if (block != nullptr) {
-      free_[sizeClass] = *static_cast<void**>(block);
-    } else {
-      const std::size_t bytes = sizeClass * kGranule;
-      if (chunkLeft_ < bytes && !NewChunk()) return nullptr;
-      block = chunkNext_;
-      chunkNext_ += bytes;
-      chunkLeft_ -= bytes;
-    }
-    ++live_;
-    return block;
-  }
-
-  void Release(void* block, std::size_t size) noexcept {
-    const std::size_t sizeClass = (size + kGranule - 1) / kGranule;
-    if (!SVGFLT_NODE_POOL || sizeClass >= kClasses) {
-      std::free(block);
-      return;
-    }
-    *static_cast<void**>(block) = free_[sizeClass];
-    free_[sizeClass] = block;
-    if (--live_ == 0) ReleaseChunks();
-  }
-
-  ~NodeMemory() { ReleaseChunks(); }
-
- private:
-  // A chunk starts with the link to the previous chunk.
-  struct alignas(kGranule) ChunkHeader {
-    ChunkHeader* previous;
-  };
-
-  bool NewChunk() noexcept {
-    auto* chunk = static_cast<ChunkHeader*>(std::malloc(kChunkBytes));
-    if (chunk == nullptr) return false;
-    chunk->previous = chunks_;
-    chunks_ = chunk;
-    chunkNext_ = reinterpret_cast<unsigned char*>(chunk) + sizeof(ChunkHeader);
-    chunkLeft_ = kChunkBytes - sizeof(ChunkHeader);
-    return true;
-  }
-
-  void ReleaseChunks() noexcept {
-    while (chunks_ != nullptr) {
-      ChunkHeader* previous = chunks_->previous;
-      std::free(chunks_);
-      chunks_ = previous;
-    }
-    for (void*& head : free_) head = nullptr;
-    chunkNext_ = nullptr;
-    chunkLeft_ = 0;
-  }
-
-  void* free_[kClasses] = {};
-  ChunkHeader* chunks_ = nullptr;
-  unsigned char* chunkNext_ = nullptr;
-  std::size_t chunkLeft_ = 0;
-  long live_ = 0;
-};
-
-thread_local NodeMemory nodeMemory;
 
 }  // namespace
 
 // --- allocation and tracking ---
 
 void* Node::operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  return nodeMemory.Allocate(size);
+  return std::malloc(size);
 }
 
 void* Node::operator new(std::size_t size) {
-  void* block = nodeMemory.Allocate(size);
+  void* block = std::malloc(size);
   if (block == nullptr) throw std::bad_alloc();
   return block;
 }
 
-void Node::operator delete(void* block, std::size_t size) noexcept {
-  if (block != nullptr) nodeMemory.Release(block, size);
+void Node::operator delete(void* block, std::size_t) noexcept { std::free(block); }
+
+void Node::operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
+
+// --- strings ---
+
+void NodeString::Assign(const char* text, std::size_t size) {
+  if (size > 0xFFFFFFFEu) throw std::length_error("string too long");
+  auto* copy = static_cast<char*>(std::malloc(size + 1));
+  if (copy == nullptr) throw std::bad_alloc();
+  if (size != 0) std::memcpy(copy, text, size);
+  copy[size] = 0;
+  Free();
+  data_ = copy;
+  size_ = static_cast<std::uint32_t>(size);
+  owned_ = 1;
+}
+
+NodeString& NodeString::append(const char* text, std::size_t size) {
+  if (size == 0) return *this;
+  if (size > 0xFFFFFFFEu - size_) throw std::length_error("string too long");
+  const std::size_t total = size_ + size;
+  auto* grown = static_cast<char*>(std::malloc(total + 1));
+  if (grown == nullptr) throw std::bad_alloc();
+  std::memcpy(grown, data_, size_);
+  std::memcpy(grown + size_, text, size);
+  grown[total] = 0;
+  Free();
+  data_ = grown;
+  size_ = static_cast<std::uint32_t>(total);
+  owned_ = 1;
+  return *this;
+}
+
+void NodeString::FreeHeap() noexcept {
+  std::free(const_cast<char*>(data_));
+  owned_ = 0;
+}
+
+std::ostream& operator<<(std::ostream& out, const NodeString& s) { return out << s.view(); }
+
+// --- arena ---
+
+// Blocks start small, for the many one-line documents, and double, so that
+// a large document takes few blocks. Large blocks also let the heap keep
+// the pages between documents instead of mapping fresh ones each time.
+void* NodeArena::Region::AllocateSlow(std::size_t bytes) noexcept {
+  constexpr std::size_t kFirstBlock = 4 * 1024;
+  constexpr std::size_t kLargestBlock = 64 * 1024 * 1024;
+  std::size_t blockBytes = nextBlockBytes == 0 ? kFirstBlock : nextBlockBytes;
+  nextBlockBytes = blockBytes < kLargestBlock ? blockBytes * 2 : blockBytes;
+  if (blockBytes < bytes + sizeof(Block)) blockBytes = bytes + sizeof(Block);
+  auto* block = static_cast<Block*>(std::malloc(blockBytes));
+  if (block == nullptr) return nullptr;
+  Close();
+  block->previous = blocks;
+  block->end = nullptr;
+  blocks = block;
+  KernelTrackObject(kTrackArray, block, __LINE__, kSourceTag);
+  char* first = reinterpret_cast<char*>(block) + sizeof(Block);
+  next = first + bytes;
+  limit = reinterpret_cast<char*>(block) + blockBytes;
+  return first;
+}
+
+void NodeArena::Region::Release() noexcept {
+  while (blocks != nullptr) {
+    Block* previous = blocks->previous;
+    KernelUntrackObject(kTrackArray, blocks, __LINE__, kSourceTag);
+    std::free(blocks);
+    blocks = previous;
+  }
+  next = limit = nullptr;
+  nextBlockBytes = 0;
 }
 
 bool TakeNodeTicket() {
   if (nodeFailCountdown <= 0) return true;
   return --nodeFailCountdown != 0;
 }
+
+long& NodeFailCountdown() { return nodeFailCountdown; }
 
 void FailNodeAllocation(long n) { nodeFailCountdown = n; }
 
@@ -254,7 +339,17 @@ NodeContainer::~NodeContainer() { DestroyOwned(this, false); }
 
 Element::~Element() { DestroyOwned(this, true); }
 
-Document::Document() : NodeContainer("#document", &NullElement()) {}
+Document::Document()
+    : NodeContainer(NodeString::Borrowed("#document", 9), &NullElement(), kDocumentNode) {}
+
+// The tree goes before the arena that holds it.
+Document::~Document() {
+  DeleteHeapChildren(children);
+  children.ReleaseHeap();
+  children.clear();
+  ReleaseArenaNodes(arena);
+  arena.Release();
+}
 
 void DeleteNode(Node* node) {
   if (node != nullptr) Release(node);
@@ -268,7 +363,7 @@ std::string Element::GetText() const {
   std::string result;
   bool pendingApostrophe = false;
   for (const Node* child : children) {
-    const std::string& childName = child->name;
+    const NodeString& childName = child->name;
     if (childName == "apos") {
       pendingApostrophe = true;
     } else if (childName == "#text") {
@@ -277,7 +372,11 @@ std::string Element::GetText() const {
         result += " '";
         pendingApostrophe = false;
       }
-      result += child->GetText();
+      if (child->TypeCode() == kTextNode) {
+        result += static_cast<const Text*>(child)->value.view();
+      } else {
+        result += child->GetText();
+      }
       result += "</STRING>";
     } else if (childName == "tspan") {
       result += "<TSPAN>";
@@ -304,7 +403,7 @@ std::string Element::GetText() const {
 bool Element::IsType(int code) const { return code == kElementNode; }
 
 Node* Element::Clone(Node* newParent) const {
-  return FinishClone(NewNode<Element>(__LINE__, kSourceTag, std::string(name), newParent), *this);
+  return FinishClone(NewNode<Element>(__LINE__, kSourceTag, name, newParent), *this);
 }
 
 // --- Attribute ---
@@ -313,6 +412,16 @@ std::string Attribute::GetValue() const { return GetText(); }
 
 std::string Attribute::GetText() const {
   std::string result;
+  if (children.size() == 1 && children[0]->TypeCode() == kTextNode) {
+    // The common case: trim the one value before copying it.
+    std::string_view value = static_cast<const Text*>(children[0])->value;
+    std::size_t first = 0;
+    while (first < value.size() && IsWhitespace(value[first])) ++first;
+    std::size_t last = value.size();
+    while (last > first && IsWhitespace(value[last - 1])) --last;
+    result.assign(value.data() + first, last - first);
+    return result;
+  }
   for (const Node* child : children) result += child->GetText();
   Trim(result);
   return result;
@@ -321,37 +430,37 @@ std::string Attribute::GetText() const {
 bool Attribute::IsType(int code) const { return code == kAttributeNode; }
 
 Node* Attribute::Clone(Node* newParent) const {
-  return FinishClone(NewNode<Attribute>(__LINE__, kSourceTag, std::string(name), newParent), *this);
+  return FinishClone(NewNode<Attribute>(__LINE__, kSourceTag, name, newParent), *this);
 }
 
 // --- character data ---
 
-std::string Text::GetValue() const { return value; }
-std::string Text::GetText() const { return value; }
+std::string Text::GetValue() const { return std::string(value); }
+std::string Text::GetText() const { return std::string(value); }
 bool Text::IsType(int code) const { return code == kTextNode; }
 Node* Text::Clone(Node* newParent) const {
-  return NewNode<Text>(__LINE__, kSourceTag, newParent, std::string(value));
+  return NewNode<Text>(__LINE__, kSourceTag, newParent, value);
 }
 
-std::string CData::GetValue() const { return value; }
-std::string CData::GetText() const { return value; }
+std::string CData::GetValue() const { return std::string(value); }
+std::string CData::GetText() const { return std::string(value); }
 bool CData::IsType(int code) const { return code == kCDataNode; }
 Node* CData::Clone(Node* newParent) const {
-  return NewNode<CData>(__LINE__, kSourceTag, newParent, std::string(value));
+  return NewNode<CData>(__LINE__, kSourceTag, newParent, value);
 }
 
-std::string Comment::GetValue() const { return value; }
-std::string Comment::GetText() const { return value; }
+std::string Comment::GetValue() const { return std::string(value); }
+std::string Comment::GetText() const { return std::string(value); }
 bool Comment::IsType(int code) const { return code == kCommentNode; }
 Node* Comment::Clone(Node* newParent) const {
-  return NewNode<Comment>(__LINE__, kSourceTag, newParent, std::string(value));
+  return NewNode<Comment>(__LINE__, kSourceTag, newParent, value);
 }
 
-std::string Pi::GetValue() const { return value; }
-std::string Pi::GetText() const { return value; }
+std::string Pi::GetValue() const { return std::string(value); }
+std::string Pi::GetText() const { return std::string(value); }
 bool Pi::IsType(int code) const { return code == kPiNode; }
 Node* Pi::Clone(Node* newParent) const {
-  return NewNode<Pi>(__LINE__, kSourceTag, std::string(name), newParent, std::string(value));
+  return NewNode<Pi>(__LINE__, kSourceTag, name, newParent, value);
 }
 
 // --- references ---
@@ -367,7 +476,7 @@ Node* CharRef::Clone(Node* newParent) const {
 std::string EntityRef::GetValue() const { return std::string(1, value); }
 std::string EntityRef::GetText() const { return GetValue(); }
 Node* EntityRef::Clone(Node* newParent) const {
-  auto* copy = NewNode<EntityRef>(__LINE__, kSourceTag, std::string(name), newParent);
+  auto* copy = NewNode<EntityRef>(__LINE__, kSourceTag, name, newParent);
   if (copy != nullptr) copy->value = value;
   return copy;
 }
@@ -410,15 +519,15 @@ bool IsNull(const Node* node) {
 
 void AppendChild(NodeContainer& container, Node* child) {
   container.children.push_back(child);
-  if (!child->IsType(kTextNode)) container.lastText = nullptr;
+  if (child->TypeCode() != kTextNode) container.lastText = nullptr;
 }
 
-bool AddText(NodeContainer& container, std::string text) {
+bool AddText(NodeContainer& container, std::string_view text) {
   if (container.lastText != nullptr) {
     container.lastText->value += text;
     return true;
   }
-  Text* node = NewNode<Text>(__LINE__, kSourceTag, &container, std::move(text));
+  Text* node = NewNode<Text>(__LINE__, kSourceTag, &container, text);
   if (node == nullptr) return false;
   AppendChild(container, node);
   return true;

@@ -9,13 +9,18 @@
 // (KernelUntrackObject then delete, or DeleteNode).
 #pragma once
 
+#include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <iosfwd>
 #include <map>
 #include <new>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
-#include <vector>
 
 namespace AdvXMLParser {
 
@@ -29,21 +34,351 @@ inline constexpr int kPiNode = 7;
 inline constexpr int kCommentNode = 8;
 inline constexpr int kDocumentNode = 9;
 
+class Node;
+class NodeArena;
+
+// The byte string of a node's name or value: always terminated, read like a
+// std::string (comparisons, c_str, size, string_view and std::string
+// conversions). Its bytes are borrowed (a literal, or the document's arena,
+// freed with the document) or owned (a heap copy, made by any assignment).
+// Sizes are limited to 32 bits, as the reader's input is.
+class NodeString {
+ public:
+  NodeString() noexcept = default;
+  NodeString(const char* text) : NodeString(std::string_view(text)) {}  // NOLINT: implicit
+  NodeString(const std::string& text) : NodeString(std::string_view(text)) {}  // NOLINT
+  NodeString(std::string_view text) { Assign(text.data(), text.size()); }  // NOLINT
+  NodeString(const NodeString& other) : NodeString(other.view()) {}
+  NodeString(NodeString&& other) noexcept
+      : data_(other.data_), size_(other.size_), owned_(other.owned_) {
+    other.data_ = "";
+    other.size_ = 0;
+    other.owned_ = 0;
+  }
+  ~NodeString() { Free(); }
+  NodeString& operator=(const NodeString& other) {
+    if (this != &other) Assign(other.data_, other.size_);
+    return *this;
+  }
+  NodeString& operator=(std::string_view text) {
+    Assign(text.data(), text.size());
+    return *this;
+  }
+  NodeString& operator=(const char* text) { return *this = std::string_view(text); }
+  NodeString& operator=(const std::string& text) { return *this = std::string_view(text); }
+
+  // Bytes that stay valid as long as the string is not changed: a literal or
+  // arena memory, `size` bytes followed by a terminating 0.
+  static NodeString Borrowed(const char* data, std::size_t size) noexcept {
+    NodeString s;
+    s.data_ = data;
+    s.size_ = static_cast<std::uint32_t>(size);
+    return s;
+  }
+
+  const char* data() const noexcept { return data_; }
+  const char* c_str() const noexcept { return data_; }
+  std::size_t size() const noexcept { return size_; }
+  std::size_t length() const noexcept { return size_; }
+  bool empty() const noexcept { return size_ == 0; }
+  const char* begin() const noexcept { return data_; }
+  const char* end() const noexcept { return data_ + size_; }
+  char operator[](std::size_t i) const noexcept { return data_[i]; }
+  std::string_view view() const noexcept { return {data_, size_}; }
+  operator std::string_view() const noexcept { return view(); }  // NOLINT: implicit
+  operator std::string() const { return std::string(data_, size_); }  // NOLINT: implicit
+
+  void assign(const char* text, std::size_t size) { Assign(text, size); }
+  void clear() noexcept {
+    Free();
+    data_ = "";
+    size_ = 0;
+  }
+  // Frees heap bytes, if any, leaving the string empty.
+  void ReleaseHeap() noexcept {
+    if (owned_) clear();
+  }
+  NodeString& append(const char* text, std::size_t size);
+  NodeString& operator+=(std::string_view text) { return append(text.data(), text.size()); }
+
+  friend bool operator==(const NodeString& a, const NodeString& b) noexcept {
+    return a.view() == b.view();
+  }
+  friend bool operator==(const NodeString& a, std::string_view b) noexcept { return a.view() == b; }
+  friend bool operator==(const NodeString& a, const char* b) noexcept {
+    return a.view() == std::string_view(b);
+  }
+  friend bool operator==(const NodeString& a, const std::string& b) noexcept {
+    return a.view() == std::string_view(b);
+  }
+  friend auto operator<=>(const NodeString& a, const NodeString& b) noexcept {
+    return a.view() <=> b.view();
+  }
+  friend auto operator<=>(const NodeString& a, std::string_view b) noexcept {
+    return a.view() <=> b;
+  }
+  friend std::string operator+(const NodeString& a, std::string_view b) {
+    std::string s(a.view());
+    s += b;
+    return s;
+  }
+  friend std::string operator+(std::string_view a, const NodeString& b) {
+    std::string s(a);
+    s += b.view();
+    return s;
+  }
+  friend std::string operator+(const NodeString& a, const NodeString& b) { return a + b.view(); }
+  friend std::string operator+(const NodeString& a, const char* b) {
+    return a + std::string_view(b);
+  }
+  friend std::string operator+(const char* a, const NodeString& b) {
+    return std::string_view(a) + b;
+  }
+  friend std::string operator+(const NodeString& a, const std::string& b) {
+    return a + std::string_view(b);
+  }
+  friend std::string operator+(const std::string& a, const NodeString& b) {
+    return std::string_view(a) + b;
+  }
+  friend std::ostream& operator<<(std::ostream& out, const NodeString& s);
+
+ private:
+  friend class Node;
+  void Assign(const char* text, std::size_t size);
+  void Free() noexcept {
+    if (owned_) FreeHeap();
+  }
+  void FreeHeap() noexcept;
+
+  const char* data_ = "";
+  std::uint32_t size_ = 0;
+  std::uint8_t owned_ = 0;  // data_ is a heap block of this string
+  // Spare bytes kept for the node that holds this string as its name (its
+  // type code and where its memory comes from); never copied or changed by
+  // the string itself.
+  std::uint8_t nodeType_ = 0;
+  std::uint8_t nodeStorage_ = 0;
+};
+
+// The growable array of a container's owned nodes, read like a std::vector.
+// The reader lays it out in the document's arena; growing it by any other
+// path moves it to the heap. Nodes are added through push_back and insert
+// only (entries are not replaced in place), so that the array knows whether
+// it may hold nodes from outside the document's arena.
+template <typename T>
+class NodeArray {
+ public:
+  NodeArray() noexcept = default;
+  NodeArray(const NodeArray&) = delete;
+  NodeArray& operator=(const NodeArray&) = delete;
+  ~NodeArray() {
+    if (owned_) std::free(data_);
+  }
+
+  using value_type = T;
+  using iterator = T*;
+  using const_iterator = T const*;
+
+  T* begin() noexcept { return data_; }
+  T* end() noexcept { return data_ + size_; }
+  T const* begin() const noexcept { return data_; }
+  T const* end() const noexcept { return data_ + size_; }
+  T* data() noexcept { return data_; }
+  T const* data() const noexcept { return data_; }
+  std::size_t size() const noexcept { return size_; }
+  std::size_t capacity() const noexcept { return capacity_; }
+  bool empty() const noexcept { return size_ == 0; }
+  T& operator[](std::size_t i) noexcept { return data_[i]; }
+  T const& operator[](std::size_t i) const noexcept { return data_[i]; }
+  T& front() noexcept { return data_[0]; }
+  T const& front() const noexcept { return data_[0]; }
+  T& back() noexcept { return data_[size_ - 1]; }
+  T const& back() const noexcept { return data_[size_ - 1]; }
+
+  void push_back(T value) {
+    if (size_ == capacity_) reserve(capacity_ == 0 ? 4 : std::size_t{capacity_} * 2);
+    data_[size_++] = value;
+    added_ = 1;
+  }
+  void pop_back() noexcept { --size_; }
+  void clear() noexcept { size_ = 0; }
+  // True when nodes were added other than by the reader.
+  bool AddedFromOutside() const noexcept { return added_ != 0; }
+  T* insert(T* at, T value) {
+    const std::size_t index = static_cast<std::size_t>(at - data_);
+    push_back(value);
+    for (std::size_t i = size_ - 1; i > index; --i) data_[i] = data_[i - 1];
+    data_[index] = value;
+    return data_ + index;
+  }
+  T* erase(T* at) noexcept {
+    for (T* p = at; p + 1 < end(); ++p) *p = p[1];
+    --size_;
+    return at;
+  }
+  // Room for `count` entries, on the heap.
+  void reserve(std::size_t count) {
+    if (count <= capacity_) return;
+    if (count > kMaxEntries) throw std::length_error("vector<T> too long");
+    auto* grown = static_cast<T*>(std::malloc(count * sizeof(T)));
+    if (grown == nullptr) throw std::bad_alloc();
+    if (size_ != 0) std::memcpy(grown, data_, size_ * sizeof(T));
+    Adopt(grown, count, true);
+  }
+  // Room for `count` entries, in `arena` (the reader's path); false when
+  // the arena cannot grow.
+  bool ReserveIn(NodeArena& arena, std::size_t count) noexcept;
+  // Frees heap storage, if any, and leaves the array empty.
+  void ReleaseHeap() noexcept {
+    if (owned_) {
+      Adopt(nullptr, 0, false);
+      size_ = 0;
+    }
+  }
+  // push_back that grows in `arena`; false when it cannot grow.
+  bool PushBackIn(NodeArena& arena, T value) noexcept {
+    if (size_ == capacity_ &&
+        !ReserveIn(arena, capacity_ == 0 ? 4 : std::size_t{capacity_} * 2)) {
+      return false;
+    }
+    data_[size_++] = value;
+    return true;
+  }
+
+ private:
+  static constexpr std::size_t kMaxEntries = 1073741822;
+  void Adopt(T* block, std::size_t count, bool owned) noexcept {
+    if (owned_) std::free(data_);
+    data_ = block;
+    capacity_ = static_cast<std::uint32_t>(count);
+    owned_ = owned;
+  }
+
+  T* data_ = nullptr;
+  std::uint32_t size_ = 0;
+  std::uint32_t capacity_ : 30 = 0;
+  std::uint32_t owned_ : 1 = 0;  // data_ is a heap block of this array
+  std::uint32_t added_ : 1 = 0;  // push_back or insert was used
+};
+
+// Bump allocator of one document: the reader takes every node, string and
+// array of the document from it, and all of it goes back at once when the
+// document is destroyed. Nodes have blocks of their own, so that they can be
+// visited in the order they were made without walking the tree. The blocks
+// come from the heap and are registered with the kernel's object tracker
+// (kind kTrackArray) while they live.
+class NodeArena {
+ public:
+  NodeArena() noexcept = default;
+  NodeArena(const NodeArena&) = delete;
+  NodeArena& operator=(const NodeArena&) = delete;
+  ~NodeArena() { Release(); }
+
+  // Room for strings and arrays: `bytes` rounded up to 8, 8-aligned; null
+  // when no block can be had.
+  void* Allocate(std::size_t bytes) noexcept { return data_.Allocate(bytes); }
+  // Room for one node, likewise.
+  void* AllocateNode(std::size_t bytes) noexcept { return nodes_.Allocate(bytes); }
+  // A terminated copy of `size` bytes, or null.
+  const char* CopyString(const char* text, std::size_t size) noexcept {
+    auto* copy = static_cast<char*>(Allocate(size + 1));
+    if (copy == nullptr) return nullptr;
+    std::memcpy(copy, text, size);
+    copy[size] = 0;
+    return copy;
+  }
+  // Calls visit(node) for every node made here, oldest block first, in the
+  // order made within a block; visit returns the node's size in bytes.
+  template <typename Visit>
+  void VisitNodes(Visit&& visit) {
+    nodes_.Close();
+    Block* ordered = nullptr;  // the block list reversed, oldest first
+    for (Block* block = nodes_.blocks; block != nullptr;) {
+      Block* previous = block->previous;
+      block->previous = ordered;
+      ordered = block;
+      block = previous;
+    }
+    nodes_.blocks = nullptr;
+    for (Block* block = ordered; block != nullptr;) {
+      char* at = reinterpret_cast<char*>(block) + sizeof(Block);
+      while (at < block->end) at += (visit(reinterpret_cast<Node*>(at)) + 7) & ~std::size_t{7};
+      Block* next = block->previous;
+      block->previous = nodes_.blocks;
+      nodes_.blocks = block;
+      block = next;
+    }
+  }
+  // Gives every block back.
+  void Release() noexcept {
+    nodes_.Release();
+    data_.Release();
+  }
+
+ private:
+  struct alignas(16) Block {
+    Block* previous;
+    char* end;  // of the bytes used, set when the block is closed
+  };
+  struct Region {
+    void* Allocate(std::size_t bytes) noexcept {
+      bytes = (bytes + 7) & ~std::size_t{7};
+      if (static_cast<std::size_t>(limit - next) < bytes) return AllocateSlow(bytes);
+      void* at = next;
+      next += bytes;
+      return at;
+    }
+    void* AllocateSlow(std::size_t bytes) noexcept;
+    void Close() noexcept {
+      if (blocks != nullptr) blocks->end = next;
+    }
+    void Release() noexcept;
+
+    char* next = nullptr;
+    char* limit = nullptr;
+    Block* blocks = nullptr;  // newest first
+    std::size_t nextBlockBytes = 0;
+  };
+
+  Region nodes_;
+  Region data_;
+};
+
+template <typename T>
+bool NodeArray<T>::ReserveIn(NodeArena& arena, std::size_t count) noexcept {
+  if (count <= capacity_) return true;
+  if (count > kMaxEntries) return false;
+  auto* grown = static_cast<T*>(arena.Allocate(count * sizeof(T)));
+  if (grown == nullptr) return false;
+  if (size_ != 0) std::memcpy(grown, data_, size_ * sizeof(T));
+  Adopt(grown, count, false);
+  return true;
+}
+
+// How a node's own memory was obtained.
+inline constexpr std::uint8_t kNodeFromHeap = 0;   // operator new: delete frees it
+inline constexpr std::uint8_t kNodeFromArena = 1;  // a document's arena: freed with it
+inline constexpr std::uint8_t kNodeReleased = 2;   // an arena node already untracked
+
 class Node {
  public:
-  Node(std::string nodeName, Node* parentNode)
-      : name(std::move(nodeName)), parent(parentNode) {}
+  Node(NodeString nodeName, Node* parentNode, int typeCode) noexcept
+      : name(std::move(nodeName)), parent(parentNode) {
+    name.nodeType_ = static_cast<std::uint8_t>(typeCode);
+  }
   virtual ~Node() = default;
   Node(const Node&) = delete;
   Node& operator=(const Node&) = delete;
 
-  // Nodes come from a per-thread pool of small blocks (NodeMemory below):
-  // a document is many small nodes made and freed together, which the
-  // general heap handles slowly. A node must be deleted on the thread that
-  // made it.
+  // Nodes made one by one (NewNode, Clone) come from the heap; the reader
+  // places them in the document's arena instead. An arena node is destroyed
+  // through DeleteNode or by its container, never by a bare delete.
   static void* operator new(std::size_t size, const std::nothrow_t&) noexcept;
   static void* operator new(std::size_t size);
+  static void* operator new(std::size_t, void* place) noexcept { return place; }
   static void operator delete(void* block, std::size_t size) noexcept;
+  static void operator delete(void* block, const std::nothrow_t&) noexcept;
+  static void operator delete(void*, void*) noexcept {}
 
   // The node's own value.
   virtual std::string GetValue() const = 0;
@@ -55,7 +390,12 @@ class Node {
   // cannot be allocated.
   virtual Node* Clone(Node* newParent) const = 0;
 
-  std::string name;
+  // The class's type code without a virtual call.
+  int TypeCode() const noexcept { return name.nodeType_; }
+  std::uint8_t Storage() const noexcept { return name.nodeStorage_; }
+  void SetStorage(std::uint8_t storage) noexcept { name.nodeStorage_ = storage; }
+
+  NodeString name;
   Node* parent;  // never owning
 };
 
@@ -67,15 +407,16 @@ class NodeContainer : public Node {
   // Untracks and deletes every owned node, without recursion.
   ~NodeContainer() override;
 
-  std::vector<Node*> children;  // owned, in document order
-  Text* lastText = nullptr;     // see AddText
+  NodeArray<Node*> children;  // owned, in document order
+  Text* lastText = nullptr;   // see AddText
 };
 
 class Attribute;
 
 class Element : public NodeContainer {
  public:
-  Element(std::string tagName, Node* parentNode) : NodeContainer(std::move(tagName), parentNode) {}
+  Element(NodeString tagName, Node* parentNode) noexcept
+      : NodeContainer(std::move(tagName), parentNode, kElementNode) {}
   ~Element() override;
   std::string GetValue() const override;  // always empty
   // Flattens the text content into "<STRING>", "<TSPAN>" and "<TREF>" markup
@@ -85,15 +426,15 @@ class Element : public NodeContainer {
   // Copies the name and the children; the attributes are not copied.
   Node* Clone(Node* newParent) const override;
 
-  std::vector<Attribute*> attributes;  // owned, in the order written
+  NodeArray<Attribute*> attributes;  // owned, in the order written
 };
 
 // Value held as children: in practice one Text with the raw characters
 // between the quotes.
 class Attribute : public NodeContainer {
  public:
-  Attribute(std::string attributeName, Node* parentNode)
-      : NodeContainer(std::move(attributeName), parentNode) {}
+  Attribute(NodeString attributeName, Node* parentNode) noexcept
+      : NodeContainer(std::move(attributeName), parentNode, kAttributeNode) {}
   std::string GetValue() const override;  // same as GetText
   std::string GetText() const override;   // children's text, trimmed
   bool IsType(int code) const override;
@@ -102,52 +443,55 @@ class Attribute : public NodeContainer {
 
 class Text : public Node {
  public:
-  Text(Node* parentNode, std::string text) : Node("#text", parentNode), value(std::move(text)) {}
+  Text(Node* parentNode, NodeString text) noexcept
+      : Node(NodeString::Borrowed("#text", 5), parentNode, kTextNode), value(std::move(text)) {}
   std::string GetValue() const override;
   std::string GetText() const override;
   bool IsType(int code) const override;
   Node* Clone(Node* newParent) const override;
-  std::string value;
+  NodeString value;
 };
 
 class CData : public Node {
  public:
-  CData(Node* parentNode, std::string text)
-      : Node("#cdata-section", parentNode), value(std::move(text)) {}
+  CData(Node* parentNode, NodeString text) noexcept
+      : Node(NodeString::Borrowed("#cdata-section", 14), parentNode, kCDataNode),
+        value(std::move(text)) {}
   std::string GetValue() const override;
   std::string GetText() const override;
   bool IsType(int code) const override;
   Node* Clone(Node* newParent) const override;
-  std::string value;
+  NodeString value;
 };
 
 class Comment : public Node {
  public:
-  Comment(Node* parentNode, std::string text)
-      : Node("#comment", parentNode), value(std::move(text)) {}
+  Comment(Node* parentNode, NodeString text) noexcept
+      : Node(NodeString::Borrowed("#comment", 8), parentNode, kCommentNode),
+        value(std::move(text)) {}
   std::string GetValue() const override;
   std::string GetText() const override;
   bool IsType(int code) const override;
   Node* Clone(Node* newParent) const override;
-  std::string value;
+  NodeString value;
 };
 
 // Processing instruction: `name` is the target, `value` the data after it.
 class Pi : public Node {
  public:
-  Pi(std::string target, Node* parentNode, std::string data)
-      : Node(std::move(target), parentNode), value(std::move(data)) {}
+  Pi(NodeString target, Node* parentNode, NodeString data) noexcept
+      : Node(std::move(target), parentNode, kPiNode), value(std::move(data)) {}
   std::string GetValue() const override;
   std::string GetText() const override;
   bool IsType(int code) const override;
   Node* Clone(Node* newParent) const override;
-  std::string value;
+  NodeString value;
 };
 
 class Reference : public Node {
  public:
-  Reference(std::string referenceName, Node* parentNode, char byteValue)
-      : Node(std::move(referenceName), parentNode), value(byteValue) {}
+  Reference(NodeString referenceName, Node* parentNode, char byteValue) noexcept
+      : Node(std::move(referenceName), parentNode, kReferenceNode), value(byteValue) {}
   bool IsType(int code) const override;
   char value;
 };
@@ -155,7 +499,7 @@ class Reference : public Node {
 // A character reference; `value` is the character truncated to 8 bits.
 class CharRef : public Reference {
  public:
-  CharRef(Node* parentNode, char byteValue) : Reference("", parentNode, byteValue) {}
+  CharRef(Node* parentNode, char byteValue) : Reference(NodeString(), parentNode, byteValue) {}
   std::string GetValue() const override;  // one character: value
   std::string GetText() const override;
   Node* Clone(Node* newParent) const override;
@@ -164,7 +508,7 @@ class CharRef : public Reference {
 // An entity reference, named without "&" and ";"; never expanded, value 0.
 class EntityRef : public Reference {
  public:
-  EntityRef(std::string entityName, Node* parentNode)
+  EntityRef(NodeString entityName, Node* parentNode) noexcept
       : Reference(std::move(entityName), parentNode, 0) {}
   std::string GetValue() const override;
   std::string GetText() const override;
@@ -174,6 +518,7 @@ class EntityRef : public Reference {
 class Document : public NodeContainer {
  public:
   Document();
+  ~Document() override;
   std::string GetValue() const override;  // always empty
   // Children's text, whitespace runs collapsed, trimmed.
   std::string GetText() const override;
@@ -187,6 +532,9 @@ class Document : public NodeContainer {
   Element* root = nullptr;                      // also held as a child
   std::map<std::string, std::string> entities;  // internal general entities
   Document* owner = this;
+  // Memory of the nodes the reader made for this document; released after
+  // the tree, when the document is destroyed.
+  NodeArena arena;
 };
 
 // The five permanent null nodes. The null Element is its own parent; the
@@ -203,7 +551,7 @@ bool IsNull(const Node* node);
 void AppendChild(NodeContainer& container, Node* child);
 // Adds `text` as a new, tracked Text child (lastText is never set, so every
 // call makes a node, even for empty text). False when no node could be made.
-bool AddText(NodeContainer& container, std::string text);
+bool AddText(NodeContainer& container, std::string_view text);
 // The value of the first child when it is Text, CData, Comment or Pi; else "".
 std::string FirstChildValue(const NodeContainer& container);
 // Replaces every run of whitespace by one space, in place.
@@ -220,6 +568,8 @@ int DecodePredefinedReferences(const char* src, std::size_t length, char* dst);
 // says it must). Pass strings as rvalues: the constructor then only moves
 // them, and cannot throw once the node's memory is taken.
 bool TakeNodeTicket();
+// The thread's countdown behind TakeNodeTicket (see FailNodeAllocation).
+long& NodeFailCountdown();
 void TrackNode(const Node* node, int line, const char16_t* tag);
 void UntrackNode(const Node* node);
 template <typename T, typename... Args>
@@ -229,7 +579,8 @@ T* NewNode(int line, const char16_t* tag, Args&&... args) {
   if (node != nullptr) TrackNode(node, line, tag);
   return node;
 }
-// Untracks and deletes a node made by the reader or Clone (null is ignored).
+// Untracks and deletes a node made by the reader or Clone, with all it owns
+// (null is ignored). A node of a document's arena only runs its destructor.
 void DeleteNode(Node* node);
 // Test switch, per thread: the n-th node allocation from now (1 = the
 // next) fails; 0 disables. Documents are not counted.

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 #include <string_view>
+#include <type_traits>
 
 #include "Common/Parser/CharClass.h"
 
@@ -39,7 +40,7 @@ bool EqualsXmlAnyCase(std::string_view name) {
 // What the preserve-flag step does with an element's attributes.
 enum class TextRole { kNone, kGroup, kText, kTspan };
 
-TextRole RoleOf(const std::string& name) {
+TextRole RoleOf(const NodeString& name) {
   if (name == "g") return TextRole::kGroup;
   if (name == "text") return TextRole::kText;
   if (name == "tspan") return TextRole::kTspan;
@@ -166,7 +167,9 @@ char Parser::ReadCharRefBody() {
   return static_cast<char>(value & 0xFF);
 }
 
-std::string Parser::ReadQuotedValue() {
+std::string Parser::ReadQuotedValue() { return std::string(ReadQuotedValueView()); }
+
+std::string_view Parser::ReadQuotedValueView() {
   const unsigned char quote = static_cast<unsigned char>(GetChar());
   if (quote != '"' && quote != '\'') Throw(kErrMissingValue);
   const unsigned char* from = current;
@@ -181,8 +184,8 @@ std::string Parser::ReadQuotedValue() {
     if (c == '<') Throw(kErrLessThanInValue);
     if (c == 0) Throw(kErrEndOfInput);  // a NUL byte reads as the end of the input
   }
-  return std::string(reinterpret_cast<const char*>(from),
-                     static_cast<std::size_t>(current - 1 - from));
+  return std::string_view(reinterpret_cast<const char*>(from),
+                          static_cast<std::size_t>(current - 1 - from));
 }
 
 Parser::Position Parser::PositionAt(const unsigned char* at, bool afterEnd) const {
@@ -221,11 +224,43 @@ void Parser::Throw(int code) {
   throw ParsingException(code, line, column);
 }
 
+// The document itself comes from the heap; every other node from its arena.
 template <typename T, typename... Args>
 T* Parser::MakeNode(int sourceLine, int failCode, Args&&... args) {
-  T* node = NewNode<T>(sourceLine, kSourceTag, std::forward<Args>(args)...);
-  if (node == nullptr) Throw(failCode);
+  if (*failCountdown_ > 0 && --*failCountdown_ == 0) Throw(failCode);
+  void* block = arena_->AllocateNode(sizeof(T));
+  if (block == nullptr) Throw(failCode);
+  // Registered before its fields are written: the tracker's atomic update
+  // then need not wait for the stores to the fresh node's memory. Nothing
+  // can fail in between, as the constructor only moves borrowed strings.
+  static_assert(std::is_nothrow_constructible_v<T, Args&&...>);
+  KernelTrackObject(kTrackObject, block, sourceLine, kSourceTag);
+  T* node = new (block) T(std::forward<Args>(args)...);
+  node->SetStorage(kNodeFromArena);
   return node;
+}
+
+NodeString Parser::ArenaString(const unsigned char* from, std::size_t size, int failCode) {
+  if (size > 0xFFFFFFFEu) throw std::length_error("string too long");
+  const char* copy = arena_->CopyString(reinterpret_cast<const char*>(from), size);
+  if (copy == nullptr) Throw(failCode);
+  return NodeString::Borrowed(copy, size);
+}
+
+void Parser::Append(NodeContainer& container, Node* child) {
+  if (!container.children.PushBackIn(*arena_, child)) Throw(kErrUnknownMarkup);
+  if (child->TypeCode() != kTextNode) container.lastText = nullptr;
+}
+
+void Parser::AddTextRun(NodeContainer& container, const unsigned char* from, std::size_t size) {
+  if (container.lastText != nullptr) {
+    container.lastText->value.append(reinterpret_cast<const char*>(from), size);
+    return;
+  }
+  // Most runs between pieces of markup are empty.
+  NodeString text = size == 0 ? NodeString::Borrowed("", 0)
+                              : ArenaString(from, size, kErrUnknownMarkup);
+  Append(container, MakeNode<Text>(__LINE__, kErrUnknownMarkup, &container, std::move(text)));
 }
 
 // --- document ---
@@ -259,9 +294,13 @@ Document* Parser::Parse(const unsigned char* data, std::size_t length) {
     }
   }
 
-  Document& document = *MakeNode<Document>(__LINE__, kErrNoRoot);
+  Document* made = NewNode<Document>(__LINE__, kSourceTag);
+  if (made == nullptr) Throw(kErrNoRoot);
+  Document& document = *made;
   DocumentOwner guard(&document);
   entities = &document.entities;
+  arena_ = &document.arena;
+  failCountdown_ = &NodeFailCountdown();
 
   ReadXmlDeclaration(document);
   ReadMisc(document);
@@ -278,6 +317,7 @@ Document* Parser::Parse(const unsigned char* data, std::size_t length) {
     Throw(kErrTrailingContent);
   }
   entities = nullptr;
+  arena_ = nullptr;
   return guard.Release();
 }
 
@@ -372,18 +412,22 @@ bool Parser::ReadComment(NodeContainer& parent) {
   const unsigned char* to = current - 1;
   ++current;
   if (GetChar() != '>') Throw(kErrDoubleHyphen);
-  auto* comment = MakeNode<Comment>(
-      __LINE__, kErrUnknownMarkup, &parent,
-      std::string(reinterpret_cast<const char*>(from), static_cast<std::size_t>(to - from)));
-  AppendChild(parent, comment);
+  auto* comment =
+      MakeNode<Comment>(__LINE__, kErrUnknownMarkup, &parent,
+                        ArenaString(from, static_cast<std::size_t>(to - from), kErrUnknownMarkup));
+  Append(parent, comment);
   return true;
 }
 
 bool Parser::ReadPi(NodeContainer& parent) {
   if (!Match("<?")) return false;
-  std::string target;
-  if (!ReadName(target)) Throw(kErrPiWithoutTarget);
-  if (EqualsXmlAnyCase(target)) Throw(kErrReservedPiTarget);
+  if (current >= end || !Is(*current, kNameStart)) Throw(kErrPiWithoutTarget);
+  const unsigned char* targetStart = current++;
+  while (current < end && Is(*current, kNameChar)) ++current;
+  const std::size_t targetSize = static_cast<std::size_t>(current - targetStart);
+  if (EqualsXmlAnyCase(std::string_view(reinterpret_cast<const char*>(targetStart), targetSize))) {
+    Throw(kErrReservedPiTarget);
+  }
   SkipWhitespace();
   const unsigned char* from = current;
   for (;;) {
@@ -397,10 +441,11 @@ bool Parser::ReadPi(NodeContainer& parent) {
   }
   const unsigned char* to = current - 1;
   ++current;
-  auto* pi = MakeNode<Pi>(
-      __LINE__, kErrUnknownMarkup, std::move(target), &parent,
-      std::string(reinterpret_cast<const char*>(from), static_cast<std::size_t>(to - from)));
-  AppendChild(parent, pi);
+  NodeString target = ArenaString(targetStart, targetSize, kErrUnknownMarkup);
+  auto* pi =
+      MakeNode<Pi>(__LINE__, kErrUnknownMarkup, std::move(target), &parent,
+                   ArenaString(from, static_cast<std::size_t>(to - from), kErrUnknownMarkup));
+  Append(parent, pi);
   return true;
 }
 
@@ -418,10 +463,10 @@ bool Parser::ReadCData(NodeContainer& parent) {
   }
   const unsigned char* to = current - 1;
   current += 2;
-  auto* cdata = MakeNode<CData>(
-      __LINE__, kErrUnknownMarkup, &parent,
-      std::string(reinterpret_cast<const char*>(from), static_cast<std::size_t>(to - from)));
-  AppendChild(parent, cdata);
+  auto* cdata =
+      MakeNode<CData>(__LINE__, kErrUnknownMarkup, &parent,
+                      ArenaString(from, static_cast<std::size_t>(to - from), kErrUnknownMarkup));
+  Append(parent, cdata);
   return true;
 }
 
@@ -433,11 +478,12 @@ Element* Parser::ReadStartTag(NodeContainer& parent, bool isRoot, bool& isEmpty,
   const unsigned char* name = current++;
   while (current < end && Is(*current, kNameChar)) ++current;
   if (tooDeep) Throw(kErrNestingTooDeep);
-  auto* element = MakeNode<Element>(
-      __LINE__, isRoot ? kErrNoRoot : kErrUnknownMarkup,
-      std::string(reinterpret_cast<const char*>(name), static_cast<std::size_t>(current - name)),
-      &parent);
-  AppendChild(parent, element);
+  const int failCode = isRoot ? kErrNoRoot : kErrUnknownMarkup;
+  auto* element =
+      MakeNode<Element>(__LINE__, failCode,
+                        ArenaString(name, static_cast<std::size_t>(current - name), failCode),
+                        &parent);
+  Append(parent, element);
   ReadAttributes(*element);
   const char c = GetChar();
   if (c == '/') {
@@ -465,15 +511,14 @@ void Parser::ReadAttributes(Element& element) {
       Throw(kErrMissingEquals);
     }
     SkipWhitespace();
-    std::string value = ReadQuotedValue();
+    const std::string_view value = ReadQuotedValueView();
     auto* attribute = MakeNode<Attribute>(
         __LINE__, kErrUnknownMarkup,
-        std::string(reinterpret_cast<const char*>(name), static_cast<std::size_t>(nameEnd - name)),
-        &element);
-    // Most elements carry a few attributes: one allocation instead of three.
-    if (element.attributes.empty()) element.attributes.reserve(4);
-    element.attributes.push_back(attribute);
-    if (!AddText(*attribute, std::move(value))) Throw(kErrUnknownMarkup);
+        ArenaString(name, static_cast<std::size_t>(nameEnd - name), kErrUnknownMarkup), &element);
+    if (!element.attributes.PushBackIn(*arena_, attribute)) Throw(kErrUnknownMarkup);
+    // The value is the attribute's one child.
+    if (!attribute->children.ReserveIn(*arena_, 1)) Throw(kErrUnknownMarkup);
+    AddTextRun(*attribute, reinterpret_cast<const unsigned char*>(value.data()), value.size());
     if (role != TextRole::kNone && !RecordPreserveFlag(role, *attribute)) {
       Throw(kErrUnknownMarkup);
     }
@@ -487,12 +532,7 @@ void Parser::ReadContent(Element& root) {
   Element* element = &root;
   int depth = 1;
   const unsigned char* mark = current;
-  auto takeText = [&] {
-    if (!AddText(*element, std::string(reinterpret_cast<const char*>(mark),
-                                       static_cast<std::size_t>(current - mark)))) {
-      Throw(kErrUnknownMarkup);
-    }
-  };
+  auto takeText = [&] { AddTextRun(*element, mark, static_cast<std::size_t>(current - mark)); };
   for (;;) {
     while (current < end && !Is(*current, kTextStop)) ++current;
     if (current >= end) {
@@ -507,8 +547,8 @@ void Parser::ReadContent(Element& root) {
         if (current >= end || !Is(*current, kNameStart)) Throw(kErrMissingName);
         const unsigned char* name = current++;
         while (current < end && Is(*current, kNameChar)) ++current;
-        if (std::string_view(reinterpret_cast<const char*>(name),
-                             static_cast<std::size_t>(current - name)) != element->name) {
+        if (element->name != std::string_view(reinterpret_cast<const char*>(name),
+                                              static_cast<std::size_t>(current - name))) {
           Throw(kErrEndTagMismatch);
         }
         SkipWhitespace();
@@ -551,9 +591,8 @@ void Parser::ReadContent(Element& root) {
       if (GetChar() != ';') Throw(kErrBadReference);
       auto* reference = MakeNode<EntityRef>(
           __LINE__, kErrUnknownMarkup,
-          std::string(reinterpret_cast<const char*>(name), static_cast<std::size_t>(nameEnd - name)),
-          element);
-      AppendChild(*element, reference);
+          ArenaString(name, static_cast<std::size_t>(nameEnd - name), kErrUnknownMarkup), element);
+      Append(*element, reference);
       mark = current;
     } else if (c == ']') {
       if (end - current >= 3 && current[1] == ']' && current[2] == '>') {

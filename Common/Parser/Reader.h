@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 
 #include "Common/KernelMemory.h"
 #include "Common/Parser/Elements.h"
@@ -142,6 +143,8 @@ class Parser {
   // Reads a quoted value (the quote is next): kErrMissingValue without a
   // quote, kErrEndOfInput, kErrLessThanInValue. Returns the raw text.
   std::string ReadQuotedValue();
+  // The same, as a view into the input.
+  std::string_view ReadQuotedValueView();
   // Throws ParsingException(code) at the current position.
   [[noreturn]] void Throw(int code);
   // Fills line, column and previousColumn from the cursor.
@@ -176,10 +179,19 @@ class Parser {
   bool ReadComment(NodeContainer& parent);
   bool ReadPi(NodeContainer& parent);
   bool ReadCData(NodeContainer& parent);
+  // A tracked node in the document's arena; throws `failCode` when it
+  // cannot be made.
   template <typename T, typename... Args>
   T* MakeNode(int line, int failCode, Args&&... args);
+  // A terminated copy of input bytes in the arena.
+  NodeString ArenaString(const unsigned char* from, std::size_t size, int failCode);
+  // AppendChild and AddText for the nodes of the document being read.
+  void Append(NodeContainer& container, Node* child);
+  void AddTextRun(NodeContainer& container, const unsigned char* from, std::size_t size);
 
   bool pastEnd_ = false;  // a 0 was read at the end
+  NodeArena* arena_ = nullptr;  // of the document being read
+  long* failCountdown_ = nullptr;  // the thread's node allocation test switch
   svgflt::KernelBlock<unsigned char> narrowed_;  // UTF-16 input, one byte per unit
 };
 
