@@ -1,5 +1,6 @@
 #include "Common/Parser/Elements.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <ostream>
 
@@ -13,6 +14,8 @@ namespace {
 constexpr char16_t kSourceTag[] = u"Common/Parser/Elements";
 
 thread_local long nodeFailCountdown = 0;
+
+std::atomic<unsigned long> nodeChanges{0};
 
 constexpr bool IsWhitespace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -101,6 +104,7 @@ void Release(Node* node) {
     return;
   }
   if (node->Storage() == kNodeReleased) return;
+  NoteNodeChange();
   UntrackNode(node);
   ReleaseHeapParts(node);
   node->SetStorage(kNodeReleased);
@@ -168,7 +172,7 @@ std::size_t ArenaNodeSize(const Node* node) {
 // untracked, after the heap nodes hung below it are deleted. Nodes are
 // visited in the order they were made, which walks memory straight through.
 void ReleaseArenaNodes(NodeArena& arena) {
-  arena.VisitNodes([](Node* node) {
+  auto release = [](Node* node) {
     const std::size_t size = ArenaNodeSize(node);
     if (node->Storage() == kNodeReleased) return size;
     const int type = node->TypeCode();
@@ -184,6 +188,30 @@ void ReleaseArenaNodes(NodeArena& arena) {
     ReleaseHeapParts(node);
     UntrackNode(node);
     return size;
+  };
+  for (int region = 0; region < NodeArena::kNodeRegions; ++region) {
+    arena.VisitNodes(region, release);
+  }
+}
+
+// The same when nothing changed since reading: only the addresses are
+// needed, and each region but the last holds nodes of one size.
+void UntrackArenaNodes(NodeArena& arena) {
+  arena.VisitNodes(NodeArena::kElementRegion, [](Node* node) {
+    UntrackNode(node);
+    return sizeof(Element);
+  });
+  arena.VisitNodes(NodeArena::kAttributeRegion, [](Node* node) {
+    UntrackNode(node);
+    return sizeof(Attribute);
+  });
+  arena.VisitNodes(NodeArena::kTextRegion, [](Node* node) {
+    UntrackNode(node);
+    return sizeof(Text);
+  });
+  arena.VisitNodes(NodeArena::kOtherRegion, [](Node* node) {
+    UntrackNode(node);
+    return ArenaNodeSize(node);
   });
 }
 
@@ -255,6 +283,7 @@ void NodeString::Assign(const char* text, std::size_t size) {
   if (size != 0) std::memcpy(copy, text, size);
   copy[size] = 0;
   Free();
+  NoteNodeChange();
   data_ = copy;
   size_ = static_cast<std::uint32_t>(size);
   owned_ = 1;
@@ -270,6 +299,7 @@ NodeString& NodeString::append(const char* text, std::size_t size) {
   std::memcpy(grown + size_, text, size);
   grown[total] = 0;
   Free();
+  NoteNodeChange();
   data_ = grown;
   size_ = static_cast<std::uint32_t>(total);
   owned_ = 1;
@@ -325,6 +355,10 @@ bool TakeNodeTicket() {
 
 long& NodeFailCountdown() { return nodeFailCountdown; }
 
+void NoteNodeChange() noexcept { nodeChanges.fetch_add(1, std::memory_order_relaxed); }
+
+unsigned long NodeChangeCount() noexcept { return nodeChanges.load(std::memory_order_relaxed); }
+
 void FailNodeAllocation(long n) { nodeFailCountdown = n; }
 
 void TrackNode(const Node* node, int line, const char16_t* tag) {
@@ -344,10 +378,14 @@ Document::Document()
 
 // The tree goes before the arena that holds it.
 Document::~Document() {
-  DeleteHeapChildren(children);
+  if (children.AddedFromOutside()) DeleteHeapChildren(children);
   children.ReleaseHeap();
   children.clear();
-  ReleaseArenaNodes(arena);
+  if (readComplete && NodeChangeCount() == changeCountAtRead) {
+    UntrackArenaNodes(arena);
+  } else {
+    ReleaseArenaNodes(arena);
+  }
   arena.Release();
 }
 

@@ -160,6 +160,14 @@ class NodeString {
   std::uint8_t nodeStorage_ = 0;
 };
 
+// Counts changes that may leave a document's arena nodes holding heap
+// memory or nodes from outside: heap strings, heap arrays, nodes added
+// other than by the reader, arena nodes released one by one. A document
+// whose count did not move since it was read is released without reading
+// its nodes again.
+void NoteNodeChange() noexcept;
+unsigned long NodeChangeCount() noexcept;
+
 // The growable array of a container's owned nodes, read like a std::vector.
 // The reader lays it out in the document's arena; growing it by any other
 // path moves it to the heap. Nodes are added through push_back and insert
@@ -198,7 +206,10 @@ class NodeArray {
   void push_back(T value) {
     if (size_ == capacity_) reserve(capacity_ == 0 ? 4 : std::size_t{capacity_} * 2);
     data_[size_++] = value;
-    added_ = 1;
+    if (!added_) {
+      added_ = 1;
+      NoteNodeChange();
+    }
   }
   void pop_back() noexcept { --size_; }
   void clear() noexcept { size_ = 0; }
@@ -222,6 +233,7 @@ class NodeArray {
     if (count > kMaxEntries) throw std::length_error("vector<T> too long");
     auto* grown = static_cast<T*>(std::malloc(count * sizeof(T)));
     if (grown == nullptr) throw std::bad_alloc();
+    NoteNodeChange();
     if (size_ != 0) std::memcpy(grown, data_, size_ * sizeof(T));
     Adopt(grown, count, true);
   }
@@ -264,7 +276,7 @@ class NodeArray {
 // Bump allocator of one document: the reader takes every node, string and
 // array of the document from it, and all of it goes back at once when the
 // document is destroyed. Nodes have blocks of their own, so that they can be
-// visited in the order they were made without walking the tree. The blocks
+// visited without walking the tree. The blocks
 // come from the heap and are registered with the kernel's object tracker
 // (kind kTrackArray) while they live.
 class NodeArena {
@@ -277,8 +289,17 @@ class NodeArena {
   // Room for strings and arrays: `bytes` rounded up to 8, 8-aligned; null
   // when no block can be had.
   void* Allocate(std::size_t bytes) noexcept { return data_.Allocate(bytes); }
-  // Room for one node, likewise.
-  void* AllocateNode(std::size_t bytes) noexcept { return nodes_.Allocate(bytes); }
+  // Room for one node, likewise, in one of kNodeRegions regions: the
+  // reader keeps elements, attributes and texts apart from the rest, so
+  // that each of those regions holds nodes of one size.
+  static constexpr int kElementRegion = 0;
+  static constexpr int kAttributeRegion = 1;
+  static constexpr int kTextRegion = 2;
+  static constexpr int kOtherRegion = 3;
+  static constexpr int kNodeRegions = 4;
+  void* AllocateNode(int region, std::size_t bytes) noexcept {
+    return nodes_[region].Allocate(bytes);
+  }
   // A terminated copy of `size` bytes, or null.
   const char* CopyString(const char* text, std::size_t size) noexcept {
     auto* copy = static_cast<char*>(Allocate(size + 1));
@@ -287,31 +308,20 @@ class NodeArena {
     copy[size] = 0;
     return copy;
   }
-  // Calls visit(node) for every node made here, oldest block first, in the
-  // order made within a block; visit returns the node's size in bytes.
+  // Calls visit(node) for every node of `region`; visit returns the node's
+  // size in bytes. Nothing else reads the nodes here.
   template <typename Visit>
-  void VisitNodes(Visit&& visit) {
-    nodes_.Close();
-    Block* ordered = nullptr;  // the block list reversed, oldest first
-    for (Block* block = nodes_.blocks; block != nullptr;) {
-      Block* previous = block->previous;
-      block->previous = ordered;
-      ordered = block;
-      block = previous;
-    }
-    nodes_.blocks = nullptr;
-    for (Block* block = ordered; block != nullptr;) {
+  void VisitNodes(int region, Visit&& visit) {
+    Region& nodes = nodes_[region];
+    nodes.Close();
+    for (Block* block = nodes.blocks; block != nullptr; block = block->previous) {
       char* at = reinterpret_cast<char*>(block) + sizeof(Block);
       while (at < block->end) at += (visit(reinterpret_cast<Node*>(at)) + 7) & ~std::size_t{7};
-      Block* next = block->previous;
-      block->previous = nodes_.blocks;
-      nodes_.blocks = block;
-      block = next;
     }
   }
   // Gives every block back.
   void Release() noexcept {
-    nodes_.Release();
+    for (Region& nodes : nodes_) nodes.Release();
     data_.Release();
   }
 
@@ -340,7 +350,7 @@ class NodeArena {
     std::size_t nextBlockBytes = 0;
   };
 
-  Region nodes_;
+  Region nodes_[kNodeRegions];
   Region data_;
 };
 
@@ -535,6 +545,9 @@ class Document : public NodeContainer {
   // Memory of the nodes the reader made for this document; released after
   // the tree, when the document is destroyed.
   NodeArena arena;
+  // NodeChangeCount when the reader finished; readComplete is false until.
+  unsigned long changeCountAtRead = 0;
+  bool readComplete = false;
 };
 
 // The five permanent null nodes. The null Element is its own parent; the

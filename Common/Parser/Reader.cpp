@@ -228,7 +228,11 @@ void Parser::Throw(int code) {
 template <typename T, typename... Args>
 T* Parser::MakeNode(int sourceLine, int failCode, Args&&... args) {
   if (*failCountdown_ > 0 && --*failCountdown_ == 0) Throw(failCode);
-  void* block = arena_->AllocateNode(sizeof(T));
+  constexpr int region = std::is_same_v<T, Element>     ? NodeArena::kElementRegion
+                         : std::is_same_v<T, Attribute> ? NodeArena::kAttributeRegion
+                         : std::is_same_v<T, Text>      ? NodeArena::kTextRegion
+                                                        : NodeArena::kOtherRegion;
+  void* block = arena_->AllocateNode(region, sizeof(T));
   if (block == nullptr) Throw(failCode);
   // Registered before its fields are written: the tracker's atomic update
   // then need not wait for the stores to the fresh node's memory. Nothing
@@ -318,6 +322,8 @@ Document* Parser::Parse(const unsigned char* data, std::size_t length) {
   }
   entities = nullptr;
   arena_ = nullptr;
+  document.changeCountAtRead = NodeChangeCount();
+  document.readComplete = true;
   return guard.Release();
 }
 
