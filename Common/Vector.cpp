@@ -706,30 +706,73 @@ Status AddElementObject(ConversionContext& context, int32_t elementIndex, int32_
   return status;
 }
 
+namespace {
+
+// One step of an element's transform on an object already placed. Scales
+// and turns act about the user-space origin (or a rotation's own centre),
+// as SVG has it; the kernel scales about a given point but turns only about
+// the object's centre, so a rotation is followed by the move that carries
+// that centre to where a turn about the pivot puts it.
+Status ApplyTransformStep(ConversionContext& context, const TransformStep& step,
+                          VectorObjectRef object) {
+  switch (step.kind) {
+    case kTransformScale: {
+      const VectorTriple factors{step.params.scale.sx, step.params.scale.sy, 1.0};
+      const KernelPoint origin{0.0, context.originY, 0.0, 0};
+      return VectorObjectScale(context.document, &factors, object, &origin);
+    }
+    case kTransformTranslate: {
+      const VectorTriple offset{step.params.translate.tx,
+                                context.originY - step.params.translate.ty, 0.0};
+      return VectorObjectMove(context.document, &offset, object);
+    }
+    case kTransformRotate: {
+      KernelPoint lower{}, upper{};
+      const bool hasBox =
+          VectorGetObjectExtent(context.document, object, &lower, &upper) == kOk;
+      const double degrees = -static_cast<double>(step.params.rotate.angle);
+      const VectorTriple angles{0.0, 0.0, degrees};
+      const Status status = VectorObjectRotate(context.document, &angles, object);
+      if (status != kOk || !hasBox) return status;
+      const double pivotX = step.params.rotate.cx;
+      const double pivotY = context.originY - step.params.rotate.cy;
+      const double dx = (lower.x + upper.x) / 2 - pivotX;
+      const double dy = (lower.y + upper.y) / 2 - pivotY;
+      const double radians = degrees * 0.017453292519943295;
+      const double c = std::cos(radians), s = std::sin(radians);
+      const VectorTriple offset{dx * c - dy * s - dx, dx * s + dy * c - dy, 0.0};
+      if (offset.x == 0.0 && offset.y == 0.0) return kOk;
+      return VectorObjectMove(context.document, &offset, object);
+    }
+    default:
+      return kOk;
+  }
+}
+
+}  // namespace
+
 Status ApplyElementTransform(ConversionContext& context, const TransformList& list,
                              VectorObjectRef object) {
+  // The first step of a list is the outermost, so the object meets the last
+  // step first. Short lists are reversed on the stack, long ones in a block.
+  constexpr int32_t kLocalSteps = 16;
+  const TransformStep* local[kLocalSteps] = {};
+  int32_t count = 0;
+  for (const TransformStep* step = list.first; step != nullptr; step = step->next) ++count;
+  if (count == 0) return kOk;
+  KernelBlock<const TransformStep*> block;
+  const TransformStep** steps = local;
+  if (count > kLocalSteps) {
+    block.Reset(SVGFLT_ALLOC(const TransformStep*, static_cast<std::size_t>(count)));
+    if (!block) return kErrNoMemory;
+    steps = block.get();
+  }
+  int32_t i = 0;
   for (const TransformStep* step = list.first; step != nullptr; step = step->next) {
-    Status status = kOk;
-    switch (step->kind) {
-      case kTransformScale: {
-        const VectorTriple factors{step->params.scale.sx, step->params.scale.sy, 1.0};
-        status = VectorObjectScale(context.document, &factors, object, nullptr);
-        break;
-      }
-      case kTransformTranslate: {
-        const VectorTriple offset{step->params.translate.tx,
-                                  context.originY - step->params.translate.ty, 0.0};
-        status = VectorObjectMove(context.document, &offset, object);
-        break;
-      }
-      case kTransformRotate: {
-        const VectorTriple angles{0.0, 0.0, -static_cast<double>(step->params.rotate.angle)};
-        status = VectorObjectRotate(context.document, &angles, object);
-        break;
-      }
-      default:
-        break;
-    }
+    steps[i++] = step;
+  }
+  for (i = count - 1; i >= 0; --i) {
+    const Status status = ApplyTransformStep(context, *steps[i], object);
     if (status != kOk) return status;
   }
   return kOk;

@@ -146,12 +146,43 @@ TEST_F(ConvertDriver, ElementTranslationMovesTheObject) {
   EXPECT_DOUBLE_EQ(rect->rect.corner2.y, -67);
 }
 
-TEST_F(ConvertDriver, ElementScaleActsAboutTheObjectCentre) {
+TEST_F(ConvertDriver, ElementScaleActsAboutTheUserSpaceOrigin) {
   ASSERT_EQ(Convert(Svg("<circle cx=\"10\" cy=\"10\" r=\"2\" transform=\"scale(3)\"/>")), kOk);
   StoredObject circle(&vector_, OfType(kVoCircle).at(0));
-  EXPECT_DOUBLE_EQ(circle->circle.centre.x, 10);
-  EXPECT_DOUBLE_EQ(circle->circle.centre.y, -10);
+  EXPECT_DOUBLE_EQ(circle->circle.centre.x, 30);
+  EXPECT_DOUBLE_EQ(circle->circle.centre.y, -30);
   EXPECT_DOUBLE_EQ(circle->circle.r, 6);
+}
+
+// Where a browser puts rect 10,20 30x40: the list's last step acts first,
+// rotations turn about the origin or their own centre.
+TEST_F(ConvertDriver, ElementTransformListsPlaceTheObjectAsSvgDoes) {
+  struct Case {
+    const char* transform;
+    double left, top, right, bottom;  // placed bounds, SVG coordinates
+  };
+  const Case cases[] = {
+      {"scale(2)", 20, 40, 80, 120},
+      {"translate(100,0) scale(2)", 120, 40, 180, 120},
+      {"scale(2) translate(10,0)", 40, 40, 100, 120},
+      {"rotate(90)", -60, 10, -20, 40},
+      {"rotate(90 50 50)", 40, 10, 80, 40},
+      {"translate(5) rotate(180 25 40)", 15, 20, 45, 60},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.transform);
+    ASSERT_EQ(Convert(Svg(std::string("<rect x=\"10\" y=\"20\" width=\"30\" height=\"40\" "
+                                      "transform=\"") +
+                          c.transform + "\"/>")),
+              kOk);
+    KernelPoint lower{}, upper{};
+    ASSERT_EQ(Drawn().size(), 1u);
+    ASSERT_EQ(VectorGetObjectExtent(&vector_, Drawn()[0].id, &lower, &upper), kVkOk);
+    EXPECT_NEAR(lower.x, c.left, 1e-9);
+    EXPECT_NEAR(upper.x, c.right, 1e-9);
+    EXPECT_NEAR(-upper.y, c.top, 1e-9);
+    EXPECT_NEAR(-lower.y, c.bottom, 1e-9);
+  }
 }
 
 // --- viewport ---------------------------------------------------------------
