@@ -85,8 +85,10 @@ void FreeSteps(TransformStep* step) {
 
 // The matrix of one step. Rotation is folded in single precision (degrees
 // times pi/180, cosine and sine each rounded to float), so rotate(90) leaves a ~-4.37e-8
-// in a and d. A rotation's centre and skew steps do not act on the matrix:
-// the parser keeps their numbers, the fold ignores them.
+// in a and d. A rotation turns about its centre (cx, cy) and skews shear by
+// the tangent of their angle, as a browser draws them.
+constexpr double kPi = 3.14159265358979323846;
+
 SvgMatrix StepMatrix(const TransformStep& step) {
   const TransformParams& p = step.params;
   switch (step.kind) {
@@ -102,8 +104,14 @@ SvgMatrix StepMatrix(const TransformStep& step) {
       const float radians = p.rotate.angle * kRadiansPerDegree;
       const double cosine = static_cast<float>(std::cos(static_cast<double>(radians)));
       const double sine = static_cast<float>(std::sin(static_cast<double>(radians)));
-      return SvgMatrix{cosine, sine, -sine, cosine, 0, 0};
+      const double cx = p.rotate.cx, cy = p.rotate.cy;
+      return SvgMatrix{cosine, sine, -sine, cosine, cx - cosine * cx + sine * cy,
+                       cy - sine * cx - cosine * cy};
     }
+    case kTransformSkewX:
+      return SvgMatrix{1, 0, std::tan(p.skew.angle * kPi / 180), 1, 0, 0};
+    case kTransformSkewY:
+      return SvgMatrix{1, std::tan(p.skew.angle * kPi / 180), 0, 1, 0, 0};
     default:
       return kIdentityMatrix;
   }

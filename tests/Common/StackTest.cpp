@@ -234,17 +234,30 @@ TEST(PushTransform, RotationIsFoldedInSinglePrecision) {
   EXPECT_EQ(m.e, 0);
 }
 
-TEST(PushTransform, CentresAndSkewsLeaveTheMatrix) {
-  Transform plain;
-  ASSERT_EQ(ParseTransformList("rotate(30)", &plain.list), kOk);
-  Transform centred;
-  ASSERT_EQ(ParseTransformList("skewX(40) rotate(30 100 200) skewY(5)", &centred.list), kOk);
-  Stack stack;
-  ASSERT_EQ(PushTransform(&stack.top, &plain.list, 0), kOk);
-  const SvgMatrix expected = stack.top->matrix;
-  ASSERT_EQ(PushTransform(&stack.top, &centred.list, 0), kOk);
-  const SvgMatrix twice = MultiplyMatrix(expected, expected);
-  ExpectMatrix(stack.top->matrix, twice);
+TEST(PushTransform, CentresAndSkewsActAsSvgDraws) {
+  struct Case {
+    const char* text;
+    double x, y;            // a point
+    double mappedX, mappedY;  // where the list puts it
+  };
+  const Case cases[] = {
+      {"rotate(90 100 50)", 100, 50, 100, 50},   // the centre stays
+      {"rotate(90 100 50)", 110, 50, 100, 60},
+      {"rotate(180 10 10)", 0, 0, 20, 20},
+      {"skewX(45)", 10, 20, 30, 20},
+      {"skewY(45)", 10, 20, 10, 30},
+      {"translate(5) skewX(45)", 0, 10, 15, 10},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    Transform t;
+    ASSERT_EQ(ParseTransformList(c.text, &t.list), kOk);
+    Stack stack;
+    ASSERT_EQ(PushTransform(&stack.top, &t.list, 0), kOk);
+    const SvgMatrix& m = stack.top->matrix;
+    EXPECT_NEAR(m.a * c.x + m.c * c.y + m.e, c.mappedX, 1e-5);
+    EXPECT_NEAR(m.b * c.x + m.d * c.y + m.f, c.mappedY, 1e-5);
+  }
 }
 
 TEST(PushTransform, MatrixEqualsTheSameTranslation) {
