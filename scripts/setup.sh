@@ -9,7 +9,7 @@ packages=(
   libcairo2-dev libfontconfig1-dev libfreetype-dev libpng-dev libjpeg-dev
   fonts-dejavu-core
   clang libclang-rt-dev
-  libxml2-utils
+  libxml2-utils librsvg2-bin
 )
 
 missing=()
