@@ -117,6 +117,12 @@ class NodeString {
   friend auto operator<=>(const NodeString& a, std::string_view b) noexcept {
     return a.view() <=> b;
   }
+  friend auto operator<=>(const NodeString& a, const char* b) noexcept {
+    return a.view() <=> std::string_view(b);
+  }
+  friend auto operator<=>(const NodeString& a, const std::string& b) noexcept {
+    return a.view() <=> std::string_view(b);
+  }
   friend std::string operator+(const NodeString& a, std::string_view b) {
     std::string s(a.view());
     s += b;

@@ -319,6 +319,75 @@ TEST_F(NodeOwnership, DestroysVeryDeepTreesWithoutRecursion) {
   EXPECT_EQ(TrackedObjects(), before);
 }
 
+TEST_F(NodeOwnership, NodesAddedToAReadDocumentGoWithIt) {
+  const int64_t before = TrackedObjects();
+  const int64_t invalidBefore = KernelInvalidReleases();
+  auto document = Parse("<a><b>t</b></a>");
+  Element& a = *document->root;
+  auto& b = static_cast<Element&>(*a.children[1]);
+  Node* copy = b.Clone(&a);
+  ASSERT_NE(copy, nullptr);
+  AppendChild(a, copy);
+  ASSERT_TRUE(AddText(b, "more"));
+  auto* attribute = NewNode<Attribute>(__LINE__, u"test", "x", &a);
+  ASSERT_NE(attribute, nullptr);
+  a.attributes.push_back(attribute);
+  ASSERT_TRUE(AddText(*attribute, "1"));
+  EXPECT_EQ(DescribeChildren(a), "T\"\" E(b) T\"\" E(b)");
+  EXPECT_EQ(DescribeChildren(b), "T\"t\" T\"more\"");
+  document.reset();
+  EXPECT_EQ(TrackedObjects(), before);
+  EXPECT_EQ(KernelInvalidReleases(), invalidBefore);
+}
+
+TEST_F(NodeOwnership, ANodeDeletedFromAReadDocumentIsReleasedOnce) {
+  const int64_t before = TrackedObjects();
+  const int64_t invalidBefore = KernelInvalidReleases();
+  auto document = Parse("<a><b c='1'>t</b><d/></a>");
+  Element& a = *document->root;
+  Node* b = a.children[1];
+  a.children.erase(a.children.begin() + 1);
+  const int64_t withB = TrackedObjects();
+  DeleteNode(b);
+  EXPECT_EQ(withB - TrackedObjects(), 4);  // b, its attribute and that one's text, t
+  EXPECT_EQ(DescribeChildren(a), "T\"\" T\"\" E(d) T\"\"");
+  document.reset();
+  EXPECT_EQ(TrackedObjects(), before);
+  EXPECT_EQ(KernelInvalidReleases(), invalidBefore);
+}
+
+TEST_F(NodeOwnership, ChangedNamesAndValuesOfAReadDocumentAreKept) {
+  const int64_t before = TrackedObjects();
+  auto document = Parse("<a x='1'>t</a>");
+  Element& a = *document->root;
+  a.name = "a-longer-name-than-fits-anywhere-short";
+  auto& text = static_cast<Text&>(*a.children[0]);
+  text.value += " and more text after it";
+  EXPECT_EQ(a.name, "a-longer-name-than-fits-anywhere-short");
+  EXPECT_EQ(text.GetValue(), "t and more text after it");
+  EXPECT_EQ(a.attributes[0]->GetText(), "1");
+  document.reset();
+  EXPECT_EQ(TrackedObjects(), before);
+}
+
+TEST_F(NodeOwnership, NamesAndValuesReadLikeStrings) {
+  auto document = Parse("<svg id='n'>text</svg>");
+  const Element& svg = *document->root;
+  const std::string copied = svg.name;
+  const std::string_view viewed = svg.name;
+  EXPECT_EQ(copied, "svg");
+  EXPECT_EQ(viewed, "svg");
+  EXPECT_TRUE(svg.name == "svg");
+  EXPECT_TRUE(svg.name != "sv");
+  EXPECT_TRUE("svg" == svg.name);
+  EXPECT_TRUE(svg.name == std::string("svg"));
+  EXPECT_STREQ(svg.name.c_str(), "svg");
+  EXPECT_EQ(svg.name.size(), 3u);
+  EXPECT_EQ("<" + svg.name + ">", "<svg>");
+  EXPECT_EQ(static_cast<const Text*>(svg.children[0])->value, "text");
+  EXPECT_TRUE(svg.attributes[0]->name < "idx");
+}
+
 TEST_F(NodeOwnership, AddTextMakesANodeEveryCall) {
   Element element("e", nullptr);
   ASSERT_TRUE(AddText(element, ""));
