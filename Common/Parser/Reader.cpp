@@ -37,6 +37,21 @@ bool EqualsXmlAnyCase(std::string_view name) {
          (name[2] | 0x20) == 'l';
 }
 
+// The scanning loops work on a local cursor: a byte read through the member
+// could alias the member itself, which would make the compiler store it
+// back at every step.
+const unsigned char* SkipClass(const unsigned char* at, const unsigned char* stop,
+                               std::uint16_t classes) {
+  while (at < stop && Is(*at, classes)) ++at;
+  return at;
+}
+
+const unsigned char* SkipUntil(const unsigned char* at, const unsigned char* stop,
+                               std::uint16_t classes) {
+  while (at < stop && !Is(*at, classes)) ++at;
+  return at;
+}
+
 // What the preserve-flag step does with an element's attributes.
 enum class TextRole { kNone, kGroup, kText, kTspan };
 
@@ -108,7 +123,7 @@ bool Parser::Match(const char* literal) {
 
 bool Parser::SkipWhitespace() {
   const unsigned char* from = current;
-  while (current < end && Is(*current, kWhitespace)) ++current;
+  current = SkipClass(current, end, kWhitespace);
   return current != from;
 }
 
@@ -123,14 +138,14 @@ bool Parser::ExpectChar(char c) {
 bool Parser::ReadName(std::string& out) {
   if (current >= end || !Is(*current, kNameStart)) return false;
   const unsigned char* from = current++;
-  while (current < end && Is(*current, kNameChar)) ++current;
+  current = SkipClass(current, end, kNameChar);
   out.assign(reinterpret_cast<const char*>(from), static_cast<std::size_t>(current - from));
   return true;
 }
 
 bool Parser::ReadNmtoken(std::string& out) {
   const unsigned char* from = current;
-  while (current < end && Is(*current, kNameChar)) ++current;
+  current = SkipClass(current, end, kNameChar);
   if (current == from) return false;
   out.assign(reinterpret_cast<const char*>(from), static_cast<std::size_t>(current - from));
   return true;
@@ -174,7 +189,7 @@ std::string_view Parser::ReadQuotedValueView() {
   if (quote != '"' && quote != '\'') Throw(kErrMissingValue);
   const unsigned char* from = current;
   for (;;) {
-    while (current < end && !Is(*current, kValueStop)) ++current;
+    current = SkipUntil(current, end, kValueStop);
     if (current >= end) {
       GetChar();
       Throw(kErrEndOfInput);
@@ -352,7 +367,7 @@ void Parser::ReadXmlDeclaration(Document& document) {
   char quote = GetChar();
   if (quote != '"' && quote != '\'') Throw(kErrBadVersion);
   const unsigned char* value = current;
-  while (current < end && Is(*current, kVersionChar)) ++current;
+  current = SkipClass(current, end, kVersionChar);
   if (current == value || GetChar() != quote) Throw(kErrBadVersion);
   document.version.assign(reinterpret_cast<const char*>(value),
                           static_cast<std::size_t>(current - 1 - value));
@@ -365,7 +380,7 @@ void Parser::ReadXmlDeclaration(Document& document) {
     value = current;
     if (current < end && Is(*current, kEncodingStart)) {
       ++current;
-      while (current < end && Is(*current, kEncodingChar)) ++current;
+      current = SkipClass(current, end, kEncodingChar);
     }
     if (current == value || GetChar() != quote) Throw(kErrBadEncoding);
     document.encoding.assign(reinterpret_cast<const char*>(value),
@@ -407,7 +422,7 @@ bool Parser::ReadComment(NodeContainer& parent) {
   if (!Match("<!--")) return false;
   const unsigned char* from = current;
   for (;;) {
-    while (current < end && !Is(*current, kCommentStop)) ++current;
+    current = SkipUntil(current, end, kCommentStop);
     if (current >= end) {
       GetChar();
       Throw(kErrEndOfInput);
@@ -429,7 +444,7 @@ bool Parser::ReadPi(NodeContainer& parent) {
   if (!Match("<?")) return false;
   if (current >= end || !Is(*current, kNameStart)) Throw(kErrPiWithoutTarget);
   const unsigned char* targetStart = current++;
-  while (current < end && Is(*current, kNameChar)) ++current;
+  current = SkipClass(current, end, kNameChar);
   const std::size_t targetSize = static_cast<std::size_t>(current - targetStart);
   if (EqualsXmlAnyCase(std::string_view(reinterpret_cast<const char*>(targetStart), targetSize))) {
     Throw(kErrReservedPiTarget);
@@ -437,7 +452,7 @@ bool Parser::ReadPi(NodeContainer& parent) {
   SkipWhitespace();
   const unsigned char* from = current;
   for (;;) {
-    while (current < end && !Is(*current, kPiStop)) ++current;
+    current = SkipUntil(current, end, kPiStop);
     if (current >= end) {
       GetChar();
       Throw(kErrEndOfInput);
@@ -459,7 +474,7 @@ bool Parser::ReadCData(NodeContainer& parent) {
   if (!Match("<![CDATA[")) return false;
   const unsigned char* from = current;
   for (;;) {
-    while (current < end && !Is(*current, kCDataStop)) ++current;
+    current = SkipUntil(current, end, kCDataStop);
     if (current >= end) {
       GetChar();
       Throw(kErrEndOfInput);
@@ -482,7 +497,7 @@ Element* Parser::ReadStartTag(NodeContainer& parent, bool isRoot, bool& isEmpty,
   if (!ExpectChar('<')) return nullptr;
   if (current >= end || !Is(*current, kNameStart)) Throw(kErrMissingName);
   const unsigned char* name = current++;
-  while (current < end && Is(*current, kNameChar)) ++current;
+  current = SkipClass(current, end, kNameChar);
   if (tooDeep) Throw(kErrNestingTooDeep);
   const int failCode = isRoot ? kErrNoRoot : kErrUnknownMarkup;
   auto* element =
@@ -509,7 +524,7 @@ void Parser::ReadAttributes(Element& element) {
     if (!SkipWhitespace()) return;
     if (current >= end || !Is(*current, kNameStart)) return;
     const unsigned char* name = current++;
-    while (current < end && Is(*current, kNameChar)) ++current;
+    current = SkipClass(current, end, kNameChar);
     const unsigned char* nameEnd = current;
     SkipWhitespace();
     if (!ExpectChar('=')) {
@@ -540,7 +555,7 @@ void Parser::ReadContent(Element& root) {
   const unsigned char* mark = current;
   auto takeText = [&] { AddTextRun(*element, mark, static_cast<std::size_t>(current - mark)); };
   for (;;) {
-    while (current < end && !Is(*current, kTextStop)) ++current;
+    current = SkipUntil(current, end, kTextStop);
     if (current >= end) {
       GetChar();
       Throw(kErrEndOfInput);
@@ -552,7 +567,7 @@ void Parser::ReadContent(Element& root) {
         current += 2;
         if (current >= end || !Is(*current, kNameStart)) Throw(kErrMissingName);
         const unsigned char* name = current++;
-        while (current < end && Is(*current, kNameChar)) ++current;
+        current = SkipClass(current, end, kNameChar);
         if (element->name != std::string_view(reinterpret_cast<const char*>(name),
                                               static_cast<std::size_t>(current - name))) {
           Throw(kErrEndTagMismatch);
@@ -592,7 +607,7 @@ void Parser::ReadContent(Element& root) {
       ++current;
       if (current >= end || !Is(*current, kNameStart)) Throw(kErrBadReference);
       const unsigned char* name = current++;
-      while (current < end && Is(*current, kNameChar)) ++current;
+      current = SkipClass(current, end, kNameChar);
       const unsigned char* nameEnd = current;
       if (GetChar() != ';') Throw(kErrBadReference);
       auto* reference = MakeNode<EntityRef>(
