@@ -1,6 +1,7 @@
 // Text to vector text.
 #include "Common/VectorText.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -146,20 +147,29 @@ bool InContentOf(const SvgDocument& document, int32_t index, int32_t text) {
   return false;
 }
 
-// The record of the n-th (0-based) element of `kind` in the text's content,
-// or `text` when there is none.
-int32_t NthContentRecord(const SvgDocument& document, int32_t text, int32_t kind, int32_t n) {
-  for (int32_t i = text + 1; i < document.recordCount; ++i) {
+// The records of `kind` in the text's content, in document order (the
+// order of their markers): the records after the text that descend from it
+// through tspans only. Unused entries stay -1.
+Status ContentRecords(const SvgDocument& document, int32_t text, int32_t kind, int32_t count,
+                      KernelBlock<int32_t>& out) {
+  if (count == 0) return kOk;
+  out.Reset(SVGFLT_ALLOC(int32_t, static_cast<std::size_t>(count)));
+  if (!out) return kErrNoMemory;
+  for (int32_t n = 0; n < count; ++n) out[static_cast<std::size_t>(n)] = -1;
+  int32_t found = 0;
+  for (int32_t i = text + 1; i < document.recordCount && found < count; ++i) {
     const ElementRecord& record = document.records[i];
-    if (record.elementType != kind || !InContentOf(document, i, text)) continue;
-    if (n-- == 0) return i;
+    if (record.elementType == kind && InContentOf(document, i, text)) {
+      out[static_cast<std::size_t>(found++)] = i;
+    }
   }
-  return text;
+  return kOk;
 }
 
-// Builds the run table in reading order. Closing tspan markers are paired
-// with their opening ones by nesting, so a run belongs to the innermost
-// tspan around it.
+// Builds the run table in reading order with one walk over the markers.
+// Closing tspan markers end the innermost open tspan, so a run belongs to
+// the innermost tspan around it; the n-th tspan (tref) marker stands for
+// the n-th tspan (tref) record of the content.
 Status BuildRuns(const SvgDocument& document, int32_t textIndex, std::string_view content,
                  const Markers& markers, KernelBlock<RunEntry>& runs, int32_t* runCount) {
   *runCount = 0;
@@ -167,74 +177,57 @@ Status BuildRuns(const SvgDocument& document, int32_t textIndex, std::string_vie
   if (total == 0) return kOk;
   runs.Reset(SVGFLT_ALLOC(RunEntry, static_cast<std::size_t>(total)));
   if (!runs) return kErrNoMemory;
-
-  // closeOf[j]: the closing marker that ends the j-th tspan.
-  KernelBlock<int32_t> closeOf;
-  KernelBlock<int32_t> open;
-  if (markers.tspanCount > 0) {
-    closeOf.Reset(SVGFLT_ALLOC(int32_t, static_cast<std::size_t>(markers.tspanCount)));
+  KernelBlock<int32_t> tspans;
+  KernelBlock<int32_t> trefs;
+  Status status = ContentRecords(document, textIndex, kElemTspan, markers.tspanCount, tspans);
+  if (status == kOk) {
+    status = ContentRecords(document, textIndex, kElemTref, markers.trefCount, trefs);
+  }
+  KernelBlock<int32_t> open;  // stack of the open tspans' record indices (-1: dropped record)
+  if (status == kOk && markers.tspanCount > 0) {
     open.Reset(SVGFLT_ALLOC(int32_t, static_cast<std::size_t>(markers.tspanCount)));
-    if (!closeOf || !open) return kErrNoMemory;
-    int32_t depth = 0;
-    int32_t o = 0;
-    int32_t c = 0;
-    for (int32_t j = 0; j < markers.tspanCount; ++j) {
-      closeOf[static_cast<std::size_t>(j)] = static_cast<int32_t>(content.size());
-    }
-    while (o < markers.tspanCount || c < markers.tspanCloseCount) {
-      const bool takeOpen = o < markers.tspanCount &&
-                            (c >= markers.tspanCloseCount || markers.tspanOpen[o] < markers.tspanClose[c]);
-      if (takeOpen) {
-        open[static_cast<std::size_t>(depth++)] = o++;
-      } else {
-        if (depth > 0) closeOf[static_cast<std::size_t>(open[static_cast<std::size_t>(--depth)])] =
-                           markers.tspanClose[c];
-        ++c;
-      }
-    }
+    if (!open) status = kErrNoMemory;
   }
-  const auto ownerOf = [&](int32_t offset, int32_t* kind) {
-    for (int32_t j = markers.tspanCount - 1; j >= 0; --j) {
-      if (markers.tspanOpen[j] < offset && offset < closeOf[static_cast<std::size_t>(j)]) {
-        const int32_t record = NthContentRecord(document, textIndex, kElemTspan, j);
-        *kind = record == textIndex ? kElemText : kElemTspan;
-        return record;
-      }
-    }
-    *kind = kElemText;
-    return textIndex;
-  };
+  if (status != kOk) return status;
 
-  int32_t count = 0;
-  int32_t close = 0;
-  for (int32_t k = 0; k < markers.stringCount; ++k) {
-    const int32_t at = markers.stringOpen[k];
-    const int32_t begin = at + static_cast<int32_t>(kStringOpen.size());
-    while (close < markers.stringCloseCount && markers.stringClose[close] < begin) ++close;
-    const int32_t end =
-        close < markers.stringCloseCount ? markers.stringClose[close] : static_cast<int32_t>(content.size());
-    RunEntry& run = runs[static_cast<std::size_t>(count++)];
-    run.begin = begin;
-    run.length = end - begin;
-    run.offset = at;
-    run.ownerIndex = ownerOf(at, &run.ownerKind);
-  }
-  for (int32_t n = 0; n < markers.trefCount; ++n) {
-    RunEntry& run = runs[static_cast<std::size_t>(count++)];
-    run.offset = markers.tref[n];
-    run.ownerIndex = NthContentRecord(document, textIndex, kElemTref, n);
-    run.ownerKind = run.ownerIndex == textIndex ? kElemText : kElemTref;
-    if (run.ownerKind == kElemText) run.length = -1;  // a tref whose record was dropped
-  }
-  // Insertion sort by marker offset: the two groups are each sorted already.
-  for (int32_t i = 1; i < count; ++i) {
-    const RunEntry moving = runs[static_cast<std::size_t>(i)];
-    int32_t j = i - 1;
-    while (j >= 0 && runs[static_cast<std::size_t>(j)].offset > moving.offset) {
-      runs[static_cast<std::size_t>(j + 1)] = runs[static_cast<std::size_t>(j)];
-      --j;
+  const auto next = [](const int32_t* items, int32_t i, int32_t count) {
+    return i < count ? items[i] : INT32_MAX;
+  };
+  int32_t s = 0, c = 0, o = 0, t = 0, e = 0, depth = 0, count = 0;
+  while (s < markers.stringCount || t < markers.trefCount) {
+    const int32_t atString = next(markers.stringOpen.get(), s, markers.stringCount);
+    const int32_t atTref = next(markers.tref.get(), t, markers.trefCount);
+    const int32_t atOpen = next(markers.tspanOpen.get(), o, markers.tspanCount);
+    const int32_t atClose = next(markers.tspanClose.get(), e, markers.tspanCloseCount);
+    const int32_t first = std::min(std::min(atString, atTref), std::min(atOpen, atClose));
+    if (first == atOpen) {
+      open[static_cast<std::size_t>(depth++)] = tspans[static_cast<std::size_t>(o++)];
+      continue;
     }
-    runs[static_cast<std::size_t>(j + 1)] = moving;
+    if (first == atClose) {
+      if (depth > 0) --depth;
+      ++e;
+      continue;
+    }
+    RunEntry& run = runs[static_cast<std::size_t>(count++)];
+    run.offset = first;
+    const int32_t owner = depth > 0 ? open[static_cast<std::size_t>(depth - 1)] : -1;
+    run.ownerIndex = owner >= 0 ? owner : textIndex;
+    run.ownerKind = owner >= 0 ? kElemTspan : kElemText;
+    if (first == atString) {
+      ++s;
+      run.begin = first + static_cast<int32_t>(kStringOpen.size());
+      while (c < markers.stringCloseCount && markers.stringClose[c] < run.begin) ++c;
+      const int32_t end = c < markers.stringCloseCount ? markers.stringClose[c]
+                                                       : static_cast<int32_t>(content.size());
+      run.length = end - run.begin;
+    } else {
+      const int32_t tref = trefs[static_cast<std::size_t>(t++)];
+      // A tref whose record was dropped draws nothing.
+      run.ownerIndex = tref >= 0 ? tref : textIndex;
+      run.ownerKind = tref >= 0 ? kElemTref : kElemText;
+      run.length = 0;
+    }
   }
   *runCount = count;
   return kOk;
@@ -672,6 +665,9 @@ Status ConvertText(ConversionContext& context, SvgDocument& document, int32_t in
   if (text.content == nullptr || text.content[0] == '\0') return kOk;
   const std::string_view content(text.content);
 
+  // The flattened content holds the character runs of the text, its tspans
+  // and its trefs only: textPath, altGlyph and glyphRef content, and text
+  // inside other child elements, never reach it and are not drawn.
   // Markers are found in the content as written: references are decoded
   // run by run afterwards, so "&lt;TSPAN&gt;" stays text.
   Markers markers;
@@ -710,9 +706,10 @@ Status ConvertText(ConversionContext& context, SvgDocument& document, int32_t in
 
     status = DrawingAttributes(context, document, run.ownerIndex);
     if (status != kOk) break;
+    if (units == 0 || (units == 1 && wide[0] == u' ')) continue;
+    // Runs drawn before of the same owner consumed its first list entries.
     const int32_t before = OwnerCharactersBefore(runUnits.get(), runs.get(), r);
     runUnits[static_cast<std::size_t>(r)] = units;
-    if (units == 0 || (units == 1 && wide[0] == u' ')) continue;
 
     if (context.clipOpened == 0) {
       status = OpenClip(context, document, run.ownerIndex);

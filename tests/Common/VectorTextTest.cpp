@@ -155,6 +155,16 @@ TEST_F(VectorText, TrefDrawsTheReferencedTextAtThePosition) {
   EXPECT_GT(texts[1].x, texts[0].x);
 }
 
+TEST_F(VectorText, ContentOfOtherChildElementsIsNotDrawn) {
+  const auto texts = ConvertTexts(
+      R"svg(<defs><path id="p" d="M0 0 L100 0"/></defs>)svg"
+      R"svg(<text x="5" y="10">a<textPath xlink:href="#p">b</textPath><a><tspan>c</tspan></a>d</text>)svg");
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[0].text, u"a");
+  EXPECT_EQ(texts[1].text, u"d");
+  EXPECT_EQ(texts[1].brushColour, 0);
+}
+
 TEST_F(VectorText, TrefToAMissingIdDrawsNothing) {
   const auto texts = ConvertTexts(R"svg(<text x="5" y="10"><tref xlink:href="#none"/>a</text>)svg");
   ASSERT_EQ(texts.size(), 1u);
