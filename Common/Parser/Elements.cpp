@@ -403,33 +403,35 @@ void DeleteNode(Node* node) {
 
 std::string Element::GetValue() const { return {}; }
 
-std::string Element::GetText() const {
-  std::string result;
-  bool pendingApostrophe = false;
-  for (const Node* child : children) {
-    const NodeString& childName = child->name;
-    if (childName == "apos") {
-      pendingApostrophe = true;
-    } else if (childName == "#text") {
-      result += "<STRING>";
-      if (pendingApostrophe) {
-        result += " '";
-        pendingApostrophe = false;
-      }
-      if (child->TypeCode() == kTextNode) {
-        result += static_cast<const Text*>(child)->value.view();
-      } else {
-        result += child->GetText();
-      }
-      result += "</STRING>";
-    } else if (childName == "tspan") {
-      result += "<TSPAN>";
-      result += child->GetText();
-      result += "</TSPAN>";
-    } else if (childName == "tref") {
-      result += "<TREF></TREF>";
-    }
+namespace {
+
+// What a child adds to the flattened text of its element, by its name.
+enum class TextPart { kNothing, kApostrophe, kString, kSpan, kReference };
+
+// The helpers below stay out of line: GetText recurses once per tspan
+// level, so its own frame is kept small.
+[[gnu::noinline]] TextPart TextPartOf(const Node& child) {
+  const std::string_view name = child.name;
+  if (name == "apos") return TextPart::kApostrophe;
+  if (name == "#text") return TextPart::kString;
+  if (name == "tspan") return TextPart::kSpan;
+  if (name == "tref") return TextPart::kReference;
+  return TextPart::kNothing;
+}
+
+[[gnu::noinline]] void AppendString(std::string& result, const Node& child, bool apostrophe) {
+  result += "<STRING>";
+  if (apostrophe) result += " '";
+  if (child.TypeCode() == kTextNode) {
+    result += static_cast<const Text&>(child).value.view();
+  } else {
+    result += child.GetText();
   }
+  result += "</STRING>";
+}
+
+// Takes the next preserve flag and normalises `result` unless it is set.
+[[gnu::noinline]] void ApplyPreserveFlag(std::string& result) {
   PreserveState& state = TextState();
   bool preserve = state.defaultPreserve != 0;
   if (state.preserveFlags != nullptr && state.preserveCount >= 0 &&
@@ -441,6 +443,35 @@ std::string Element::GetText() const {
     Trim(result);
   }
   ++state.preserveCount;
+}
+
+}  // namespace
+
+std::string Element::GetText() const {
+  std::string result;
+  bool pendingApostrophe = false;
+  for (const Node* child : children) {
+    switch (TextPartOf(*child)) {
+      case TextPart::kApostrophe:
+        pendingApostrophe = true;
+        break;
+      case TextPart::kString:
+        AppendString(result, *child, pendingApostrophe);
+        pendingApostrophe = false;
+        break;
+      case TextPart::kSpan:
+        result += "<TSPAN>";
+        result += child->GetText();
+        result += "</TSPAN>";
+        break;
+      case TextPart::kReference:
+        result += "<TREF></TREF>";
+        break;
+      case TextPart::kNothing:
+        break;
+    }
+  }
+  ApplyPreserveFlag(result);
   return result;
 }
 
