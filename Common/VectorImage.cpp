@@ -22,8 +22,7 @@ bool IsIdentity(const SvgMatrix& m) {
 
 // The matrix in force for the image with its whole transform list folded
 // in: the driver applies no element transform to images, so translations,
-// scalings and rotations of the element all reach the corners here. A
-// rotation about a centre turns about that centre.
+// scalings and rotations (about their centres) all reach the corners here.
 SvgMatrix ImageMatrix(const ConversionContext& context, const TransformList& list) {
   SvgMatrix m = context.matrix;
   if (context.hasContentMatrix != 0) {
@@ -31,25 +30,7 @@ SvgMatrix ImageMatrix(const ConversionContext& context, const TransformList& lis
   } else if (context.stack != nullptr) {
     m = context.stack->matrix;
   }
-  for (const TransformStep* step = list.first; step != nullptr; step = step->next) {
-    TransformStep single = *step;
-    single.next = nullptr;
-    const TransformList one{&single};
-    const bool centred = step->kind == kTransformRotate &&
-                         (step->params.rotate.cx != 0.0 || step->params.rotate.cy != 0.0);
-    if (centred) {
-      const double cx = step->params.rotate.cx;
-      const double cy = step->params.rotate.cy;
-      m = MultiplyMatrix(m, SvgMatrix{1, 0, 0, 1, cx, cy});
-      single.params.rotate.cx = 0.0;
-      single.params.rotate.cy = 0.0;
-      m = FoldTransformList(m, one);
-      m = MultiplyMatrix(m, SvgMatrix{1, 0, 0, 1, -cx, -cy});
-    } else {
-      m = FoldTransformList(m, one);
-    }
-  }
-  return m;
+  return FoldTransformList(m, list);
 }
 
 bool IsPureRotation(const SvgMatrix& m) {
