@@ -7,14 +7,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <regex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Common/svg.h"
@@ -217,11 +218,29 @@ bool RunTool(const std::string& command, std::string* output) {
   return ::pclose(pipe) == 0;
 }
 
-// The bytes of a saved file with the names of linked picture files, which
-// are fresh temporary names at every save, replaced by one placeholder.
+// The bytes of a saved file with the names of linked picture files ("svg",
+// hex digits, ".tmp"), which are fresh temporary names at every save,
+// replaced by one placeholder.
 std::string WithoutTemporaryNames(const std::string& bytes) {
-  static const std::regex kTemporaryName("svg[0-9A-Fa-f]+\\.tmp");
-  return std::regex_replace(bytes, kTemporaryName, "svgNAME.tmp");
+  constexpr std::string_view kPrefix = "svg";
+  constexpr std::string_view kSuffix = ".tmp";
+  constexpr std::string_view kPlaceholder = "svgNAME.tmp";
+  std::string out;
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    std::size_t digits = at + kPrefix.size();
+    if (bytes.compare(at, kPrefix.size(), kPrefix) == 0) {
+      while (digits < bytes.size() && std::isxdigit(static_cast<unsigned char>(bytes[digits])))
+        ++digits;
+      if (digits > at + kPrefix.size() && bytes.compare(digits, kSuffix.size(), kSuffix) == 0) {
+        out += kPlaceholder;
+        at = digits + kSuffix.size();
+        continue;
+      }
+    }
+    out += bytes[at++];
+  }
+  return out;
 }
 
 bool Near(double expected, double got) {
