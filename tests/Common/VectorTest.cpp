@@ -10,10 +10,6 @@
 
 namespace svgflt {
 
-// Paint resolution stand-in for test programs linked without it: the
-// context keeps its defaults. The module's definition wins when linked.
-[[gnu::weak]] Status DrawingAttributes(ConversionContext&, SvgDocument&, int32_t) { return kOk; }
-
 namespace testing {
 namespace {
 
