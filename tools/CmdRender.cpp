@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -127,6 +129,13 @@ Status SizeOfFile(const FilterModule& module, const std::u16string& name,
   return status;
 }
 
+// True when the file's text holds an image element (a cheap byte search).
+bool MentionsImages(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return text.find("<image") != std::string::npos;
+}
+
 // Renders one SVG file (an absolute path) into the PNG file `output`.
 Status RenderFile(const FilterModule& module, const std::string& input,
                   const std::string& output, RenderSettings& settings) {
@@ -135,6 +144,13 @@ Status RenderFile(const FilterModule& module, const std::string& input,
   auto info = std::make_unique<FileInfo>();
   Status status = SizeOfFile(module, name, settings, &holder.scratch, info.get());
   if (status != svgflt::kOk) return status;
+  // fltInfo has no way to load linked picture files, so the document it
+  // kept lacks them. A file with images is therefore loaded again by
+  // fltLoad, which can; every other file is painted from the kept document.
+  if (MentionsImages(input) && holder.scratch.holder != nullptr) {
+    (void)module.freeData(holder.scratch.holder, 0);
+    holder.scratch.holder = nullptr;
+  }
 
   // The target only describes the raster wanted; the filter renders into a
   // bitmap of its own and hands the rows over one by one.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 #include <utility>
 #include <string>
 #include <vector>
@@ -123,6 +124,47 @@ TEST(RenderCommand, ReportsAModuleThatDoesNotOpen) {
       Render({"--module", folder.Path("none.so"), svg, "-o", folder.Path("a.png")});
   EXPECT_EQ(run.exitStatus, 1);
   EXPECT_NE(run.err.find("cannot open module"), std::string::npos) << run.err;
+}
+
+// A picture linked beside the SVG file shows in the render: fltInfo cannot
+// load linked files, so the command must not paint fltInfo's document.
+TEST(RenderCommand, ShowsLinkedPictures) {
+  svgtest::TempFolder folder;
+  BitmapRecord red{};
+  ASSERT_EQ(InitBitmap(&red, static_cast<std::int32_t>(sizeof red), 4, 4, 24), svgflt::kOk);
+  ASSERT_EQ(AllocateBitmap(&red, 1), svgflt::kOk);
+  ASSERT_EQ(FillBitmap(&red, 0x0000FF), svgflt::kOk);
+  const std::u16string pictureName = ToUtf16(folder.Path("red.png"));
+  const std::int32_t exported = ExportToFile(pictureName.c_str(), &red, kFormatPng, 24, 0, 0);
+  (void)FreeBitmap(&red);
+  ASSERT_EQ(exported, svgflt::kOk);
+  const std::string svg = folder.Write(
+      "linked.svg",
+      "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
+      "width=\"100\" height=\"50\">\n"
+      "  <!-- a blue square on the right, the linked red picture on the left -->\n"
+      "  <rect x=\"50\" y=\"0\" width=\"50\" height=\"50\" fill=\"blue\"/>\n"
+      "  <image x=\"0\" y=\"0\" width=\"50\" height=\"50\" xlink:href=\"red.png\"/>\n"
+      "  <desc>padding so that the file is longer than the 256 bytes format detection reads</desc>\n"
+      "</svg>\n");
+  const std::string png = folder.Path("linked.png");
+  const CommandRun run = Render({"--width", "100", "--height", "50", svg, "-o", png});
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+
+  SetLinkedFileBase("", true);
+  const std::u16string outName = ToUtf16(png);
+  BitmapRecord out{};
+  const std::int32_t loaded = LoadRasterFromFile(
+      outName.c_str(), &out, static_cast<std::int32_t>(sizeof out), 0, 1, 0, 0);
+  SetLinkedFileBase("", false);
+  ASSERT_EQ(loaded, svgflt::kOk);
+  const auto pixel = [&out](int x, int y) {
+    const std::uint8_t* p = out.bits + y * out.bytesPerRow + x * (out.bitsPerPixel / 8);
+    return std::make_tuple(int{p[2]}, int{p[1]}, int{p[0]});  // r, g, b
+  };
+  EXPECT_EQ(pixel(20, 25), std::make_tuple(255, 0, 0));
+  EXPECT_EQ(pixel(80, 25), std::make_tuple(0, 0, 255));
+  (void)FreeBitmap(&out);
 }
 
 }  // namespace
