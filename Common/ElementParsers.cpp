@@ -25,7 +25,7 @@ using Names = std::span<const std::string_view>;
 
 // --- attribute groups ------------------------------------------------------
 
-// Groups an element kind accepts (ElementSpec::groups).
+// Groups an element kind accepts (ElementRules::groups).
 constexpr uint32_t kGroupCore = 1u << 0;         // id, xml:base, xml:lang, xml:space
 constexpr uint32_t kGroupCoreLimited = 1u << 1;  // id, xml:base; xml:lang and xml:space refused
 constexpr uint32_t kGroupConditional = 1u << 2;
@@ -82,7 +82,7 @@ using DefaultSetter = void (*)(ElementData& data);
 // Derived values after a successful parse.
 using Deriver = Status (*)(ParseState& state);
 
-struct ElementSpec {
+struct ElementRules {
   uint32_t groups;
   Names ownNames;
   OwnParser parseOwn;
@@ -129,7 +129,7 @@ Status ReadAttributeText(const Attribute& attribute, KernelBlock<char>& out) {
 }
 
 // The xml: names: base (version 1.1 documents only), lang and space.
-Status ParseXmlAttribute(ParseState& state, const ElementSpec& spec, std::string_view rest,
+Status ParseXmlAttribute(ParseState& state, const ElementRules& rules, std::string_view rest,
                          const char* value) {
   ElementCommon& common = state.common;
   if (rest == "base") {
@@ -137,7 +137,7 @@ Status ParseXmlAttribute(ParseState& state, const ElementSpec& spec, std::string
     return SetOnce(common.given, kGivenXmlBase,
                    [&] { return StoreString(value, &common.xmlBase); });
   }
-  if ((spec.groups & kGroupCore) == 0) return kErrBadLength;
+  if ((rules.groups & kGroupCore) == 0) return kErrBadLength;
   if (rest == "lang") {
     return SetOnce(common.given, kGivenXmlLang,
                    [&] { return StoreString(value, &common.xmlLang); });
@@ -156,34 +156,34 @@ Status ParseXmlAttribute(ParseState& state, const ElementSpec& spec, std::string
 
 // Presentation attributes by the kind's groups; kErrBadLength when no group
 // owns the name.
-Status ParsePresentationGroups(ParseState& state, const ElementSpec& spec, std::string_view name,
+Status ParsePresentationGroups(ParseState& state, const ElementRules& rules, std::string_view name,
                                const char* value) {
   ElementCommon& common = state.common;
   const double version = state.document.version;
-  if ((spec.groups & kGroupAllProperties) != 0) {
+  if ((rules.groups & kGroupAllProperties) != 0) {
     return ParsePresentationAttribute(common.propertyMasks, common.props, name, value, version);
   }
   Status status = kErrBadLength;
-  if ((spec.groups & (kGroupPresentation | kGroupColorGraphics)) != 0) {
+  if ((rules.groups & (kGroupPresentation | kGroupColorGraphics)) != 0) {
     status = ParseColorAttribute(common.propertyMasks, common.props, name, value, version);
     if (status != kErrBadLength) return status;
   }
-  if ((spec.groups & kGroupPresentation) != 0) {
+  if ((rules.groups & kGroupPresentation) != 0) {
     status = ParsePaintAttribute(common.propertyMasks, common.props, name, value, version);
     if (status != kErrBadLength) return status;
   }
-  if ((spec.groups & (kGroupPresentation | kGroupColorGraphics)) != 0) {
+  if ((rules.groups & (kGroupPresentation | kGroupColorGraphics)) != 0) {
     status = ParseVisualAttribute(common.propertyMasks, common.props, name, value, version);
   }
   return status;
 }
 
 // One attribute, dispatched on its name; the first match wins.
-Status ParseAttribute(ParseState& state, const ElementSpec& spec, std::string_view name,
+Status ParseAttribute(ParseState& state, const ElementRules& rules, std::string_view name,
                       KernelBlock<char>& text) {
   ElementCommon& common = state.common;
   const char* value = text.get();
-  const uint32_t groups = spec.groups;
+  const uint32_t groups = rules.groups;
 
   if (name == "id") {
     return SetOnce(common.given, kGivenId, [&] {
@@ -191,9 +191,9 @@ Status ParseAttribute(ParseState& state, const ElementSpec& spec, std::string_vi
       return status != kOk ? status : StoreString(value, &common.id);
     });
   }
-  if (StartsWithAny(name, spec.earlyIgnored)) return kOk;
+  if (StartsWithAny(name, rules.earlyIgnored)) return kOk;
   if (name.starts_with("a:adobe-blending-mode")) return kOk;
-  if (name.starts_with("xml:")) return ParseXmlAttribute(state, spec, name.substr(4), value);
+  if (name.starts_with("xml:")) return ParseXmlAttribute(state, rules, name.substr(4), value);
 
   if ((groups & kGroupConditional) != 0) {
     if (name == "requiredFeatures") {
@@ -236,11 +236,11 @@ Status ParseAttribute(ParseState& state, const ElementSpec& spec, std::string_vi
                    [&] { return ParseTransformList(value, &common.transform); });
   }
 
-  const int32_t own = IndexOf(spec.ownNames, name);
+  const int32_t own = IndexOf(rules.ownNames, name);
   if (own >= 0) {
-    return SetOnce(common.ownGiven, 1u << own, [&] { return spec.parseOwn(state, own, value); });
+    return SetOnce(common.ownGiven, 1u << own, [&] { return rules.parseOwn(state, own, value); });
   }
-  if (StartsWithAny(name, spec.lateIgnored)) return kOk;
+  if (StartsWithAny(name, rules.lateIgnored)) return kOk;
   if (name.starts_with("xmlns")) return kOk;
 
   if ((groups & kGroupEvents) != 0) {
@@ -254,7 +254,7 @@ Status ParseAttribute(ParseState& state, const ElementSpec& spec, std::string_vi
                      [] { return kOk; });
     }
   }
-  const Status status = ParsePresentationGroups(state, spec, name, value);
+  const Status status = ParsePresentationGroups(state, rules, name, value);
   // A name that no group owns is ignored.
   return status == kErrBadLength ? kOk : status;
 }
@@ -274,21 +274,21 @@ Status PrepareProperties(SvgDocument& document, ElementRecord& record) {
 }
 
 // The parsing pattern shared by every kind of this file.
-Status ParseWithSpec(SvgDocument& document, const Element& xml, int32_t type,
-                     const ElementSpec& spec) {
+Status ParseWithRules(SvgDocument& document, const Element& xml, int32_t type,
+                     const ElementRules& rules) {
   const int32_t index = document.recordCount;
   ElementRecord& record = document.records[index];
   record.elementType = type;
   record.data = ElementData{};
   Status status = PrepareProperties(document, record);
   if (status != kOk) return status;
-  spec.setDefaults(record.data);
+  rules.setDefaults(record.data);
 
   ParseState state{document, record, CommonOf(record), index, {}, {}};
   for (const Attribute* attribute : xml.attributes) {
     KernelBlock<char> text;
     status = ReadAttributeText(*attribute, text);
-    if (status == kOk) status = ParseAttribute(state, spec, attribute->name, text);
+    if (status == kOk) status = ParseAttribute(state, rules, attribute->name, text);
     if (status != kOk) break;
   }
   if (status == kOk) {
@@ -300,8 +300,8 @@ Status ParseWithSpec(SvgDocument& document, const Element& xml, int32_t type,
   // The first fault is the one reported: an attribute that stopped the walk
   // comes before the required ones it may have kept from being read.
   if (status != kOk) return status;
-  if ((state.common.ownGiven & spec.required) != spec.required) return kErrRequiredAttribute;
-  return spec.derive(state);
+  if ((state.common.ownGiven & rules.required) != rules.required) return kErrRequiredAttribute;
+  return rules.derive(state);
 }
 
 // Shared own-attribute helpers.
@@ -389,7 +389,7 @@ Status SvgDerive(ParseState& state) {
   return kOk;
 }
 
-constexpr ElementSpec kSvgSpec{kGroupCore | kGroupConditional | kGroupExternal | kGroupClass |
+constexpr ElementRules kSvgRules{kGroupCore | kGroupConditional | kGroupExternal | kGroupClass |
                                    kGroupStyle | kGroupAllProperties | kGroupEvents |
                                    kGroupDocumentEvents,
                                kSvgNames, SvgOwn, 0, {}, kSvgIgnored, SvgDefaults, SvgDerive};
@@ -405,26 +405,26 @@ Status GroupOwn(ParseState& state, int32_t index, const char* value) {
   return StoreString(value, index == 0 ? &group.keyfield : &group.name);
 }
 
-constexpr ElementSpec kGroupSpec{
+constexpr ElementRules kGroupRules{
     kGroupCore | kGroupConditional | kGroupExternal | kGroupClass | kGroupStyle |
         kGroupAllProperties | kGroupEvents | kGroupTransform,
     kGroupNames, GroupOwn, 0, kGroupIgnored, {}, NoDefaults, NoDerivedValues};
 
-constexpr ElementSpec kDefsSpec{kGroupsShape, {}, NoOwnAttribute, 0, {}, {}, NoDefaults,
+constexpr ElementRules kDefsRules{kGroupsShape, {}, NoOwnAttribute, 0, {}, {}, NoDefaults,
                                 NoDerivedValues};
-constexpr ElementSpec kDescSpec{kGroupCore | kGroupStyle, {}, NoOwnAttribute, 0, {}, {},
+constexpr ElementRules kDescRules{kGroupCore | kGroupStyle, {}, NoOwnAttribute, 0, {}, {},
                                 NoDefaults, NoDerivedValues};
-constexpr ElementSpec kTitleSpec{kGroupCore, {}, NoOwnAttribute, 0, {}, {}, NoDefaults,
+constexpr ElementRules kTitleRules{kGroupCore, {}, NoOwnAttribute, 0, {}, {}, NoDefaults,
                                  NoDerivedValues};
-constexpr ElementSpec kTextBlockSpec{kGroupCore | kGroupConditional | kGroupClass | kGroupStyle |
+constexpr ElementRules kTextBlockRules{kGroupCore | kGroupConditional | kGroupClass | kGroupStyle |
                                          kGroupPresentation | kGroupEvents,
                                      {}, NoOwnAttribute, 0, {}, {}, NoDefaults, NoDerivedValues};
-constexpr ElementSpec kRegionSpec{
+constexpr ElementRules kRegionRules{
     kGroupCore | kGroupConditional | kGroupClass | kGroupPresentation | kGroupEvents,
     {}, NoOwnAttribute, 0, {}, {}, NoDefaults, NoDerivedValues};
-constexpr ElementSpec kBrSpec{kGroupCoreLimited | kGroupConditional, {}, NoOwnAttribute, 0, {},
+constexpr ElementRules kBrRules{kGroupCoreLimited | kGroupConditional, {}, NoOwnAttribute, 0, {},
                               {}, NoDefaults, NoDerivedValues};
-constexpr ElementSpec kSolidColorSpec{kGroupCoreLimited | kGroupStyle, {}, NoOwnAttribute, 0, {},
+constexpr ElementRules kSolidColorRules{kGroupCoreLimited | kGroupStyle, {}, NoOwnAttribute, 0, {},
                                       {}, NoDefaults, NoDerivedValues};
 
 // --- symbol, marker, clipPath ------------------------------------------------------
@@ -439,7 +439,7 @@ Status SymbolOwn(ParseState& state, int32_t index, const char* value) {
   return ParseAspectRatio(value, &symbol.preserveAspectRatio);
 }
 
-constexpr ElementSpec kSymbolSpec{kGroupCore | kGroupStyle | kGroupPresentation | kGroupEvents,
+constexpr ElementRules kSymbolRules{kGroupCore | kGroupStyle | kGroupPresentation | kGroupEvents,
                                   kSymbolNames, SymbolOwn, 0, {}, {}, SymbolDefaults,
                                   NoDerivedValues};
 
@@ -476,7 +476,7 @@ Status MarkerOwn(ParseState& state, int32_t index, const char* value) {
   }
 }
 
-constexpr ElementSpec kMarkerSpec{kGroupCore | kGroupStyle | kGroupPresentation, kMarkerNames,
+constexpr ElementRules kMarkerRules{kGroupCore | kGroupStyle | kGroupPresentation, kMarkerNames,
                                   MarkerOwn, 0, {}, {}, MarkerDefaults, NoDerivedValues};
 
 constexpr std::array<std::string_view, 1> kClipPathNames{"clipPathUnits"};
@@ -485,7 +485,7 @@ Status ClipPathOwn(ParseState& state, int32_t /*index*/, const char* value) {
   return LookupKeyword(value, kUnitsKeywords, &state.record.data.clipPath.clipPathUnits);
 }
 
-constexpr ElementSpec kClipPathSpec{kGroupCore | kGroupConditional | kGroupExternal |
+constexpr ElementRules kClipPathRules{kGroupCore | kGroupConditional | kGroupExternal |
                                         kGroupClass | kGroupStyle | kGroupPresentation |
                                         kGroupTransform,
                                     kClipPathNames, ClipPathOwn, 0, {}, {}, NoDefaults,
@@ -518,7 +518,7 @@ Status UseOwn(ParseState& state, int32_t index, const char* value) {
   }
 }
 
-constexpr ElementSpec kUseSpec{kGroupsShape, kUseNames, UseOwn, 0, {}, {}, UseDefaults,
+constexpr ElementRules kUseRules{kGroupsShape, kUseNames, UseOwn, 0, {}, {}, UseDefaults,
                                NoDerivedValues};
 
 constexpr std::array<std::string_view, 13> kImageNames{
@@ -550,7 +550,7 @@ Status ImageOwn(ParseState& state, int32_t index, const char* value) {
   }
 }
 
-constexpr ElementSpec kImageSpec{kGroupCore | kGroupConditional | kGroupExternal | kGroupClass |
+constexpr ElementRules kImageRules{kGroupCore | kGroupConditional | kGroupExternal | kGroupClass |
                                      kGroupStyle | kGroupColorGraphics | kGroupEvents |
                                      kGroupTransform,
                                  kImageNames, ImageOwn, kImageRequired, {}, {}, ImageDefaults,
@@ -569,7 +569,7 @@ Status AnchorOwn(ParseState& state, int32_t index, const char* value) {
   }
 }
 
-constexpr ElementSpec kAnchorSpec{kGroupsShape, kAnchorNames, AnchorOwn, 0, {}, {}, NoDefaults,
+constexpr ElementRules kAnchorRules{kGroupsShape, kAnchorNames, AnchorOwn, 0, {}, {}, NoDefaults,
                                   NoDerivedValues};
 
 constexpr std::array<std::string_view, 10> kColorProfileNames{
@@ -587,7 +587,7 @@ Status ColorProfileOwn(ParseState& state, int32_t index, const char* value) {
   }
 }
 
-constexpr ElementSpec kColorProfileSpec{kGroupCoreLimited, kColorProfileNames, ColorProfileOwn,
+constexpr ElementRules kColorProfileRules{kGroupCoreLimited, kColorProfileNames, ColorProfileOwn,
                                         1u << 1, {}, {}, NoDefaults, NoDerivedValues};
 
 // --- shapes ------------------------------------------------------------------------
@@ -609,7 +609,7 @@ Status PathOwn(ParseState& state, int32_t index, const char* value) {
   return kOk;  // enable-background, font and title: accepted without effect
 }
 
-constexpr ElementSpec kPathSpec{kGroupsShape, kPathNames, PathOwn, 1u << 0, {}, kPathIgnored,
+constexpr ElementRules kPathRules{kGroupsShape, kPathNames, PathOwn, 1u << 0, {}, kPathIgnored,
                                 NoDefaults, NoDerivedValues};
 
 constexpr std::array<std::string_view, 6> kRectNames{"x", "y", "width", "height", "rx", "ry"};
@@ -651,7 +651,7 @@ Status RectDerive(ParseState& state) {
   return kOk;
 }
 
-constexpr ElementSpec kRectSpec{kGroupsShape, kRectNames, RectOwn, (1u << 2) | (1u << 3), {}, {},
+constexpr ElementRules kRectRules{kGroupsShape, kRectNames, RectOwn, (1u << 2) | (1u << 3), {}, {},
                                 RectDefaults, RectDerive};
 
 // Circle, ellipse and line: every length starts at 0; "font" is accepted
@@ -670,7 +670,7 @@ Status CircleOwn(ParseState& state, int32_t index, const char* value) {
   return index < 3 ? StoreLength(value, fields[index]) : kOk;
 }
 
-constexpr ElementSpec kCircleSpec{kGroupsShape, kCircleNames, CircleOwn, 1u << 2, {},
+constexpr ElementRules kCircleRules{kGroupsShape, kCircleNames, CircleOwn, 1u << 2, {},
                                   kInkscapeIgnored, CircleDefaults, NoDerivedValues};
 
 constexpr std::array<std::string_view, 4> kEllipseNames{"cx", "cy", "rx", "ry"};
@@ -688,7 +688,7 @@ Status EllipseOwn(ParseState& state, int32_t index, const char* value) {
   return StoreLength(value, fields[index]);
 }
 
-constexpr ElementSpec kEllipseSpec{kGroupsShape, kEllipseNames, EllipseOwn,
+constexpr ElementRules kEllipseRules{kGroupsShape, kEllipseNames, EllipseOwn,
                                    (1u << 2) | (1u << 3), {}, {}, EllipseDefaults,
                                    NoDerivedValues};
 
@@ -707,7 +707,7 @@ Status LineOwn(ParseState& state, int32_t index, const char* value) {
   return index < 4 ? StoreLength(value, fields[index]) : kOk;
 }
 
-constexpr ElementSpec kLineSpec{kGroupsShape, kLineNames, LineOwn, 0, {}, kInkscapeIgnored,
+constexpr ElementRules kLineRules{kGroupsShape, kLineNames, LineOwn, 0, {}, kInkscapeIgnored,
                                 LineDefaults, NoDerivedValues};
 
 constexpr std::array<std::string_view, 1> kPolyNames{"points"};
@@ -716,7 +716,7 @@ Status PolyOwn(ParseState& state, int32_t /*index*/, const char* value) {
   return ParsePoints(value, &state.record.data.poly.points);
 }
 
-constexpr ElementSpec kPolySpec{kGroupsShape, kPolyNames, PolyOwn, 0, {}, {}, NoDefaults,
+constexpr ElementRules kPolyRules{kGroupsShape, kPolyNames, PolyOwn, 0, {}, {}, NoDefaults,
                                 NoDerivedValues};
 
 }  // namespace
@@ -785,70 +785,70 @@ void FreeElementData(ElementRecord& record) {
 }
 
 Status ParseSvgElement(SvgDocument& document, const Element& xml, int32_t type) {
-  return ParseWithSpec(document, xml, type, kSvgSpec);
+  return ParseWithRules(document, xml, type, kSvgRules);
 }
 Status ParseGroupElement(SvgDocument& document, const Element& xml, int32_t type) {
-  return ParseWithSpec(document, xml, type, kGroupSpec);
+  return ParseWithRules(document, xml, type, kGroupRules);
 }
 Status ParseDefsElement(SvgDocument& document, const Element& xml, int32_t type) {
-  return ParseWithSpec(document, xml, type, kDefsSpec);
+  return ParseWithRules(document, xml, type, kDefsRules);
 }
 Status ParseDescElement(SvgDocument& document, const Element& xml, int32_t type) {
-  return ParseWithSpec(document, xml, type, kDescSpec);
+  return ParseWithRules(document, xml, type, kDescRules);
 }
 Status ParseTitleElement(SvgDocument& document, const Element& xml, int32_t type) {
-  return ParseWithSpec(document, xml, type, kTitleSpec);
+  return ParseWithRules(document, xml, type, kTitleRules);
 }
 Status ParseSymbolElement(SvgDocument& document, const Element& xml, int32_t type) {
-  return ParseWithSpec(document, xml, type, kSymbolSpec);
+  return ParseWithRules(document, xml, type, kSymbolRules);
 }
 Status ParseUseElement(SvgDocument& document, const Element& xml, int32_t type) {
-  return ParseWithSpec(document, xml, type, kUseSpec);
+  return ParseWithRules(document, xml, type, kUseRules);
 }
 Status ParseImageElement(SvgDocument& document, const Element& xml, int32_t type) {
-  return ParseWithSpec(document, xml, type, kImageSpec);
+  return ParseWithRules(document, xml, type, kImageRules);
 }
 Status ParsePathElement(SvgDocument& document, const Element& xml, int32_t type) {
-  return ParseWithSpec(document, xml, type, kPathSpec);
+  return ParseWithRules(document, xml, type, kPathRules);
 }
 Status ParseRectElement(SvgDocument& document, const Element& xml, int32_t type) {
-  return ParseWithSpec(document, xml, type, kRectSpec);
+  return ParseWithRules(document, xml, type, kRectRules);
 }
 Status ParseCircleElement(SvgDocument& document, const Element& xml, int32_t type) {
-  return ParseWithSpec(document, xml, type, kCircleSpec);
+  return ParseWithRules(document, xml, type, kCircleRules);
 }
 Status ParseEllipseElement(SvgDocument& document, const Element& xml, int32_t type) {
-  return ParseWithSpec(document, xml, type, kEllipseSpec);
+  return ParseWithRules(document, xml, type, kEllipseRules);
 }
 Status ParseLineElement(SvgDocument& document, const Element& xml, int32_t type) {
-  return ParseWithSpec(document, xml, type, kLineSpec);
+  return ParseWithRules(document, xml, type, kLineRules);
 }
 Status ParsePolyElement(SvgDocument& document, const Element& xml, int32_t type) {
-  return ParseWithSpec(document, xml, type, kPolySpec);
+  return ParseWithRules(document, xml, type, kPolyRules);
 }
 Status ParseMarkerElement(SvgDocument& document, const Element& xml, int32_t type) {
-  return ParseWithSpec(document, xml, type, kMarkerSpec);
+  return ParseWithRules(document, xml, type, kMarkerRules);
 }
 Status ParseColorProfileElement(SvgDocument& document, const Element& xml, int32_t type) {
-  return ParseWithSpec(document, xml, type, kColorProfileSpec);
+  return ParseWithRules(document, xml, type, kColorProfileRules);
 }
 Status ParseClipPathElement(SvgDocument& document, const Element& xml, int32_t type) {
-  return ParseWithSpec(document, xml, type, kClipPathSpec);
+  return ParseWithRules(document, xml, type, kClipPathRules);
 }
 Status ParseAnchorElement(SvgDocument& document, const Element& xml, int32_t type) {
-  return ParseWithSpec(document, xml, type, kAnchorSpec);
+  return ParseWithRules(document, xml, type, kAnchorRules);
 }
 Status ParseTextBlockElement(SvgDocument& document, const Element& xml, int32_t type) {
-  return ParseWithSpec(document, xml, type, kTextBlockSpec);
+  return ParseWithRules(document, xml, type, kTextBlockRules);
 }
 Status ParseRegionElement(SvgDocument& document, const Element& xml, int32_t type) {
-  return ParseWithSpec(document, xml, type, kRegionSpec);
+  return ParseWithRules(document, xml, type, kRegionRules);
 }
 Status ParseBrElement(SvgDocument& document, const Element& xml, int32_t type) {
-  return ParseWithSpec(document, xml, type, kBrSpec);
+  return ParseWithRules(document, xml, type, kBrRules);
 }
 Status ParseSolidColorElement(SvgDocument& document, const Element& xml, int32_t type) {
-  return ParseWithSpec(document, xml, type, kSolidColorSpec);
+  return ParseWithRules(document, xml, type, kSolidColorRules);
 }
 
 Status ParseStyleSheetElement(SvgDocument& document, const Element& xml, int32_t type) {

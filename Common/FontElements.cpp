@@ -18,7 +18,7 @@ using Names = std::span<const std::string_view>;
 using OwnParser = Status (*)(ElementWalk& walk, int32_t index, const char* value);
 
 // What a font kind accepts besides "id" and xml:base.
-struct FontKindSpec {
+struct FontKindRules {
   bool external;      // externalResourcesRequired
   bool classStyle;    // class, style
   bool presentation;  // every presentation attribute
@@ -31,24 +31,24 @@ struct FontKindSpec {
 // One attribute of a font element: id, xml: names (only xml:base),
 // xmlns: names (only xmlns:xlink, where XLink is accepted), then the groups
 // of the kind and its own names. Names that nothing owns are ignored.
-Status DispatchFontAttribute(ElementWalk& walk, const FontKindSpec& spec, std::string_view name,
+Status DispatchFontAttribute(ElementWalk& walk, const FontKindRules& rules, std::string_view name,
                              KernelBlock<char>& text) {
   const char* value = text.get();
   Status status = kOk;
   if (TrySetId(walk, name, value, false, &status)) return status;
   if (TrySetXml(walk, name, value, false, &status)) return status;
-  if (name.starts_with("xmlns:")) return spec.xlink && name == "xmlns:xlink" ? kOk : kErrBadLength;
-  if (spec.external && TrySetExternalResources(walk, name, value, &status)) return status;
-  if (spec.classStyle && TrySetClassOrStyle(walk, name, text, &status)) return status;
-  if (TrySetOwn(walk, spec.ownNames, name,
-                [&](int32_t index) { return spec.parseOwn(walk, index, value); }, &status)) {
+  if (name.starts_with("xmlns:")) return rules.xlink && name == "xmlns:xlink" ? kOk : kErrBadLength;
+  if (rules.external && TrySetExternalResources(walk, name, value, &status)) return status;
+  if (rules.classStyle && TrySetClassOrStyle(walk, name, text, &status)) return status;
+  if (TrySetOwn(walk, rules.ownNames, name,
+                [&](int32_t index) { return rules.parseOwn(walk, index, value); }, &status)) {
     return status;
   }
   ElementCommon& common = walk.common;
   const double version = walk.document.version;
-  if (spec.presentation) {
+  if (rules.presentation) {
     status = ParsePresentationAttribute(common.propertyMasks, common.props, name, value, version);
-  } else if (spec.fontGroup) {
+  } else if (rules.fontGroup) {
     status = ParseFontAttribute(common.propertyMasks, common.props, name, value, version);
   }
   // No group owns the name (or a length was malformed, answered alike).
@@ -71,7 +71,7 @@ Status FontOwn(ElementWalk& walk, int32_t index, const char* value) {
   return ParseStrictNumber(value, fields[index]);
 }
 
-constexpr FontKindSpec kFontSpec{true, true, true, false, false, kFontNames, FontOwn};
+constexpr FontKindRules kFontRules{true, true, true, false, false, kFontNames, FontOwn};
 
 // glyph
 constexpr std::array<std::string_view, 10> kGlyphNames{
@@ -98,7 +98,7 @@ Status GlyphOwn(ElementWalk& walk, int32_t index, const char* value) {
   }
 }
 
-constexpr FontKindSpec kGlyphSpec{false, true, true, false, false, kGlyphNames, GlyphOwn};
+constexpr FontKindRules kGlyphRules{false, true, true, false, false, kGlyphNames, GlyphOwn};
 
 // missing-glyph
 constexpr std::array<std::string_view, 5> kMissingGlyphNames{
@@ -117,7 +117,7 @@ Status MissingGlyphOwn(ElementWalk& walk, int32_t index, const char* value) {
   return ParseStrictNumber(value, fields[index]);
 }
 
-constexpr FontKindSpec kMissingGlyphSpec{false, true,  true, false, false, kMissingGlyphNames,
+constexpr FontKindRules kMissingGlyphRules{false, true,  true, false, false, kMissingGlyphNames,
                                          MissingGlyphOwn};
 
 // hkern, vkern
@@ -130,7 +130,7 @@ Status KernOwn(ElementWalk& walk, int32_t index, const char* value) {
   return NormaliseList(value, lists[index]);
 }
 
-constexpr FontKindSpec kKernSpec{false, false, false, false, false, kKernNames, KernOwn};
+constexpr FontKindRules kKernRules{false, false, false, false, false, kKernNames, KernOwn};
 
 // font-face: the numbers follow the five other own names, in the order of
 // FontFaceRecord::numbers.
@@ -177,10 +177,10 @@ Status FontFaceOwn(ElementWalk& walk, int32_t index, const char* value) {
   }
 }
 
-constexpr FontKindSpec kFontFaceSpec{false, false, false, false, true, kFontFaceNames,
+constexpr FontKindRules kFontFaceRules{false, false, false, false, true, kFontFaceNames,
                                      FontFaceOwn};
 
-constexpr FontKindSpec kFontFaceSrcSpec{false, false, false, false, false, {}, NoOwnAttribute};
+constexpr FontKindRules kFontFaceSrcRules{false, false, false, false, false, {}, NoOwnAttribute};
 
 // font-face-uri, definition-src
 Status FontFaceUriOwn(ElementWalk& walk, int32_t index, const char* value) {
@@ -188,7 +188,7 @@ Status FontFaceUriOwn(ElementWalk& walk, int32_t index, const char* value) {
   return CopyReference(value, &walk.record.data.fontFaceUri.own.href, true);
 }
 
-constexpr FontKindSpec kFontFaceUriSpec{false, false, false, true, false, kXlinkNames,
+constexpr FontKindRules kFontFaceUriRules{false, false, false, true, false, kXlinkNames,
                                         FontFaceUriOwn};
 
 // font-face-format, font-face-name
@@ -199,9 +199,9 @@ Status FontFaceTextOwn(ElementWalk& walk, int32_t /*index*/, const char* value) 
   return StoreString(value, &walk.record.data.fontFaceText.own.text);
 }
 
-constexpr FontKindSpec kFontFaceFormatSpec{false, false, false, false, false,
+constexpr FontKindRules kFontFaceFormatRules{false, false, false, false, false,
                                            kFontFaceFormatNames, FontFaceTextOwn};
-constexpr FontKindSpec kFontFaceNameSpec{false, false, false, false, false, kFontFaceNameNames,
+constexpr FontKindRules kFontFaceNameRules{false, false, false, false, false, kFontFaceNameNames,
                                          FontFaceTextOwn};
 
 // Defaults of a font-face before its attributes.
@@ -213,8 +213,8 @@ Status SetFontFaceDefaults(FontFaceRecord& face) {
   return status;
 }
 
-Status ParseWithFontSpec(SvgDocument& document, const AdvXMLParser::Element& xml, int32_t type,
-                         const FontKindSpec& spec) {
+Status ParseWithFontRules(SvgDocument& document, const AdvXMLParser::Element& xml, int32_t type,
+                         const FontKindRules& rules) {
   Status status = BeginElementRecord(document, type);
   ElementRecord& record = document.records[document.recordCount];
   if (status == kOk && type == kElemFontFace) {
@@ -222,9 +222,9 @@ Status ParseWithFontSpec(SvgDocument& document, const AdvXMLParser::Element& xml
   }
   if (status != kOk) return status;
   ElementWalk walk{document, record, CommonOf(record), document.recordCount, {}, {}};
-  return WalkAttributes(walk, xml, [&spec](ElementWalk& w, std::string_view name,
+  return WalkAttributes(walk, xml, [&rules](ElementWalk& w, std::string_view name,
                                            KernelBlock<char>& text) {
-    return DispatchFontAttribute(w, spec, name, text);
+    return DispatchFontAttribute(w, rules, name, text);
   });
 }
 
@@ -268,37 +268,37 @@ void FreeFontElementData(ElementRecord& record) {
 }
 
 Status ParseFontElement(SvgDocument& document, const AdvXMLParser::Element& xml, int32_t type) {
-  return ParseWithFontSpec(document, xml, type, kFontSpec);
+  return ParseWithFontRules(document, xml, type, kFontRules);
 }
 Status ParseGlyphElement(SvgDocument& document, const AdvXMLParser::Element& xml, int32_t type) {
-  return ParseWithFontSpec(document, xml, type, kGlyphSpec);
+  return ParseWithFontRules(document, xml, type, kGlyphRules);
 }
 Status ParseMissingGlyphElement(SvgDocument& document, const AdvXMLParser::Element& xml,
                                 int32_t type) {
-  return ParseWithFontSpec(document, xml, type, kMissingGlyphSpec);
+  return ParseWithFontRules(document, xml, type, kMissingGlyphRules);
 }
 Status ParseKernElement(SvgDocument& document, const AdvXMLParser::Element& xml, int32_t type) {
-  return ParseWithFontSpec(document, xml, type, kKernSpec);
+  return ParseWithFontRules(document, xml, type, kKernRules);
 }
 Status ParseFontFaceElement(SvgDocument& document, const AdvXMLParser::Element& xml,
                             int32_t type) {
-  return ParseWithFontSpec(document, xml, type, kFontFaceSpec);
+  return ParseWithFontRules(document, xml, type, kFontFaceRules);
 }
 Status ParseFontFaceSrcElement(SvgDocument& document, const AdvXMLParser::Element& xml,
                                int32_t type) {
-  return ParseWithFontSpec(document, xml, type, kFontFaceSrcSpec);
+  return ParseWithFontRules(document, xml, type, kFontFaceSrcRules);
 }
 Status ParseFontFaceUriElement(SvgDocument& document, const AdvXMLParser::Element& xml,
                                int32_t type) {
-  return ParseWithFontSpec(document, xml, type, kFontFaceUriSpec);
+  return ParseWithFontRules(document, xml, type, kFontFaceUriRules);
 }
 Status ParseFontFaceFormatElement(SvgDocument& document, const AdvXMLParser::Element& xml,
                                   int32_t type) {
-  return ParseWithFontSpec(document, xml, type, kFontFaceFormatSpec);
+  return ParseWithFontRules(document, xml, type, kFontFaceFormatRules);
 }
 Status ParseFontFaceNameElement(SvgDocument& document, const AdvXMLParser::Element& xml,
                                 int32_t type) {
-  return ParseWithFontSpec(document, xml, type, kFontFaceNameSpec);
+  return ParseWithFontRules(document, xml, type, kFontFaceNameRules);
 }
 
 }  // namespace svgflt

@@ -71,7 +71,7 @@ using Names = std::span<const std::string_view>;
 using OwnParser = Status (*)(ElementWalk& walk, int32_t index, const char* value);
 
 // What a kind of the family accepts besides "id" and xml:base.
-struct TextKindSpec {
+struct TextKindRules {
   bool langAndSpace;  // xml:lang, xml:space
   bool classStyle;    // class, style
   bool full;          // conditional attributes, externalResourcesRequired, presentation
@@ -84,17 +84,17 @@ struct TextKindSpec {
 // id, xml: names, conditional, externalResourcesRequired, class and style,
 // transform, the own names, then the presentation attributes. Names that
 // nothing owns are ignored.
-Status DispatchTextAttribute(ElementWalk& walk, const TextKindSpec& spec, std::string_view name,
+Status DispatchTextAttribute(ElementWalk& walk, const TextKindRules& rules, std::string_view name,
                              KernelBlock<char>& text) {
   const char* value = text.get();
   Status status = kOk;
   if (TrySetId(walk, name, value, false, &status)) return status;
   if (name.starts_with("a:adobe-blending-mode")) return kOk;
-  if (TrySetXml(walk, name, value, spec.langAndSpace, &status)) return status;
-  if (spec.full && TrySetConditional(walk, name, value, &status)) return status;
-  if (spec.full && TrySetExternalResources(walk, name, value, &status)) return status;
-  if (spec.classStyle && TrySetClassOrStyle(walk, name, text, &status)) return status;
-  if (spec.transform && name == "transform") {
+  if (TrySetXml(walk, name, value, rules.langAndSpace, &status)) return status;
+  if (rules.full && TrySetConditional(walk, name, value, &status)) return status;
+  if (rules.full && TrySetExternalResources(walk, name, value, &status)) return status;
+  if (rules.classStyle && TrySetClassOrStyle(walk, name, text, &status)) return status;
+  if (rules.transform && name == "transform") {
     return SetOnce(walk.common.given, kGivenTransform,
                    [&] { return ParseTransformList(value, &walk.common.transform); });
   }
@@ -104,12 +104,12 @@ Status DispatchTextAttribute(ElementWalk& walk, const TextKindSpec& spec, std::s
       (name == "dx" || name == "dy" || name == "rotate")) {
     return kOk;
   }
-  if (TrySetOwn(walk, spec.ownNames, name,
-                [&](int32_t index) { return spec.parseOwn(walk, index, value); }, &status)) {
+  if (TrySetOwn(walk, rules.ownNames, name,
+                [&](int32_t index) { return rules.parseOwn(walk, index, value); }, &status)) {
     return status;
   }
   if (name.starts_with("xmlns")) return kOk;
-  if (!spec.full) return kOk;
+  if (!rules.full) return kOk;
   ElementCommon& common = walk.common;
   status = ParsePresentationAttribute(common.propertyMasks, common.props, name, value,
                                       walk.document.version);
@@ -152,7 +152,7 @@ Status TextOwn(ElementWalk& walk, int32_t index, const char* value) {
   }
 }
 
-constexpr TextKindSpec kTextSpec{true, true, true, true, kTextNames, TextOwn};
+constexpr TextKindRules kTextRules{true, true, true, true, kTextNames, TextOwn};
 
 // tspan, tref and altGlyph share the positioning lists at the start of their names.
 Status PositionOwn(ElementWalk& walk, int32_t index, const char* value, LengthList* x,
@@ -179,7 +179,7 @@ Status TspanOwn(ElementWalk& walk, int32_t index, const char* value) {
                      &tspan.rotate);
 }
 
-constexpr TextKindSpec kTspanSpec{true, true, true, false, kTspanNames, TspanOwn};
+constexpr TextKindRules kTspanRules{true, true, true, false, kTspanNames, TspanOwn};
 
 constexpr std::array<std::string_view, 14> kTrefNames{
     "x",          "y",          "dx",         "dy",          "rotate",
@@ -195,7 +195,7 @@ Status TrefOwn(ElementWalk& walk, int32_t index, const char* value) {
   return PositionOwn(walk, index, value, &tref.x, &tref.y, &tref.dx, &tref.dy, &tref.rotate);
 }
 
-constexpr TextKindSpec kTrefSpec{true, true, true, false, kTrefNames, TrefOwn};
+constexpr TextKindRules kTrefRules{true, true, true, false, kTrefNames, TrefOwn};
 
 constexpr std::array<std::string_view, 12> kTextPathNames{
     "textLength", "lengthAdjust", "startOffset",   "method",      "spacing",
@@ -215,7 +215,7 @@ Status TextPathOwn(ElementWalk& walk, int32_t index, const char* value) {
   }
 }
 
-constexpr TextKindSpec kTextPathSpec{true, true, true, false, kTextPathNames, TextPathOwn};
+constexpr TextKindRules kTextPathRules{true, true, true, false, kTextPathNames, TextPathOwn};
 
 constexpr std::array<std::string_view, 14> kAltGlyphNames{
     "x",          "y",          "dx",         "dy",          "rotate",
@@ -232,13 +232,13 @@ Status AltGlyphOwn(ElementWalk& walk, int32_t index, const char* value) {
                      &glyph.rotate);
 }
 
-constexpr TextKindSpec kAltGlyphSpec{true, true, true, false, kAltGlyphNames, AltGlyphOwn};
+constexpr TextKindRules kAltGlyphRules{true, true, true, false, kAltGlyphNames, AltGlyphOwn};
 
 Status NoOwnAttribute(ElementWalk& /*walk*/, int32_t /*index*/, const char* /*value*/) {
   return kOk;
 }
 
-constexpr TextKindSpec kAltGlyphDefSpec{false, false, false, false, {}, NoOwnAttribute};
+constexpr TextKindRules kAltGlyphDefRules{false, false, false, false, {}, NoOwnAttribute};
 
 constexpr std::array<std::string_view, 13> kGlyphRefNames{
     "x",          "y",           "dx",         "dy",         "glyphRef",
@@ -259,13 +259,13 @@ Status GlyphRefOwn(ElementWalk& walk, int32_t index, const char* value) {
   }
 }
 
-constexpr TextKindSpec kGlyphRefSpec{false, true, false, false, kGlyphRefNames, GlyphRefOwn};
+constexpr TextKindRules kGlyphRefRules{false, true, false, false, kGlyphRefNames, GlyphRefOwn};
 
 // The parse of one element of the family: the record is started, the
 // single lengths get their defaults, text and tspan take their content,
 // and the attributes are walked.
-Status ParseWithTextSpec(SvgDocument& document, const AdvXMLParser::Element& xml, int32_t type,
-                         const TextKindSpec& spec) {
+Status ParseWithTextRules(SvgDocument& document, const AdvXMLParser::Element& xml, int32_t type,
+                         const TextKindRules& rules) {
   Status status = BeginElementRecord(document, type);
   if (status != kOk) return status;
   ElementRecord& record = document.records[document.recordCount];
@@ -294,9 +294,9 @@ Status ParseWithTextSpec(SvgDocument& document, const AdvXMLParser::Element& xml
   }
   if (status != kOk) return status;
   ElementWalk walk{document, record, CommonOf(record), document.recordCount, {}, {}};
-  return WalkAttributes(walk, xml, [&spec](ElementWalk& w, std::string_view name,
+  return WalkAttributes(walk, xml, [&rules](ElementWalk& w, std::string_view name,
                                            KernelBlock<char>& text) {
-    return DispatchTextAttribute(w, spec, name, text);
+    return DispatchTextAttribute(w, rules, name, text);
   });
 }
 
@@ -403,29 +403,29 @@ void FreeTextElementData(ElementRecord& record) {
 }
 
 Status ParseTextElement(SvgDocument& document, const AdvXMLParser::Element& xml, int32_t type) {
-  return ParseWithTextSpec(document, xml, type, kTextSpec);
+  return ParseWithTextRules(document, xml, type, kTextRules);
 }
 Status ParseTspanElement(SvgDocument& document, const AdvXMLParser::Element& xml, int32_t type) {
-  return ParseWithTextSpec(document, xml, type, kTspanSpec);
+  return ParseWithTextRules(document, xml, type, kTspanRules);
 }
 Status ParseTrefElement(SvgDocument& document, const AdvXMLParser::Element& xml, int32_t type) {
-  return ParseWithTextSpec(document, xml, type, kTrefSpec);
+  return ParseWithTextRules(document, xml, type, kTrefRules);
 }
 Status ParseTextPathElement(SvgDocument& document, const AdvXMLParser::Element& xml,
                             int32_t type) {
-  return ParseWithTextSpec(document, xml, type, kTextPathSpec);
+  return ParseWithTextRules(document, xml, type, kTextPathRules);
 }
 Status ParseAltGlyphElement(SvgDocument& document, const AdvXMLParser::Element& xml,
                             int32_t type) {
-  return ParseWithTextSpec(document, xml, type, kAltGlyphSpec);
+  return ParseWithTextRules(document, xml, type, kAltGlyphRules);
 }
 Status ParseAltGlyphDefElement(SvgDocument& document, const AdvXMLParser::Element& xml,
                                int32_t type) {
-  return ParseWithTextSpec(document, xml, type, kAltGlyphDefSpec);
+  return ParseWithTextRules(document, xml, type, kAltGlyphDefRules);
 }
 Status ParseGlyphRefElement(SvgDocument& document, const AdvXMLParser::Element& xml,
                             int32_t type) {
-  return ParseWithTextSpec(document, xml, type, kGlyphRefSpec);
+  return ParseWithTextRules(document, xml, type, kGlyphRefRules);
 }
 
 }  // namespace svgflt
