@@ -23,7 +23,6 @@ namespace {
 
 using svgflt::kOk;
 
-constexpr char16_t kSourceTag[] = u"tools/CmdConvert";
 constexpr char kAllowAnyFile[] = "--allow-any-file";
 constexpr char kEmbedImages[] = "--embed-images";
 constexpr std::int32_t kVectorMode = 1;
@@ -47,30 +46,6 @@ void ConvertUsage(std::FILE* out) {
                "                    the SVG file's folder and below\n"
                "  --module PATH     the filter module (default: libsvgfilter.so beside svgfilter)\n"
                "  --dpi N           screen resolution in dots per inch (default 96)\n");
-}
-
-bool IsDirectory(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-// The file name without folder and extension: "a/b/map.svg" gives "map".
-std::string StemOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  const std::size_t dot = name.find_last_of('.');
-  if (dot != std::string::npos && dot > 0) name.resize(dot);
-  return name;
-}
-
-ResolutionRecord ScreenResolution() {
-  ResolutionRecord resolution{};
-  if (DrawingContext* screen = GetScreenDC(0, __LINE__, kSourceTag)) {
-    resolution.horizontal = DrawingContextResolution(screen, 0);
-    resolution.vertical = DrawingContextResolution(screen, 1);
-    (void)ReleaseScreenDC(0, screen, __LINE__, kSourceTag);
-  }
-  return resolution;
 }
 
 struct ConvertSettings {
@@ -181,8 +156,7 @@ int CmdConvert(int argc, char** argv) {
   ConvertSettings settings;
   settings.embedImages = options.Has(kEmbedImages);
   settings.allowAnyFile = options.Has(kAllowAnyFile);
-  if (options.dpi > 0) KernelSetScreenResolution(options.dpi, options.dpi);
-  settings.resolution = ScreenResolution();
+  settings.resolution = ScreenResolution(options.dpi);
 
   const bool progress = ::isatty(STDERR_FILENO) != 0;
   const std::size_t count = inputs.size();

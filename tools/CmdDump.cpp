@@ -22,7 +22,6 @@ namespace {
 
 using svgflt::kOk;
 
-constexpr char16_t kSourceTag[] = u"tools/CmdDump";
 constexpr char kAllowAnyFile[] = "--allow-any-file";
 
 void DumpUsage(std::FILE* out) {
@@ -345,13 +344,7 @@ int CmdDump(int argc, char** argv) {
     std::fprintf(stderr, "svgfilter: %s\n", error.c_str());
     return 1;
   }
-  if (options.dpi > 0) KernelSetScreenResolution(options.dpi, options.dpi);
-  ResolutionRecord resolution{};
-  if (DrawingContext* screen = GetScreenDC(0, __LINE__, kSourceTag)) {
-    resolution.horizontal = DrawingContextResolution(screen, 0);
-    resolution.vertical = DrawingContextResolution(screen, 1);
-    (void)ReleaseScreenDC(0, screen, __LINE__, kSourceTag);
-  }
+  ResolutionRecord resolution = ScreenResolution(options.dpi);
 
   const std::string& path = options.files.front();
   std::string input;

@@ -13,8 +13,6 @@
 namespace svgtool {
 namespace {
 
-constexpr char16_t kSourceTag[] = u"tools/CmdInfo";
-
 void InfoUsage(std::FILE* out) {
   std::fprintf(out,
                "usage: svgfilter info [--json] [--module PATH] [--dpi N] FILE...\n"
@@ -92,18 +90,6 @@ void PrintInfo(const std::string& path, const FileInfo& info, bool json) {
   }
 }
 
-// The screen resolution, as a host hands it to the filter.
-ResolutionRecord ScreenResolution() {
-  ResolutionRecord resolution{};
-  DrawingContext* screen = GetScreenDC(0, __LINE__, kSourceTag);
-  if (screen != nullptr) {
-    resolution.horizontal = DrawingContextResolution(screen, 0);
-    resolution.vertical = DrawingContextResolution(screen, 1);
-    (void)ReleaseScreenDC(0, screen, __LINE__, kSourceTag);
-  }
-  return resolution;
-}
-
 // Asks the module about one file; the status of fltInfo, or kErrRead when
 // the file does not open.
 svgflt::Status InfoOfFile(const FilterModule& module, const std::string& path,
@@ -148,8 +134,7 @@ int CmdInfo(int argc, char** argv) {
     std::fprintf(stderr, "svgfilter: %s\n", error.c_str());
     return 1;
   }
-  if (options.dpi > 0) KernelSetScreenResolution(options.dpi, options.dpi);
-  ResolutionRecord resolution = ScreenResolution();
+  ResolutionRecord resolution = ScreenResolution(options.dpi);
 
   int exitStatus = 0;
   for (const std::string& path : options.files) {

@@ -1,5 +1,7 @@
 #include "DocumentFolder.h"
 
+#include <sys/stat.h>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -45,6 +47,19 @@ DocumentFolder::~DocumentFolder() {
   if (previous_ == -1) return;
   (void)!::fchdir(previous_);
   ::close(previous_);
+}
+
+std::string StemOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::size_t dot = name.find_last_of('.');
+  if (dot != std::string::npos && dot > 0) name.resize(dot);
+  return name;
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 }  // namespace svgtool

@@ -16,6 +16,12 @@ namespace svgtool {
 // "b.svg" gives ".", "/b.svg" gives "/".
 std::string FolderOf(const std::string& path);
 
+// The file name without folder and extension: "a/b/map.svg" gives "map".
+std::string StemOf(const std::string& path);
+
+// True when `path` names an existing directory.
+bool IsDirectory(const std::string& path);
+
 // For its lifetime, makes the folder of `document` (an absolute path) the
 // working folder and the base of linked files (see SetLinkedFileBase); the
 // previous working folder comes back at the end.

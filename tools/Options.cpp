@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "ImagingKernel/ImagingKernel.h"
+
 namespace svgtool {
 namespace {
 
@@ -96,6 +98,18 @@ bool ParseOptions(int argc, char** argv, const OptionSet& accepted, Options* out
     }
   }
   return true;
+}
+
+ResolutionRecord ScreenResolution(int dpi) {
+  static constexpr char16_t kSourceTag[] = u"tools/Options";
+  if (dpi > 0) KernelSetScreenResolution(dpi, dpi);
+  ResolutionRecord resolution{};
+  if (DrawingContext* screen = GetScreenDC(0, __LINE__, kSourceTag)) {
+    resolution.horizontal = DrawingContextResolution(screen, 0);
+    resolution.vertical = DrawingContextResolution(screen, 1);
+    (void)ReleaseScreenDC(0, screen, __LINE__, kSourceTag);
+  }
+  return resolution;
 }
 
 }  // namespace svgtool

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "svgfilter/HostRecords.h"
+
 namespace svgtool {
 
 // What a command accepts besides the common options.
@@ -37,5 +39,9 @@ struct Options {
 // a missing or malformed value.
 bool ParseOptions(int argc, char** argv, const OptionSet& accepted, Options* out,
                   std::string* error);
+
+// Applies `--dpi` (when given) to the imaging kernel's screen, then returns
+// the screen resolution as a host hands it to the filter.
+ResolutionRecord ScreenResolution(int dpi);
 
 }  // namespace svgtool
