@@ -5,37 +5,22 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Module/TempFiles.h"
 #include "svgfilter/FilterStatus.h"
 #include "tools/Commands.h"
+#include "tools/CommandRun.h"
 
 namespace svgtool {
 namespace {
 
-struct CommandRun {
-  int exitStatus;
-  std::string out;
-  std::string err;
-};
+using testing::CommandRun;
+using testing::ErrorLine;
+using testing::RunCommand;
 
-CommandRun Convert(std::vector<std::string> args) {
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  ::testing::internal::CaptureStdout();
-  ::testing::internal::CaptureStderr();
-  CommandRun run;
-  run.exitStatus = CmdConvert(static_cast<int>(argv.size()), argv.data());
-  run.out = ::testing::internal::GetCapturedStdout();
-  run.err = ::testing::internal::GetCapturedStderr();
-  return run;
-}
-
-std::string ErrorLine(const std::string& file, svgflt::Status status) {
-  return "svgfilter: " + file + ": error " + std::to_string(status) + ": " +
-         svgflt::StatusName(status) + "\n";
-}
+CommandRun Convert(std::vector<std::string> args) { return RunCommand(CmdConvert, std::move(args)); }
 
 std::string Read(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -7,14 +7,19 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ImagingKernel/ImagingKernel.h"
 #include "Module/TempFiles.h"
 #include "tools/Commands.h"
+#include "tools/CommandRun.h"
 
 namespace svgtool {
 namespace {
+
+using testing::CommandRun;
+using testing::RunCommand;
 
 using svgflt::kOk;
 
@@ -153,24 +158,7 @@ TEST_F(DumpDocument, ReportsAnUnknownObject) {
   EXPECT_EQ(line, "untouched");
 }
 
-// Runs the command with `args`, standard output and error captured.
-struct CommandRun {
-  int exitStatus;
-  std::string out;
-  std::string err;
-};
-
-CommandRun Dump(std::vector<std::string> args) {
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  ::testing::internal::CaptureStdout();
-  ::testing::internal::CaptureStderr();
-  CommandRun run;
-  run.exitStatus = CmdDump(static_cast<int>(argv.size()), argv.data());
-  run.out = ::testing::internal::GetCapturedStdout();
-  run.err = ::testing::internal::GetCapturedStderr();
-  return run;
-}
+CommandRun Dump(std::vector<std::string> args) { return RunCommand(CmdDump, std::move(args)); }
 
 TEST(DumpCommand, AnswersUsageErrorsWithStatusTwo) {
   const std::vector<std::vector<std::string>> cases = {

@@ -13,32 +13,16 @@
 #include "tools/Module.h"
 #include "svgfilter/FilterStatus.h"
 #include "tools/Commands.h"
+#include "tools/CommandRun.h"
 
 namespace svgtool {
 namespace {
 
-struct CommandRun {
-  int exitStatus;
-  std::string out;
-  std::string err;
-};
+using testing::CommandRun;
+using testing::ErrorLine;
+using testing::RunCommand;
 
-CommandRun Render(std::vector<std::string> args) {
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  ::testing::internal::CaptureStdout();
-  ::testing::internal::CaptureStderr();
-  CommandRun run;
-  run.exitStatus = CmdRender(static_cast<int>(argv.size()), argv.data());
-  run.out = ::testing::internal::GetCapturedStdout();
-  run.err = ::testing::internal::GetCapturedStderr();
-  return run;
-}
-
-std::string ErrorLine(const std::string& file, svgflt::Status status) {
-  return "svgfilter: " + file + ": error " + std::to_string(status) + ": " +
-         svgflt::StatusName(status) + "\n";
-}
+CommandRun Render(std::vector<std::string> args) { return RunCommand(CmdRender, std::move(args)); }
 
 TEST(RenderCommand, AnswersUsageErrorsWithStatusTwo) {
   svgtest::TempFolder folder;
