@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config g++-multilib
   libgtest-dev libgmock-dev libbenchmark-dev
   libcairo2-dev libfontconfig1-dev libfreetype-dev libpng-dev libjpeg-dev
   fonts-dejavu-core
