@@ -1,6 +1,5 @@
 #include "Common/DrawingAttributes.h"
 
-#include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstddef>
@@ -294,16 +293,8 @@ InheritedPaint ResolveInherited(ConversionContext& context, PaintCache& cache,
 
 // --- colours -------------------------------------------------------------------
 
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
+// ASCII case folding, so the answer does not depend on the process locale.
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) { return EqualsNoCase(a, b); }
 
 // `color` given: a form-1 colour, or a colour text.
 bool ColorGiven(const SvgColor& color) {
