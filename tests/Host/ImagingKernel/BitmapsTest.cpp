@@ -1,3 +1,4 @@
+// Bitmap records: description, image memory, palettes, copies and row reads.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -12,9 +13,12 @@ namespace {
 using svgflt::testing::KernelSnapshot;
 using svgflt::testing::ScopedLeakAllowance;
 
-BitmapRecord Described(int32_t width, int32_t height, int32_t bitsPerPixel) {
+BitmapRecord Described(int32_t width, int32_t height, int32_t bitsPerPixel, bool allocate = false) {
   BitmapRecord bitmap{};
   EXPECT_EQ(InitBitmap(&bitmap, 216, width, height, bitsPerPixel), kIkOk);
+  if (allocate) {
+    EXPECT_EQ(AllocateBitmap(&bitmap, 1), kIkOk);
+  }
   return bitmap;
 }
 
@@ -22,20 +26,14 @@ TEST(InitBitmap, PadsRowsToWholeWords) {
   struct Case {
     int32_t width, bitsPerPixel, bytesPerRow;
   };
-  const Case cases[] = {{1, 24, 4},  {3, 24, 12}, {4, 24, 12}, {1, 32, 4}, {3, 8, 4},
-                        {5, 8, 8},   {2, 4, 4},   {9, 4, 8},   {5, 1, 4},  {33, 1, 8},
-                        {32, 1, 4}};
+  const Case cases[] = {{1, 24, 4}, {3, 24, 12}, {4, 24, 12}, {1, 32, 4}, {3, 8, 4}, {5, 8, 8},
+                        {2, 4, 4},  {9, 4, 8},   {5, 1, 4},   {33, 1, 8}, {32, 1, 4}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.width) + " px at " + std::to_string(c.bitsPerPixel) + " bpp");
     BitmapRecord bitmap = Described(c.width, 7, c.bitsPerPixel);
     EXPECT_EQ(bitmap.bytesPerRow, c.bytesPerRow);
     EXPECT_EQ(bitmap.imageSize, c.bytesPerRow * 7);
-    EXPECT_EQ(bitmap.recordSize, 216);
-    EXPECT_EQ(bitmap.width, c.width);
-    EXPECT_EQ(bitmap.height, 7);
-    EXPECT_EQ(bitmap.bitsPerPixel, c.bitsPerPixel);
     EXPECT_EQ(bitmap.bits, nullptr);
-    EXPECT_EQ(bitmap.palette, nullptr);
   }
 }
 
@@ -43,8 +41,8 @@ TEST(InitBitmap, RejectsBadSizesAndLeavesTheRecord) {
   struct Case {
     int32_t recordSize, width, height, bitsPerPixel;
   };
-  const Case cases[] = {{216, 0, 5, 24},  {216, 5, 0, 24},      {216, -1, 5, 24},
-                        {216, 5, 5, 2},   {216, 5, 5, 16},      {216, 5, 5, 0},
+  const Case cases[] = {{216, 0, 5, 24},  {216, 5, 0, 24},  {216, -1, 5, 24},
+                        {216, 5, 5, 2},   {216, 5, 5, 16},  {216, 5, 5, 0},
                         {100, 5, 5, 24},  {216, 50000, 50000, 32}, {216, 0x7FFFFFFF, 1, 32}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.recordSize) + " " + std::to_string(c.width) + "x" +
@@ -58,18 +56,19 @@ TEST(InitBitmap, RejectsBadSizesAndLeavesTheRecord) {
   EXPECT_EQ(InitBitmap(nullptr, 216, 1, 1, 24), kIkErrArgument);
 }
 
-TEST(AllocateBitmap, GivesZeroedMemoryAndCountsTheBitmap) {
+TEST(AllocateBitmap, GivesZeroedCountedMemoryThatFreeBitmapReleasesSafely) {
   KernelAccounting before = KernelSnapshot();
   BitmapRecord bitmap = Described(3, 4, 24);
+  EXPECT_EQ(FreeBitmap(&bitmap), kIkOk) << "nothing to free yet";
   ASSERT_EQ(AllocateBitmap(&bitmap, 1), kIkOk);
   ASSERT_NE(bitmap.bits, nullptr);
-  EXPECT_EQ(bitmap.allocKind, 1);
   EXPECT_EQ(bitmap.palette, nullptr);
   for (int32_t i = 0; i < bitmap.imageSize; ++i) ASSERT_EQ(bitmap.bits[i], 0) << i;
   EXPECT_EQ(KernelSnapshot().liveBitmaps, before.liveBitmaps + 1);
   EXPECT_EQ(FreeBitmap(&bitmap), kIkOk);
   EXPECT_EQ(bitmap.bits, nullptr);
-  EXPECT_EQ(KernelSnapshot().liveBitmaps, before.liveBitmaps);
+  EXPECT_EQ(FreeBitmap(&bitmap), kIkOk);
+  EXPECT_EQ(FreeBitmap(nullptr), kIkErrArgument);
 }
 
 TEST(AllocateBitmap, GivesPaletteBitmapsADefaultPalette) {
@@ -77,14 +76,12 @@ TEST(AllocateBitmap, GivesPaletteBitmapsADefaultPalette) {
     int32_t bitsPerPixel, count, index;
     uint32_t colour;
   };
-  const Case cases[] = {
-      {8, 256, 0, 0x000000}, {8, 256, 128, 0x808080}, {8, 256, 255, 0xFFFFFF},
-      {4, 16, 0, 0x000000},  {4, 16, 9, 0x0000FF},    {4, 16, 12, 0xFF0000},
-      {4, 16, 7, 0xC0C0C0},  {1, 2, 0, 0x000000},     {1, 2, 1, 0xFFFFFF}};
+  const Case cases[] = {{8, 256, 0, 0x000000}, {8, 256, 128, 0x808080}, {8, 256, 255, 0xFFFFFF},
+                        {4, 16, 0, 0x000000},  {4, 16, 9, 0x0000FF},    {4, 16, 12, 0xFF0000},
+                        {4, 16, 7, 0xC0C0C0},  {1, 2, 0, 0x000000},     {1, 2, 1, 0xFFFFFF}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.bitsPerPixel) + " bpp entry " + std::to_string(c.index));
-    BitmapRecord bitmap = Described(2, 2, c.bitsPerPixel);
-    ASSERT_EQ(AllocateBitmap(&bitmap, 1), kIkOk);
+    BitmapRecord bitmap = Described(2, 2, c.bitsPerPixel, true);
     ASSERT_NE(bitmap.palette, nullptr);
     EXPECT_EQ(bitmap.paletteCount, c.count);
     EXPECT_EQ(bitmap.palette[c.index], c.colour);
@@ -94,9 +91,8 @@ TEST(AllocateBitmap, GivesPaletteBitmapsADefaultPalette) {
   }
 }
 
-TEST(AllocateBitmap, RefusesARecordThatHoldsMemoryOrIsNotDescribed) {
-  BitmapRecord bitmap = Described(2, 2, 24);
-  ASSERT_EQ(AllocateBitmap(&bitmap, 1), kIkOk);
+TEST(AllocateBitmap, RefusesRecordsThatHoldMemoryOrAreNotDescribed) {
+  BitmapRecord bitmap = Described(2, 2, 24, true);
   uint8_t* bits = bitmap.bits;
   EXPECT_EQ(AllocateBitmap(&bitmap, 1), kIkErrArgument);
   EXPECT_EQ(bitmap.bits, bits);
@@ -108,29 +104,17 @@ TEST(AllocateBitmap, RefusesARecordThatHoldsMemoryOrIsNotDescribed) {
   forged.imageSize = 1;
   EXPECT_EQ(AllocateBitmap(&forged, 1), kIkErrArgument);
   EXPECT_EQ(AllocateBitmap(nullptr, 1), kIkErrArgument);
-}
 
-TEST(AllocateBitmap, LeavesTheRecordEmptyWhenMemoryRunsOut) {
-  BitmapRecord bitmap = Described(2, 2, 8);
+  BitmapRecord starved = Described(2, 2, 8);
   KernelFailAllocation(1);
-  EXPECT_EQ(AllocateBitmap(&bitmap, 1), kIkErrNoMemory);
-  EXPECT_EQ(bitmap.bits, nullptr);
-  EXPECT_EQ(bitmap.palette, nullptr);
-}
-
-TEST(FreeBitmap, IsSafeOnAnEmptyRecordAndTwice) {
-  BitmapRecord bitmap = Described(2, 2, 24);
-  EXPECT_EQ(FreeBitmap(&bitmap), kIkOk);
-  ASSERT_EQ(AllocateBitmap(&bitmap, 1), kIkOk);
-  EXPECT_EQ(FreeBitmap(&bitmap), kIkOk);
-  EXPECT_EQ(FreeBitmap(&bitmap), kIkOk);
-  EXPECT_EQ(FreeBitmap(nullptr), kIkErrArgument);
+  EXPECT_EQ(AllocateBitmap(&starved, 1), kIkErrNoMemory);
+  EXPECT_EQ(starved.bits, nullptr);
+  EXPECT_EQ(starved.palette, nullptr);
 }
 
 TEST(FreeBitmap, CatchesTheSecondReleaseOfAShallowCopy) {
   ScopedLeakAllowance allowance;
-  BitmapRecord bitmap = Described(2, 2, 8);
-  ASSERT_EQ(AllocateBitmap(&bitmap, 1), kIkOk);
+  BitmapRecord bitmap = Described(2, 2, 8, true);
   BitmapRecord shallow = bitmap;
   int64_t invalid = KernelInvalidReleases();
   EXPECT_EQ(FreeBitmap(&bitmap), kIkOk);
@@ -140,8 +124,7 @@ TEST(FreeBitmap, CatchesTheSecondReleaseOfAShallowCopy) {
 
 TEST(CopyBitmapRecord, CopiesDeeply) {
   KernelAccounting before = KernelSnapshot();
-  BitmapRecord source = Described(2, 2, 8);
-  ASSERT_EQ(AllocateBitmap(&source, 1), kIkOk);
+  BitmapRecord source = Described(2, 2, 8, true);
   source.xResolution = 300;
   source.bits[0] = 7;
   BitmapRecord copy;
@@ -152,19 +135,16 @@ TEST(CopyBitmapRecord, CopiesDeeply) {
   EXPECT_EQ(copy.xResolution, 300);
   EXPECT_EQ(copy.paletteCount, 256);
   EXPECT_EQ(std::memcmp(copy.bits, source.bits, static_cast<size_t>(source.imageSize)), 0);
-  EXPECT_EQ(std::memcmp(copy.palette, source.palette, 256 * sizeof(uint32_t)), 0);
   EXPECT_EQ(KernelSnapshot().liveBitmaps, before.liveBitmaps + 2);
-
   source.bits[0] = 9;
   source.palette[7] = 0x123456;
-  EXPECT_EQ(copy.bits[0], 7);
-  EXPECT_EQ(copy.palette[7], 0x070707u);
   EXPECT_EQ(FreeBitmap(&source), kIkOk);
   EXPECT_EQ(copy.bits[0], 7);
+  EXPECT_EQ(copy.palette[7], 0x070707u);
   EXPECT_EQ(FreeBitmap(&copy), kIkOk);
 }
 
-TEST(CopyBitmapRecord, CopiesAnEmptyRecordWithoutMemory) {
+TEST(CopyBitmapRecord, CopiesAnEmptyRecordAndRefusesBadRequests) {
   BitmapRecord source = Described(5, 5, 24);
   BitmapRecord copy{};
   ASSERT_EQ(CopyBitmapRecord(&copy, &source, 216), kIkOk);
@@ -172,20 +152,15 @@ TEST(CopyBitmapRecord, CopiesAnEmptyRecordWithoutMemory) {
   EXPECT_EQ(copy.width, 5);
   EXPECT_EQ(CopyBitmapRecord(&copy, &source, 12), kIkErrArgument);
   EXPECT_EQ(CopyBitmapRecord(nullptr, &source, 216), kIkErrArgument);
-}
 
-TEST(CopyBitmapRecord, GivesNoMemoryWhenAllocationFails) {
-  BitmapRecord source = Described(2, 2, 24);
   ASSERT_EQ(AllocateBitmap(&source, 1), kIkOk);
-  BitmapRecord copy{};
   KernelFailAllocation(1);
   EXPECT_EQ(CopyBitmapRecord(&copy, &source, 216), kIkErrNoMemory);
   EXPECT_EQ(copy.bits, nullptr);
-  EXPECT_EQ(FreeBitmap(&copy), kIkOk);
   EXPECT_EQ(FreeBitmap(&source), kIkOk);
 }
 
-TEST(SetBitmapPalette, GivesTheTargetItsOwnCopy) {
+TEST(SetBitmapPalette, GivesTheTargetItsOwnCopyAndCountZeroRemovesIt) {
   uint32_t palette[3] = {0x0000FF, 0x00FF00, 0xFF0000};
   BitmapRecord target = Described(2, 2, 8);
   ASSERT_EQ(SetBitmapPalette(&target, 3, palette), kIkOk);
@@ -194,20 +169,12 @@ TEST(SetBitmapPalette, GivesTheTargetItsOwnCopy) {
   EXPECT_EQ(target.paletteCount, 3);
   palette[1] = 0;
   EXPECT_EQ(target.palette[1], 0x00FF00u);
-  // Replacing it releases the first copy; FreeBitmap the second.
+  // Replacing it releases the first copy (the leak guard would notice).
   ASSERT_EQ(SetBitmapPalette(&target, 2, palette), kIkOk);
   EXPECT_EQ(target.palette[1], 0u);
-  EXPECT_EQ(FreeBitmap(&target), kIkOk);
-  EXPECT_EQ(target.palette, nullptr);
-}
-
-TEST(SetBitmapPalette, CountZeroRemovesThePalette) {
-  BitmapRecord target = Described(2, 2, 8);
-  ASSERT_EQ(AllocateBitmap(&target, 1), kIkOk);
   EXPECT_EQ(SetBitmapPalette(&target, 0, nullptr), kIkOk);
   EXPECT_EQ(target.palette, nullptr);
   EXPECT_EQ(target.paletteCount, 0);
-  EXPECT_EQ(FreeBitmap(&target), kIkOk);
 }
 
 TEST(SetBitmapPalette, RejectsBadArguments) {
@@ -236,13 +203,12 @@ TEST(AccessBitmap, BracketsRowReadsAndPassesTheLastStatusOn) {
   EXPECT_EQ(FreeBitmap(&bitmap), kIkOk);
 }
 
-TEST(GetBitmapRow, CopiesOneRowTopDown) {
+TEST(GetBitmapRow, CopiesOneRowTopDownAndRejectsBadRows) {
   BitmapRecord bitmap = Described(1, 3, 24);
-  ASSERT_EQ(AllocateBitmap(&bitmap, 1), kIkOk);
-  for (int32_t row = 0; row < 3; ++row) {
-    std::memset(bitmap.bits + row * bitmap.bytesPerRow, 10 + row, 4);
-  }
   uint8_t buffer[8];
+  EXPECT_EQ(GetBitmapRow(&bitmap, buffer, 0, 4), kIkErrNoImage);
+  ASSERT_EQ(AllocateBitmap(&bitmap, 1), kIkOk);
+  for (int32_t row = 0; row < 3; ++row) std::memset(bitmap.bits + row * bitmap.bytesPerRow, 10 + row, 4);
   std::memset(buffer, 0xEE, sizeof buffer);
   ASSERT_EQ(GetBitmapRow(&bitmap, buffer, 1, sizeof buffer), kIkOk);
   EXPECT_EQ(std::vector<uint8_t>(buffer, buffer + 8),
@@ -250,14 +216,6 @@ TEST(GetBitmapRow, CopiesOneRowTopDown) {
   ASSERT_EQ(GetBitmapRow(&bitmap, buffer, 2, 2), kIkOk);
   EXPECT_EQ(buffer[1], 12);
   EXPECT_EQ(buffer[2], 11);
-  EXPECT_EQ(FreeBitmap(&bitmap), kIkOk);
-}
-
-TEST(GetBitmapRow, RejectsBadRowsAndMissingMemory) {
-  BitmapRecord bitmap = Described(1, 3, 24);
-  uint8_t buffer[4];
-  EXPECT_EQ(GetBitmapRow(&bitmap, buffer, 0, 4), kIkErrNoImage);
-  ASSERT_EQ(AllocateBitmap(&bitmap, 1), kIkOk);
   for (int32_t row : {-1, 3, 100}) {
     SCOPED_TRACE(row);
     EXPECT_EQ(GetBitmapRow(&bitmap, buffer, row, 4), kIkErrArgument);
