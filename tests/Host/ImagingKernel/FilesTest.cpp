@@ -1,3 +1,4 @@
+// The kernel's file calls: opening modes, names, handles and transfers.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -15,7 +16,6 @@ using svgflt::testing::KernelSnapshot;
 using svgflt::testing::ScopedLeakAllowance;
 
 constexpr int32_t kLoadFlags = kOpenBinary;
-constexpr int32_t kLoadPermission = kPermRead;
 constexpr int32_t kSaveFlags = kOpenCreate | kOpenReadWrite | kOpenBinary;
 constexpr int32_t kSavePermission = kPermRead | kPermWrite;
 
@@ -34,36 +34,16 @@ class KernelFiles : public ::testing::Test {
     std::string base = dir_.string() + "/";
     return std::u16string(base.begin(), base.end()) + leaf;
   }
-
   void Write(const std::string& leaf, const std::string& bytes) const {
     std::ofstream(dir_ / leaf, std::ios::binary) << bytes;
   }
-
-  std::string Read(const fs::path& path) const {
-    std::ifstream in(path, std::ios::binary);
+  std::string Read(const std::string& leaf) const {
+    std::ifstream in(dir_ / leaf, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
 
   fs::path dir_;
 };
-
-TEST_F(KernelFiles, OpenOfAMissingFileFails) {
-  KernelAccounting before = KernelSnapshot();
-  EXPECT_EQ(KernelOpenFile(Name(u"missing.svg").c_str(), kLoadFlags, kLoadPermission), -1);
-  EXPECT_EQ(KernelSnapshot().openFiles, before.openFiles);
-}
-
-TEST_F(KernelFiles, RefusesBadNames) {
-  std::u16string lone = Name(u"bad");
-  lone.push_back(0xD800);
-  for (const char16_t* name : {static_cast<const char16_t*>(nullptr), u"", lone.c_str()}) {
-    EXPECT_EQ(KernelOpenFile(name, kSaveFlags, kSavePermission), -1);
-  }
-}
-
-TEST_F(KernelFiles, RefusesToOpenADirectory) {
-  EXPECT_EQ(KernelOpenFile(Name(u"").c_str(), kLoadFlags, kLoadPermission), -1);
-}
 
 TEST_F(KernelFiles, WritesReadsAndSeeks) {
   KernelAccounting before = KernelSnapshot();
@@ -79,75 +59,70 @@ TEST_F(KernelFiles, WritesReadsAndSeeks) {
   EXPECT_EQ(KernelReadFile(file, buffer, sizeof buffer), 5);
   EXPECT_EQ(std::string(buffer, 5), "world");
   EXPECT_EQ(KernelReadFile(file, buffer, sizeof buffer), 0);
-  EXPECT_EQ(KernelSeekFile(file, 0, 2), 11);
-  EXPECT_EQ(KernelSeekFile(file, -3, 2), 8);
-  EXPECT_EQ(KernelSeekFile(file, -1, 0), -1);
-  EXPECT_EQ(KernelSeekFile(file, 0, 3), -1);
+  struct Seek {
+    int32_t offset, origin, position;
+  };
+  for (Seek s : {Seek{0, 2, 11}, Seek{-3, 2, 8}, Seek{-1, 0, -1}, Seek{0, 3, -1}}) {
+    EXPECT_EQ(KernelSeekFile(file, s.offset, s.origin), s.position) << s.offset << " from " << s.origin;
+  }
   EXPECT_EQ(KernelCloseFile(file), 0);
-  EXPECT_EQ(KernelSnapshot().openFiles, before.openFiles);
-  EXPECT_EQ(Read(dir_ / "a.svg"), "hello world");
+  EXPECT_EQ(Read("a.svg"), "hello world");
 }
 
-TEST_F(KernelFiles, LoadSideOpenReadsButCannotWrite) {
-  Write("in.svg", "<svg/>");
-  int32_t file = KernelOpenFile(Name(u"in.svg").c_str(), kLoadFlags, kLoadPermission);
-  ASSERT_GE(file, 0);
-  EXPECT_EQ(KernelWriteFile(file, "x", 1), -1);
-  char buffer[8] = {};
-  EXPECT_EQ(KernelReadFile(file, buffer, 8), 6);
-  EXPECT_EQ(std::string(buffer), "<svg/>");
-  EXPECT_EQ(KernelCloseFile(file), 0);
-}
-
-TEST_F(KernelFiles, CreateWithoutTruncateKeepsTheOldTail) {
-  Write("old.svg", "0123456789");
-  int32_t file = KernelOpenFile(Name(u"old.svg").c_str(), kSaveFlags, kSavePermission);
-  ASSERT_GE(file, 0);
-  EXPECT_EQ(KernelWriteFile(file, "abc", 3), 3);
-  EXPECT_EQ(KernelCloseFile(file), 0);
-  EXPECT_EQ(Read(dir_ / "old.svg"), "abc3456789");
-}
-
-TEST_F(KernelFiles, TruncateEmptiesAnExistingFile) {
-  Write("old.svg", "0123456789");
-  int32_t file =
-      KernelOpenFile(Name(u"old.svg").c_str(), kSaveFlags | kOpenTruncate, kSavePermission);
-  ASSERT_GE(file, 0);
-  EXPECT_EQ(KernelWriteFile(file, "abc", 3), 3);
-  EXPECT_EQ(KernelCloseFile(file), 0);
-  EXPECT_EQ(Read(dir_ / "old.svg"), "abc");
-}
-
-TEST_F(KernelFiles, ExclusiveCreateFailsOnAnExistingFile) {
-  Write("there.svg", "x");
-  EXPECT_EQ(KernelOpenFile(Name(u"there.svg").c_str(), kSaveFlags | kOpenExclusive,
-                           kSavePermission),
+TEST_F(KernelFiles, OpeningModesDecideWhereBytesGo) {
+  struct Case {
+    const char* what;
+    int32_t flags;
+    int32_t written;  // by a write of "abc" after a seek to the start
+    const char* after;
+  };
+  const Case cases[] = {
+      {"create keeps the old tail", kSaveFlags, 3, "abc3456789"},
+      {"truncate empties the file", kSaveFlags | kOpenTruncate, 3, "abc"},
+      {"append writes at the end despite the seek", kOpenWriteOnly | kOpenAppend, 3,
+       "0123456789abc"},
+      {"load side cannot write", kLoadFlags, -1, "0123456789"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Write("old.svg", "0123456789");
+    int32_t file = KernelOpenFile(Name(u"old.svg").c_str(), c.flags, kSavePermission);
+    ASSERT_GE(file, 0);
+    EXPECT_EQ(KernelSeekFile(file, 0, 0), 0);
+    EXPECT_EQ(KernelWriteFile(file, "abc", 3), c.written);
+    EXPECT_EQ(KernelCloseFile(file), 0);
+    EXPECT_EQ(Read("old.svg"), c.after);
+  }
+  EXPECT_EQ(KernelOpenFile(Name(u"old.svg").c_str(), kSaveFlags | kOpenExclusive, kSavePermission),
             -1);
 }
 
-TEST_F(KernelFiles, AppendWritesAtTheEnd) {
-  Write("log.txt", "one");
-  int32_t file = KernelOpenFile(Name(u"log.txt").c_str(), kOpenWriteOnly | kOpenAppend, 0);
-  ASSERT_GE(file, 0);
-  EXPECT_EQ(KernelSeekFile(file, 0, 0), 0);
-  EXPECT_EQ(KernelWriteFile(file, "two", 3), 3);
-  EXPECT_EQ(KernelCloseFile(file), 0);
-  EXPECT_EQ(Read(dir_ / "log.txt"), "onetwo");
+TEST_F(KernelFiles, RefusesMissingFilesDirectoriesAndBadNames) {
+  KernelAccounting before = KernelSnapshot();
+  std::u16string lone = Name(u"bad");
+  lone.push_back(0xD800);
+  const std::u16string missing = Name(u"missing.svg");
+  const std::u16string folder = Name(u"");
+  EXPECT_EQ(KernelOpenFile(missing.c_str(), kLoadFlags, kPermRead), -1);
+  for (const char16_t* name : {folder.c_str(), lone.c_str(), u"",
+                               static_cast<const char16_t*>(nullptr)}) {
+    EXPECT_EQ(KernelOpenFile(name, kLoadFlags, kPermRead), -1);
+    EXPECT_EQ(KernelOpenFile(name, kSaveFlags, kSavePermission), -1);
+  }
+  EXPECT_EQ(KernelSnapshot().openFiles, before.openFiles);
 }
 
-TEST_F(KernelFiles, NonAsciiNamesBecomeUtf8OnDisk) {
+TEST_F(KernelFiles, NamesBecomeUtf8WithBackslashesAsSeparators) {
   // "grüße-€-" and U+1F600 as a surrogate pair.
-  std::u16string leaf = u"gr\u00FC\u00DFe-\u20AC-\U0001F600.svg";
-  int32_t file = KernelOpenFile(Name(leaf).c_str(), kSaveFlags, kSavePermission);
+  int32_t file = KernelOpenFile(Name(u"gr\u00FC\u00DFe-\u20AC-\U0001F600.svg").c_str(), kSaveFlags,
+                                kSavePermission);
   ASSERT_GE(file, 0);
   EXPECT_EQ(KernelCloseFile(file), 0);
   EXPECT_TRUE(fs::exists(dir_ / "gr\xC3\xBC\xC3\x9F" "e-\xE2\x82\xAC-\xF0\x9F\x98\x80.svg"));
-}
 
-TEST_F(KernelFiles, BackslashesSeparateDirectories) {
   fs::create_directory(dir_ / "sub");
   Write("sub/x.svg", "sub");
-  int32_t file = KernelOpenFile(Name(u"sub\\x.svg").c_str(), kLoadFlags, kLoadPermission);
+  file = KernelOpenFile(Name(u"sub\\x.svg").c_str(), kLoadFlags, kPermRead);
   ASSERT_GE(file, 0);
   char buffer[4] = {};
   EXPECT_EQ(KernelReadFile(file, buffer, 3), 3);
@@ -155,7 +130,7 @@ TEST_F(KernelFiles, BackslashesSeparateDirectories) {
   EXPECT_EQ(KernelCloseFile(file), 0);
 }
 
-TEST_F(KernelFiles, UnknownHandlesFailEverywhere) {
+TEST_F(KernelFiles, ClosedHandlesFailEverywhere) {
   ScopedLeakAllowance allowance;
   int32_t file = KernelOpenFile(Name(u"c.svg").c_str(), kSaveFlags, kSavePermission);
   ASSERT_GE(file, 0);
@@ -170,18 +145,15 @@ TEST_F(KernelFiles, UnknownHandlesFailEverywhere) {
   EXPECT_EQ(KernelInvalidReleases(), invalid + 2);
 }
 
-TEST_F(KernelFiles, TransferMovesAndReplaces) {
+TEST_F(KernelFiles, TransferMovesAndReplacesOrFails) {
   Write("svg1A2.tmp", "png bytes");
   Write("dest.png", "older");
   EXPECT_NE(KernelTransferFile(Name(u"svg1A2.tmp").c_str(), Name(u"dest.png").c_str(), 0), 0);
   EXPECT_FALSE(fs::exists(dir_ / "svg1A2.tmp"));
-  EXPECT_EQ(Read(dir_ / "dest.png"), "png bytes");
-}
-
-TEST_F(KernelFiles, TransferOfAMissingFileFails) {
-  EXPECT_EQ(KernelTransferFile(Name(u"none.tmp").c_str(), Name(u"dest.png").c_str(), 0), 0);
+  EXPECT_EQ(Read("dest.png"), "png bytes");
+  EXPECT_EQ(KernelTransferFile(Name(u"none.tmp").c_str(), Name(u"other.png").c_str(), 0), 0);
   EXPECT_EQ(KernelTransferFile(Name(u"none.tmp").c_str(), nullptr, 0), 0);
-  EXPECT_FALSE(fs::exists(dir_ / "dest.png"));
+  EXPECT_FALSE(fs::exists(dir_ / "other.png"));
 }
 
 TEST(KernelCompareN, AgreesOnExactlyTheFirstNCharacters) {
@@ -197,7 +169,7 @@ TEST(KernelCompareN, AgreesOnExactlyTheFirstNCharacters) {
       {"<?xm", "<?xml", 5, false},           // text ends early
       {"abc", "abd", 2, true},
       {"abc", "abd", 3, false},
-      {"abc", "abc", 10, true},              // both end together
+      {"abc", "abc", 10, true},  // both end together
       {"anything", "else", 0, true},
   };
   for (const Case& c : cases) {
