@@ -10,7 +10,21 @@ packages=(
   fonts-dejavu-core
   clang libclang-rt-dev
   libxml2-utils librsvg2-bin
+  locales
 )
+
+# The locale test runs the filter under a German locale (decimal comma):
+# generates de_DE.UTF-8 when it is missing.
+german_locale() {
+  if locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
+    return 0
+  fi
+  local root=()
+  [[ $(id -u) -eq 0 ]] || root=(sudo)
+  echo "setup: generating the de_DE.UTF-8 locale"
+  "${root[@]}" sed -i 's/^# *de_DE.UTF-8/de_DE.UTF-8/' /etc/locale.gen
+  "${root[@]}" locale-gen
+}
 
 missing=()
 for package in "${packages[@]}"; do
@@ -22,6 +36,7 @@ done
 
 if ((${#missing[@]} == 0)); then
   echo "setup: all ${#packages[@]} packages are installed"
+  german_locale
   exit 0
 fi
 
@@ -38,3 +53,4 @@ echo "setup: installing ${missing[*]}"
 "${as_root[@]}" apt-get update
 "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
   apt-get install -y --no-install-recommends "${missing[@]}"
+german_locale
