@@ -1,5 +1,7 @@
+// Code page conversions: UTF-8 and Windows-1252 both ways, and their errors.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "Platform/Platform.h"
@@ -8,12 +10,11 @@
 namespace {
 
 // Converts the whole of `bytes` (no NUL added), asking for the size first.
-std::u16string ToWide(uint32_t codePage, const std::string& bytes, uint32_t flags = 0) {
+std::u16string ToWide(uint32_t codePage, const std::string& bytes) {
   auto length = static_cast<int32_t>(bytes.size());
-  int32_t needed = MultiByteToWideChar(codePage, flags, bytes.data(), length, nullptr, 0);
+  int32_t needed = MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
   std::u16string out(static_cast<size_t>(needed), u'\0');
-  int32_t written = MultiByteToWideChar(codePage, flags, bytes.data(), length, out.data(), needed);
-  EXPECT_EQ(written, needed);
+  EXPECT_EQ(MultiByteToWideChar(codePage, 0, bytes.data(), length, out.data(), needed), needed);
   return out;
 }
 
@@ -23,163 +24,72 @@ std::string ToNarrow(uint32_t codePage, const std::u16string& text, const char* 
   int32_t needed = WideCharToMultiByte(codePage, 0, text.data(), length, nullptr, 0, defaultChar,
                                        usedDefault);
   std::string out(static_cast<size_t>(needed), '\0');
-  int32_t written = WideCharToMultiByte(codePage, 0, text.data(), length, out.data(), needed,
-                                        defaultChar, usedDefault);
-  EXPECT_EQ(written, needed);
+  EXPECT_EQ(WideCharToMultiByte(codePage, 0, text.data(), length, out.data(), needed, defaultChar,
+                                usedDefault),
+            needed);
   return out;
 }
 
-struct DecodeCase {
-  const char* name;
-  std::string bytes;
-  std::u16string text;
-};
-
-TEST(MultiByteToWideChar, DecodesUtf8) {
-  const DecodeCase cases[] = {
-      {"ascii", "Ab", u"Ab"},
-      {"two bytes", "\xC3\xA9", u"\u00E9"},
-      {"three bytes", "\xE2\x82\xAC", u"\u20AC"},
-      {"four bytes give a surrogate pair", "\xF0\x9F\x98\x80", u"\xD83D\xDE00"},
-      {"highest code point", "\xF4\x8F\xBF\xBF", u"\xDBFF\xDFFF"},
-      {"embedded NUL", std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
-  };
-  for (const DecodeCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(ToWide(CP_UTF8, c.bytes), c.text);
-  }
-}
-
-TEST(MultiByteToWideChar, ReplacesInvalidUtf8) {
-  const DecodeCase cases[] = {
-      {"stray continuation", "a\x80z", u"a\xFFFDz"},
-      {"cut-short sequence", "\xE2\x82" "A", u"\xFFFD" u"A"},
-      {"cut short at the end", "A\xF0\x9F\x98", u"A\xFFFD"},
-      {"overlong NUL", "\xC0\x80", u"\xFFFD\xFFFD"},
-      {"encoded surrogate", "\xED\xA0\x80", u"\xFFFD\xFFFD\xFFFD"},
-      {"above U+10FFFF", "\xF4\x90\x80\x80", u"\xFFFD\xFFFD\xFFFD\xFFFD"},
-      {"invalid lead byte", "\xFF", u"\xFFFD"},
-  };
-  for (const DecodeCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(ToWide(CP_UTF8, c.bytes), c.text);
-  }
-}
-
-TEST(MultiByteToWideChar, FailsOnInvalidUtf8WhenAskedTo) {
-  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, "a\x80", 2, nullptr, 0), 0);
-  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ERROR_NO_UNICODE_TRANSLATION));
-  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, "ok", 2, nullptr, 0), 2);
-}
-
-TEST(MultiByteToWideChar, DecodesWindows1252) {
-  const DecodeCase cases[] = {
-      {"euro", "\x80", u"\u20AC"},
-      {"quotes", "\x93\x94", u"\u201C\u201D"},
-      {"y diaeresis", "\x9F", u"\u0178"},
-      {"undefined byte kept as control", "\x81\x8D\x8F\x90\x9D", u"\u0081\u008D\u008F\u0090\u009D"},
-      {"latin-1 range", "\xA0\xE9\xFF", u"\u00A0\u00E9\u00FF"},
-  };
-  for (const DecodeCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(ToWide(CP_ACP, c.bytes), c.text);
-  }
-}
-
-TEST(MultiByteToWideChar, LengthMinusOneIncludesTheNul) {
-  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "ab", -1, nullptr, 0), 3);
-  char16_t out[4] = {u'x', u'x', u'x', u'x'};
-  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "ab", -1, out, 4), 3);
-  EXPECT_EQ(std::u16string(out, 4), std::u16string(u"ab\0x", 4));
-}
-
-TEST(MultiByteToWideChar, FailsWhenTheDestinationIsTooSmall) {
-  char16_t out[2];
-  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "abc", 3, out, 2), 0);
-  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ERROR_INSUFFICIENT_BUFFER));
-}
-
-TEST(MultiByteToWideChar, RejectsBadParameters) {
-  char16_t out[4];
-  struct Case {
+TEST(MultiByteToWideChar, DecodesAndReplacesInvalidUtf8) {
+  const struct {
     const char* name;
     uint32_t codePage;
-    const char* source;
-    int32_t length;
-    char16_t* destination;
-    int32_t size;
+    std::string bytes;
+    std::u16string text;
+  } cases[] = {
+      {"ascii", CP_UTF8, "Ab", u"Ab"},
+      {"two bytes", CP_UTF8, "\xC3\xA9", u"\u00E9"},
+      {"three bytes", CP_UTF8, "\xE2\x82\xAC", u"\u20AC"},
+      {"four bytes give a surrogate pair", CP_UTF8, "\xF0\x9F\x98\x80", u"\xD83D\xDE00"},
+      {"highest code point", CP_UTF8, "\xF4\x8F\xBF\xBF", u"\xDBFF\xDFFF"},
+      {"embedded NUL", CP_UTF8, std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
+      {"stray continuation", CP_UTF8, "a\x80z", u"a\xFFFDz"},
+      {"cut-short sequence", CP_UTF8, "\xE2\x82" "A", u"\xFFFD" u"A"},
+      {"cut short at the end", CP_UTF8, "A\xF0\x9F\x98", u"A\xFFFD"},
+      {"overlong NUL", CP_UTF8, "\xC0\x80", u"\xFFFD\xFFFD"},
+      {"encoded surrogate", CP_UTF8, "\xED\xA0\x80", u"\xFFFD\xFFFD\xFFFD"},
+      {"above U+10FFFF", CP_UTF8, "\xF4\x90\x80\x80", u"\xFFFD\xFFFD\xFFFD\xFFFD"},
+      {"invalid lead byte", CP_UTF8, "\xFF", u"\xFFFD"},
+      {"1252 euro", CP_ACP, "\x80", u"\u20AC"},
+      {"1252 quotes", CP_ACP, "\x93\x94", u"\u201C\u201D"},
+      {"1252 y diaeresis", CP_ACP, "\x9F", u"\u0178"},
+      {"1252 undefined bytes kept as controls", CP_ACP, "\x81\x8D\x8F\x90\x9D",
+       u"\u0081\u008D\u008F\u0090\u009D"},
+      {"1252 latin-1 range", CP_ACP, "\xA0\xE9\xFF", u"\u00A0\u00E9\u00FF"},
   };
-  const Case cases[] = {
-      {"unknown code page", 1250, "a", 1, out, 4},
-      {"null source", CP_UTF8, nullptr, 1, out, 4},
-      {"empty source", CP_UTF8, "a", 0, out, 4},
-      {"length below -1", CP_UTF8, "a", -2, out, 4},
-      {"negative size", CP_UTF8, "a", 1, out, -1},
-      {"null destination with a size", CP_UTF8, "a", 1, nullptr, 4},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(MultiByteToWideChar(c.codePage, 0, c.source, c.length, c.destination, c.size), 0);
-    EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(ToWide(c.codePage, c.bytes), c.text);
   }
 }
 
-struct EncodeCase {
-  const char* name;
-  std::u16string text;
-  std::string bytes;
-};
-
-TEST(WideCharToMultiByte, EncodesUtf8) {
-  const EncodeCase cases[] = {
-      {"ascii", u"Ab", "Ab"},
-      {"two bytes", u"\u00E9", "\xC3\xA9"},
-      {"three bytes", u"\u20AC", "\xE2\x82\xAC"},
-      {"surrogate pair", u"\xD83D\xDE00", "\xF0\x9F\x98\x80"},
-      {"lone high surrogate", u"\xD83D" u"a", "\xEF\xBF\xBD" "a"},
-      {"lone low surrogate", u"\xDE00", "\xEF\xBF\xBD"},
-  };
-  for (const EncodeCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(ToNarrow(CP_UTF8, c.text, nullptr, nullptr), c.bytes);
-  }
-}
-
-TEST(WideCharToMultiByte, Utf8RefusesDefaultCharacterArguments) {
-  int32_t used = 0;
-  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"a", 1, nullptr, 0, nullptr, &used), 0);
-  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ERROR_INVALID_PARAMETER));
-  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"a", 1, nullptr, 0, "?", nullptr), 0);
-}
-
-TEST(WideCharToMultiByte, FailsOnLoneSurrogatesWhenAskedTo) {
-  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, u"\xD800", 1, nullptr, 0, nullptr,
-                                nullptr),
-            0);
-  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ERROR_NO_UNICODE_TRANSLATION));
-}
-
-TEST(WideCharToMultiByte, EncodesWindows1252WithTheDefaultCharacter) {
-  struct Case {
+TEST(WideCharToMultiByte, EncodesWithTheDefaultCharacterWhere1252HasNoByte) {
+  const struct {
     const char* name;
+    uint32_t codePage;
     std::u16string text;
     const char* defaultChar;
     std::string bytes;
-    int32_t used;
+    int32_t used;  // -1: not asked (UTF-8 refuses the argument)
+  } cases[] = {
+      {"ascii", CP_UTF8, u"Ab", nullptr, "Ab", -1},
+      {"two bytes", CP_UTF8, u"\u00E9", nullptr, "\xC3\xA9", -1},
+      {"three bytes", CP_UTF8, u"\u20AC", nullptr, "\xE2\x82\xAC", -1},
+      {"surrogate pair", CP_UTF8, u"\xD83D\xDE00", nullptr, "\xF0\x9F\x98\x80", -1},
+      {"lone high surrogate", CP_UTF8, u"\xD83D" u"a", nullptr, "\xEF\xBF\xBD" "a", -1},
+      {"lone low surrogate", CP_UTF8, u"\xDE00", nullptr, "\xEF\xBF\xBD", -1},
+      {"1252 euro", CP_ACP, u"\u20AC", nullptr, "\x80", 0},
+      {"1252 latin-1", CP_ACP, u"caf\u00E9", nullptr, "caf\xE9", 0},
+      {"1252 has no A macron", CP_ACP, u"\u0100x", nullptr, "?x", 1},
+      {"1252 own default character", CP_ACP, u"\u4E2D", "*", "*", 1},
+      {"1252 surrogate pair is one character", CP_ACP, u"\xD83D\xDE00!", nullptr, "?!", 1},
+      {"1252 C1 control kept", CP_ACP, u"\u0081", nullptr, "\x81", 0},
+      {"1252 C1 control with a glyph in 1252", CP_ACP, u"\u0080", nullptr, "?", 1},
   };
-  const Case cases[] = {
-      {"euro", u"\u20AC", nullptr, "\x80", 0},
-      {"latin-1", u"caf\u00E9", nullptr, "caf\xE9", 0},
-      {"no byte for A macron", u"\u0100x", nullptr, "?x", 1},
-      {"own default character", u"\u4E2D", "*", "*", 1},
-      {"surrogate pair is one character", u"\xD83D\xDE00!", nullptr, "?!", 1},
-      {"C1 control kept", u"\u0081", nullptr, "\x81", 0},
-      {"C1 control with a glyph in 1252", u"\u0080", nullptr, "?", 1},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     int32_t used = -1;
-    EXPECT_EQ(ToNarrow(CP_ACP, c.text, c.defaultChar, &used), c.bytes);
+    EXPECT_EQ(ToNarrow(c.codePage, c.text, c.defaultChar, c.used < 0 ? nullptr : &used), c.bytes);
     EXPECT_EQ(used, c.used);
   }
 }
@@ -192,15 +102,67 @@ TEST(WideCharToMultiByte, Windows1252RoundTripsEveryByte) {
   EXPECT_EQ(used, 0);
 }
 
-TEST(WideCharToMultiByte, LengthMinusOneIncludesTheNulAndSizeIsChecked) {
+TEST(CodePages, LengthMinusOneIncludesTheNul) {
+  char16_t wide[4] = {u'x', u'x', u'x', u'x'};
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "ab", -1, nullptr, 0), 3);
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "ab", -1, wide, 4), 3);
+  EXPECT_EQ(std::u16string(wide, 4), std::u16string(u"ab\0x", 4));
+  char narrow[3];
   EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"\u00E9", -1, nullptr, 0, nullptr, nullptr), 3);
-  char out[3];
-  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"\u00E9", -1, out, 3, nullptr, nullptr), 3);
-  EXPECT_EQ(std::string(out, 3), std::string("\xC3\xA9\0", 3));
-  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"\u00E9", -1, out, 2, nullptr, nullptr), 0);
-  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ERROR_INSUFFICIENT_BUFFER));
-  EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, nullptr, 1, out, 3, nullptr, nullptr), 0);
-  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"\u00E9", -1, narrow, 3, nullptr, nullptr), 3);
+  EXPECT_EQ(std::string(narrow, 3), std::string("\xC3\xA9\0", 3));
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, "ok", 2, nullptr, 0), 2);
+}
+
+TEST(CodePages, FailWithTheReasonInGetLastError) {
+  char16_t wide[4];
+  char narrow[3];
+  int32_t used = 0;
+  const struct {
+    const char* name;
+    std::function<int32_t()> call;
+    uint32_t error;
+  } cases[] = {
+      {"invalid UTF-8 when asked to fail",
+       [] { return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, "a\x80", 2, nullptr, 0); },
+       ERROR_NO_UNICODE_TRANSLATION},
+      {"lone surrogate when asked to fail",
+       [] { return WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, u"\xD800", 1, nullptr, 0,
+                                       nullptr, nullptr); },
+       ERROR_NO_UNICODE_TRANSLATION},
+      {"wide destination too small",
+       [&] { return MultiByteToWideChar(CP_UTF8, 0, "abc", 3, wide, 2); },
+       ERROR_INSUFFICIENT_BUFFER},
+      {"narrow destination too small",
+       [&] { return WideCharToMultiByte(CP_UTF8, 0, u"\u00E9", -1, narrow, 2, nullptr, nullptr); },
+       ERROR_INSUFFICIENT_BUFFER},
+      {"unknown code page", [&] { return MultiByteToWideChar(1250, 0, "a", 1, wide, 4); },
+       ERROR_INVALID_PARAMETER},
+      {"null source", [&] { return MultiByteToWideChar(CP_UTF8, 0, nullptr, 1, wide, 4); },
+       ERROR_INVALID_PARAMETER},
+      {"empty source", [&] { return MultiByteToWideChar(CP_UTF8, 0, "a", 0, wide, 4); },
+       ERROR_INVALID_PARAMETER},
+      {"length below -1", [&] { return MultiByteToWideChar(CP_UTF8, 0, "a", -2, wide, 4); },
+       ERROR_INVALID_PARAMETER},
+      {"negative size", [&] { return MultiByteToWideChar(CP_UTF8, 0, "a", 1, wide, -1); },
+       ERROR_INVALID_PARAMETER},
+      {"null destination with a size",
+       [] { return MultiByteToWideChar(CP_UTF8, 0, "a", 1, nullptr, 4); }, ERROR_INVALID_PARAMETER},
+      {"null wide source",
+       [&] { return WideCharToMultiByte(CP_ACP, 0, nullptr, 1, narrow, 3, nullptr, nullptr); },
+       ERROR_INVALID_PARAMETER},
+      {"UTF-8 with a used-default flag",
+       [&] { return WideCharToMultiByte(CP_UTF8, 0, u"a", 1, nullptr, 0, nullptr, &used); },
+       ERROR_INVALID_PARAMETER},
+      {"UTF-8 with a default character",
+       [] { return WideCharToMultiByte(CP_UTF8, 0, u"a", 1, nullptr, 0, "?", nullptr); },
+       ERROR_INVALID_PARAMETER},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.call(), 0);
+    EXPECT_EQ(GetLastError(), c.error);
+  }
 }
 
 }  // namespace
