@@ -1,3 +1,4 @@
+// Directory calls: current and temporary folders, temporary names, new folders.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -101,35 +102,32 @@ TEST_F(Directories, TempFileNameWithAGivenNumberOnlyFormsTheName) {
   EXPECT_EQ(Ascii(name), dir_ + "/BEEF.tmp");
 }
 
-TEST_F(Directories, TempFileNameFailsInAMissingDirectory) {
-  char16_t name[MAX_PATH];
-  EXPECT_EQ(GetTempFileNameW(Wide(dir_ + "/none").c_str(), u"svg", 0, name), 0u);
-  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ERROR_PATH_NOT_FOUND));
-  EXPECT_EQ(GetTempFileNameW(nullptr, u"svg", 0, name), 0u);
-  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ERROR_INVALID_PARAMETER));
+TEST_F(Directories, TempFileNameFailsWithTheReason) {
+  const std::u16string missing = Wide(dir_ + "/none");
+  const std::u16string deep = Wide(dir_) + u"/" + std::u16string(MAX_PATH, u'd');
+  const struct {
+    const char16_t* folder;
+    uint32_t error;
+  } cases[] = {{missing.c_str(), ERROR_PATH_NOT_FOUND},
+               {nullptr, ERROR_INVALID_PARAMETER},
+               {deep.c_str(), ERROR_BUFFER_OVERFLOW}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.error);
+    char16_t name[MAX_PATH];
+    EXPECT_EQ(GetTempFileNameW(c.folder, u"svg", 0, name), 0u);
+    EXPECT_EQ(GetLastError(), c.error);
+  }
 }
 
-TEST_F(Directories, TempFileNameRefusesNamesLongerThanMaxPath) {
-  char16_t name[MAX_PATH];
-  std::u16string deep = Wide(dir_) + u"/" + std::u16string(MAX_PATH, u'd');
-  EXPECT_EQ(GetTempFileNameW(deep.c_str(), u"svg", 0, name), 0u);
-  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ERROR_BUFFER_OVERFLOW));
-}
-
-TEST_F(Directories, CreateDirectoryReportsWhatStoodInTheWay) {
+TEST_F(Directories, CreateDirectoryTakesBackslashesAndReportsWhatStoodInTheWay) {
   std::u16string target = Wide(dir_ + "/drawing");
   EXPECT_NE(CreateDirectoryW(target.c_str(), nullptr), 0);
-  EXPECT_TRUE(fs::is_directory(dir_ + "/drawing"));
+  EXPECT_NE(CreateDirectoryW(Wide(dir_ + "\\drawing\\images").c_str(), nullptr), 0);
+  EXPECT_TRUE(fs::is_directory(dir_ + "/drawing/images"));
   EXPECT_EQ(CreateDirectoryW(target.c_str(), nullptr), 0);
   EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ERROR_ALREADY_EXISTS));
   EXPECT_EQ(CreateDirectoryW(Wide(dir_ + "/no/such").c_str(), nullptr), 0);
   EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ERROR_PATH_NOT_FOUND));
-}
-
-TEST_F(Directories, CreateDirectoryTakesBackslashesAsSeparators) {
-  fs::create_directory(dir_ + "/out");
-  EXPECT_NE(CreateDirectoryW(Wide(dir_ + "\\out\\images").c_str(), nullptr), 0);
-  EXPECT_TRUE(fs::is_directory(dir_ + "/out/images"));
 }
 
 }  // namespace
