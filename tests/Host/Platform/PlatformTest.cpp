@@ -1,7 +1,9 @@
+// System colours, device capabilities and the per-thread last error.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "Platform/Platform.h"
 #include "support/KernelLeakGuard.h"
@@ -33,13 +35,7 @@ TEST(GetSysColor, GivesTheClassicDesktopColours) {
     SCOPED_TRACE(c.index);
     EXPECT_EQ(GetSysColor(c.index), c.colour);
   }
-}
-
-TEST(GetSysColor, AnswersZeroOutsideTheTable) {
-  for (int32_t index : {-1, 31, 1000}) {
-    SCOPED_TRACE(index);
-    EXPECT_EQ(GetSysColor(index), 0u);
-  }
+  for (int32_t index : {-1, 31, 1000}) EXPECT_EQ(GetSysColor(index), 0u) << "outside: " << index;
 }
 
 class DeviceCaps : public ::testing::Test {
@@ -47,7 +43,7 @@ class DeviceCaps : public ::testing::Test {
   void TearDown() override { KernelSetScreenResolution(96, 96); }
 };
 
-TEST_F(DeviceCaps, ReportsTheScreenResolutionAsSet) {
+TEST_F(DeviceCaps, ReportsTheScreenResolutionAsSetOrABitmapsOwn) {
   DrawingContext* screen = GetScreenDC(0, 1, u"Common/save");
   ASSERT_NE(screen, nullptr);
   EXPECT_EQ(GetDeviceCaps(screen, LOGPIXELSX), 96);
@@ -56,9 +52,7 @@ TEST_F(DeviceCaps, ReportsTheScreenResolutionAsSet) {
   EXPECT_EQ(GetDeviceCaps(screen, LOGPIXELSY), 144);
   EXPECT_EQ(GetDeviceCaps(screen, 8), 0);  // not a resolution query
   EXPECT_EQ(ReleaseScreenDC(0, screen, 2, u"Common/save"), kIkOk);
-}
 
-TEST_F(DeviceCaps, ReportsABitmapsOwnResolution) {
   BitmapRecord bitmap{};
   ASSERT_EQ(InitBitmap(&bitmap, 216, 2, 2, 24), kIkOk);
   ASSERT_EQ(AllocateBitmap(&bitmap, 1), kIkOk);
@@ -66,18 +60,16 @@ TEST_F(DeviceCaps, ReportsABitmapsOwnResolution) {
   DrawingContext* context = CreateBitmapDC(&bitmap);
   ASSERT_NE(context, nullptr);
   EXPECT_EQ(GetDeviceCaps(context, LOGPIXELSX), 600);
-  EXPECT_EQ(GetDeviceCaps(context, LOGPIXELSY), 96);  // not set: the screen's
+  EXPECT_EQ(GetDeviceCaps(context, LOGPIXELSY), 144);  // not set: the screen's
   EXPECT_EQ(DeleteBitmapDC(context), kIkOk);
   EXPECT_EQ(FreeBitmap(&bitmap), kIkOk);
 }
 
-TEST(SetRect, FillsTheRectangle) {
+TEST(SetRect, FillsTheRectangleInItsOrder) {
   KernelRect rect{};
   EXPECT_NE(SetRect(&rect, 1, 2, 30, 40), 0);
-  EXPECT_EQ(rect.left, 1);
-  EXPECT_EQ(rect.top, 2);
-  EXPECT_EQ(rect.right, 30);
-  EXPECT_EQ(rect.bottom, 40);
+  EXPECT_EQ(std::vector<int32_t>({rect.left, rect.top, rect.right, rect.bottom}),
+            (std::vector<int32_t>{1, 2, 30, 40}));
   EXPECT_EQ(SetRect(nullptr, 1, 2, 3, 4), 0);
 }
 
