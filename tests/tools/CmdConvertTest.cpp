@@ -10,8 +10,8 @@
 
 #include "Module/TempFiles.h"
 #include "svgfilter/FilterStatus.h"
-#include "tools/Commands.h"
 #include "tools/CommandRun.h"
+#include "tools/Commands.h"
 
 namespace svgtool {
 namespace {
@@ -29,7 +29,7 @@ std::string Read(const std::string& path) {
 
 constexpr char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" standalone=\"no\"?>\r\n";
 
-TEST(ConvertCommand, AnswersUsageErrorsWithStatusTwo) {
+TEST(ConvertCommand, AnswersUsageErrorsWithStatusTwoAndHelpWithZero) {
   svgtest::TempFolder folder;
   const std::string plainFile = folder.Write("taken", "x");
   const std::vector<std::vector<std::string>> cases = {
@@ -48,16 +48,13 @@ TEST(ConvertCommand, AnswersUsageErrorsWithStatusTwo) {
     EXPECT_NE(run.err.find("svgfilter convert: "), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "");
   }
+  const CommandRun help = Convert({"--help"});
+  EXPECT_EQ(help.exitStatus, 0);
+  EXPECT_EQ(help.out.rfind("usage: svgfilter convert", 0), 0u);
+  EXPECT_EQ(help.err, "");
 }
 
-TEST(ConvertCommand, PrintsHelp) {
-  const CommandRun run = Convert({"--help"});
-  EXPECT_EQ(run.exitStatus, 0);
-  EXPECT_EQ(run.out.rfind("usage: svgfilter convert", 0), 0u);
-  EXPECT_EQ(run.err, "");
-}
-
-TEST(ConvertCommand, WritesTheInputAgainAsSvg) {
+TEST(ConvertCommand, WritesEachInputAgainAsSvg) {
   svgtest::TempFolder folder;
   const std::string in = folder.Write("in.svg", svgtest::SmallSvg());
   const std::string out = folder.Path("out.svg");
@@ -74,21 +71,16 @@ TEST(ConvertCommand, ReportsEachFailingFileAndGoesOn) {
   const std::string good = folder.Write("good.svg", svgtest::SmallSvg());
   const std::string notSvg = folder.Write("notes.txt", svgtest::PadTo("plain text", 400));
   const std::string missing = folder.Path("missing.svg");
-  const std::string out = folder.Path("svgs");
-  const CommandRun run = Convert({notSvg, missing, good, "-o", out});
+  const CommandRun run = Convert({notSvg, missing, good, "-o", folder.Path("svgs")});
   EXPECT_EQ(run.exitStatus, 1);
   EXPECT_EQ(run.err, ErrorLine(notSvg, svgflt::kErrNotSvg) + ErrorLine(missing, svgflt::kErrRead));
   EXPECT_EQ(Read(folder.Path("svgs/good.svg")).rfind(kDeclaration, 0), 0u);
   EXPECT_FALSE(std::filesystem::exists(folder.Path("svgs/notes.svg")));
-}
-
-TEST(ConvertCommand, NamesTheOutputFileWhenTheTargetCannotBeOpened) {
-  svgtest::TempFolder folder;
-  const std::string in = folder.Write("in.svg", svgtest::SmallSvg());
+  // A target that cannot be opened is named in the error line.
   const std::string out = folder.Path("no-such-folder/out.svg");
-  const CommandRun run = Convert({in, out});
-  EXPECT_EQ(run.exitStatus, 1);
-  EXPECT_EQ(run.err, ErrorLine(out, svgflt::kErrOpenTarget));
+  const CommandRun unopened = Convert({good, out});
+  EXPECT_EQ(unopened.exitStatus, 1);
+  EXPECT_EQ(unopened.err, ErrorLine(out, svgflt::kErrOpenTarget));
 }
 
 }  // namespace
