@@ -39,10 +39,6 @@ void CopyName(char16_t (&field)[N], const char16_t* name) {
   for (; i < N; ++i) field[i] = 0;
 }
 
-bool IsIdentity(const SvgMatrix& m) {
-  return m.a == 1.0 && m.b == 0.0 && m.c == 0.0 && m.d == 1.0 && m.e == 0.0 && m.f == 0.0;
-}
-
 int32_t TypeOf(const SvgDocument& document, int32_t index) {
   return index >= 0 && index < document.recordCount ? document.records[index].elementType : -1;
 }
@@ -94,12 +90,6 @@ bool OnStack(const ConversionContext& context, const TransformNode* node) {
     if (n == node) return true;
   }
   return false;
-}
-
-SvgMatrix InheritedMatrix(const ConversionContext& context) {
-  if (context.hasContentMatrix != 0) return context.contentMatrix;
-  if (context.stack != nullptr) return context.stack->matrix;
-  return context.matrix;
 }
 
 SvgMatrix Translation(double tx, double ty) { return SvgMatrix{1, 0, 0, 1, tx, ty}; }
@@ -195,7 +185,7 @@ Status SetUpViewport(ConversionContext& context, SvgDocument& document, int32_t 
   if (svg.hasViewBox != 0 && svg.viewBox.width > 0 && svg.viewBox.height > 0 && width > 0 &&
       height > 0) {
     const SvgMatrix m = ViewBoxMapping(svg.viewBox, svg.preserveAspectRatio, width, height);
-    if (!IsIdentity(m)) {
+    if (!IsIdentityMatrix(m)) {
       context.matrix = m;
       status = PushRootNode(context, m);
     }
@@ -412,17 +402,7 @@ Status ConvertContent(ConversionContext& context, SvgDocument& document, int32_t
   Status status = DrawingAttributes(context, document, index);
   if (status != kOk) return status;
   if (IsShape(type)) {
-    context.lastObject = 0;
-    status = ConvertShape(context, document, index);
-    const VectorObjectRef made = context.lastObject;
-    if (status == kOk && made != 0) {
-      status = ApplyElementTransform(context, CommonOf(record).transform, made);
-    }
-    if (status == kOk && made != 0) {
-      status = ApplyElementTransform(context, CommonOf(document.records[useIndex]).transform,
-                                     made);
-    }
-    return status;
+    return ConvertShape(context, document, index);
   }
   if (type == kElemUse) return ExpandUse(context, document, index);
 
@@ -474,11 +454,9 @@ Status ExpandUse(ConversionContext& context, SvgDocument& document, int32_t useI
   if (!(width > 0)) width = context.referenceWidth;
   if (!(height > 0)) height = context.referenceHeight;
 
-  SvgMatrix m = InheritedMatrix(context);
-  for (const TransformStep* step = CommonOf(useRecord).transform.first; step != nullptr;
-       step = step->next) {
-    if (step->kind == kTransformMatrix) m = MultiplyMatrix(m, step->params.matrix);
-  }
+  // The use's own transform, then its position, then the symbol's viewBox:
+  // the content's own transforms act first of all.
+  SvgMatrix m = FoldTransformList(InheritedMatrix(context), CommonOf(useRecord).transform);
   m = MultiplyMatrix(m, Translation(x, y));
   ElementRecord& targetRecord = document.records[target];
   const bool symbol = targetRecord.elementType == kElemSymbol && targetRecord.childCount > 0;
@@ -543,12 +521,7 @@ Status ConvertElement(ConversionContext& context, SvgDocument& document, int32_t
     case kElemPolygon: {
       status = DrawingAttributes(context, document, index);
       if (status == kOk) status = OpenClip(context, document, index);
-      context.lastObject = 0;
       if (status == kOk) status = ConvertShape(context, document, index);
-      const VectorObjectRef made = context.lastObject;
-      if (status == kOk && made != 0) {
-        status = ApplyElementTransform(context, CommonOf(record).transform, made);
-      }
       return status;
     }
     case kElemText:
@@ -682,6 +655,33 @@ double LengthToPixels(const ConversionContext& context, const SvgLength& length,
     case kUnitMm: return value / 25.4 * dpi;
     default: return value;
   }
+}
+
+bool IsIdentityMatrix(const SvgMatrix& m) {
+  return m.a == 1.0 && m.b == 0.0 && m.c == 0.0 && m.d == 1.0 && m.e == 0.0 && m.f == 0.0;
+}
+
+SvgMatrix InheritedMatrix(const ConversionContext& context) {
+  if (context.hasContentMatrix != 0) return context.contentMatrix;
+  if (context.stack != nullptr) return context.stack->matrix;
+  return context.matrix;
+}
+
+bool BakedMatrix(const ConversionContext& context, const TransformList& list,
+                 SvgMatrix* matrix) {
+  const SvgMatrix inherited = InheritedMatrix(context);
+  bool kernelSteps = IsIdentityMatrix(inherited);
+  for (const TransformStep* step = list.first; kernelSteps && step != nullptr;
+       step = step->next) {
+    // The kernel moves, turns and scales objects by the same factor on both
+    // axes; a skew, a matrix or an uneven scale changes their shape.
+    kernelSteps = step->kind == kTransformTranslate || step->kind == kTransformRotate ||
+                  (step->kind == kTransformScale &&
+                   step->params.scale.sx == step->params.scale.sy);
+  }
+  if (kernelSteps) return false;
+  *matrix = FoldTransformList(inherited, list);
+  return true;
 }
 
 Status AddElementObject(ConversionContext& context, int32_t elementIndex, int32_t type,

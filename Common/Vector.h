@@ -137,9 +137,25 @@ void FreeConversionContext(ConversionContext& context);
 [[nodiscard]] Status AddElementObject(ConversionContext& context, int32_t elementIndex,
                                       int32_t type, const void* record);
 
+// True for the identity matrix.
+[[nodiscard]] bool IsIdentityMatrix(const SvgMatrix& m);
+
+// The matrix in force for an element: a `use` expansion's placement, else
+// the open groups' top node, else the root's.
+[[nodiscard]] SvgMatrix InheritedMatrix(const ConversionContext& context);
+
+// How an element's own transform reaches its object. False when nothing is
+// inherited and `list` holds only translations, uniform scalings and
+// rotations: the object is added as written and ApplyElementTransform moves
+// it through the kernel. Otherwise true, with *matrix the inherited matrix
+// with the whole list folded in (the element's steps act first, then the
+// groups'), which the emitter bakes into the points; no kernel steps follow.
+[[nodiscard]] bool BakedMatrix(const ConversionContext& context, const TransformList& list,
+                               SvgMatrix* matrix);
+
 // Applies the translations, scalings and rotations of `list` to the object
-// through the kernel; matrix entries are left to the emitter. kOk or the
-// first failing kernel code.
+// through the kernel; other kinds are left out (BakedMatrix sends lists
+// holding them to the emitter). kOk or the first failing kernel code.
 [[nodiscard]] Status ApplyElementTransform(ConversionContext& context, const TransformList& list,
                                            VectorObjectRef object);
 

@@ -16,21 +16,11 @@ namespace {
 constexpr char16_t kSourceTag[] = u"Common/Vector";
 constexpr int32_t kBitmapRecordSize = static_cast<int32_t>(sizeof(BitmapRecord));
 
-bool IsIdentity(const SvgMatrix& m) {
-  return m.a == 1.0 && m.b == 0.0 && m.c == 0.0 && m.d == 1.0 && m.e == 0.0 && m.f == 0.0;
-}
-
 // The matrix in force for the image with its whole transform list folded
 // in: the driver applies no element transform to images, so translations,
 // scalings and rotations (about their centres) all reach the corners here.
 SvgMatrix ImageMatrix(const ConversionContext& context, const TransformList& list) {
-  SvgMatrix m = context.matrix;
-  if (context.hasContentMatrix != 0) {
-    m = context.contentMatrix;
-  } else if (context.stack != nullptr) {
-    m = context.stack->matrix;
-  }
-  return FoldTransformList(m, list);
+  return FoldTransformList(InheritedMatrix(context), list);
 }
 
 bool IsPureRotation(const SvgMatrix& m) {
@@ -156,7 +146,7 @@ Status ConvertImage(ConversionContext& context, SvgDocument& document, int32_t i
   const double origin = context.originY;
   const SvgMatrix m = ImageMatrix(context, CommonOf(element).transform);
   double rotation = 0.0;
-  if (IsIdentity(m)) {
+  if (IsIdentityMatrix(m)) {
     record.corner1 = Point(x, origin - y);
     record.corner2 = Point(x + width, origin - (y + height));
   } else if (IsPureRotation(m)) {

@@ -17,42 +17,6 @@ constexpr char16_t kSourceTag[] = u"Common/ShapesUtil";
 constexpr double kDegToRad = 0.017453292519943295;
 constexpr double kPi = 3.14159265358979323846;
 
-bool IsIdentity(const SvgMatrix& m) {
-  return m.a == 1.0 && m.b == 0.0 && m.c == 0.0 && m.d == 1.0 && m.e == 0.0 && m.f == 0.0;
-}
-
-// The matrix in force for the element's content: the expansion's placement
-// while a `use` is expanded, else the group stack's top, else the root's.
-SvgMatrix InheritedMatrix(const ConversionContext& context) {
-  if (context.hasContentMatrix != 0) return context.contentMatrix;
-  if (context.stack != nullptr) return context.stack->matrix;
-  return context.matrix;
-}
-
-// The matrix entries of the element's list folded in order; other kinds are
-// applied to the object afterwards through the kernel.
-SvgMatrix MatrixEntries(const SvgMatrix& start, const TransformList& list) {
-  SvgMatrix m = start;
-  for (const TransformStep* step = list.first; step != nullptr; step = step->next) {
-    if (step->kind == kTransformMatrix) m = MultiplyMatrix(m, step->params.matrix);
-  }
-  return m;
-}
-
-// Chooses between adding the object as it is and baking a matrix into its
-// points. The inherited matrix is composed with the element's own matrix
-// entries, so a shape written with matrix(...) inside a transformed group
-// or a scaled viewBox keeps both.
-bool NeedsEmitter(const ConversionContext& context, const ElementCommon& common,
-                  SvgMatrix* matrix) {
-  const SvgMatrix inherited = InheritedMatrix(context);
-  const bool firstIsMatrix =
-      common.transform.first != nullptr && common.transform.first->kind == kTransformMatrix;
-  if (!firstIsMatrix && IsIdentity(inherited)) return false;
-  *matrix = MatrixEntries(inherited, common.transform);
-  return true;
-}
-
 // x' = x*a - y*c + e, y' = (origin - f) + (y*d - x*b), for points already
 // placed with y up.
 void TransformPoint(const SvgMatrix& m, double origin, KernelPoint& p) {
@@ -117,16 +81,14 @@ Status EmitPointPath(ConversionContext& context, int32_t elementIndex, KernelPoi
 }
 
 Status EmitBuffer(ConversionContext& context, int32_t elementIndex, PointPathBuffer& buffer,
-                  const ElementCommon& common) {
+                  const SvgMatrix* m) {
   if (buffer.count < 2) return kOk;
   VectorPathObject paint;
   Status status = VectorInitObject(&paint, kVoPath);
   if (status != kOk) return status;
   FillPaint(context, paint.h, &paint.pen, &paint.brush);
-  SvgMatrix m{};
-  const bool emit = NeedsEmitter(context, common, &m);
-  return EmitPointPath(context, elementIndex, buffer.points, buffer.kinds, buffer.count,
-                       emit ? &m : nullptr, paint.pen, paint.brush, paint.h.flags);
+  return EmitPointPath(context, elementIndex, buffer.points, buffer.kinds, buffer.count, m,
+                       paint.pen, paint.brush, paint.h.flags);
 }
 
 // A circle or ellipse record through the emitter: the kernel's point path,
@@ -144,109 +106,145 @@ Status EmitCurvedRecord(ConversionContext& context, int32_t elementIndex, const 
   return status;
 }
 
-Status ConvertRect(ConversionContext& context, int32_t index, const RectData& rect) {
+// The rectangle's geometry in pixels; false when it has no area and is not
+// drawn.
+struct RectGeometry {
+  double x, top, w, h, rx, ry;
+};
+
+bool RectGeometryOf(const ConversionContext& context, const RectData& rect, RectGeometry* out) {
   const double x = LengthToPixels(context, rect.x, LengthAxis::kHorizontal);
   const double y = LengthToPixels(context, rect.y, LengthAxis::kVertical);
   const double w = LengthToPixels(context, rect.width, LengthAxis::kHorizontal);
   const double h = LengthToPixels(context, rect.height, LengthAxis::kVertical);
-  double rx = LengthToPixels(context, rect.rx, LengthAxis::kOther);
-  double ry = LengthToPixels(context, rect.ry, LengthAxis::kOther);
-  // A rectangle without area is not drawn.
-  if (!(w > 0.0) || !(h > 0.0)) return kOk;
-  const double top = context.originY - y;
-  const double bottom = top - h;
+  if (!(w > 0.0) || !(h > 0.0)) return false;
+  const double rx = LengthToPixels(context, rect.rx, LengthAxis::kOther);
+  const double ry = LengthToPixels(context, rect.ry, LengthAxis::kOther);
+  *out = RectGeometry{x, context.originY - y, w, h, std::clamp(rx, 0.0, w / 2),
+                      std::clamp(ry, 0.0, h / 2)};
+  return true;
+}
 
-  if (rx == 0.0 && ry == 0.0) {
+// The rectangle as a closed figure: four edges and, with rounded corners,
+// four quarter arcs about the corners' inner points.
+Status AppendRectFigure(PointPathBuffer& buffer, const RectGeometry& r) {
+  const double right = r.x + r.w;
+  const double bottom = r.top - r.h;
+  Status status = kOk;
+  if (r.rx == 0.0 && r.ry == 0.0) {
+    status = AppendPathPoint(buffer, r.x, r.top, kPtMoveTo);
+    if (status == kOk) status = AppendPathPoint(buffer, right, r.top, kPtLineTo);
+    if (status == kOk) status = AppendPathPoint(buffer, right, bottom, kPtLineTo);
+    if (status == kOk) status = AppendPathPoint(buffer, r.x, bottom, kPtLineTo);
+    if (status == kOk) status = AppendPathPoint(buffer, r.x, r.top, kPtLineTo | kPtCloseFigure);
+    return status;
+  }
+  status = AppendPathPoint(buffer, r.x + r.rx, r.top, kPtMoveTo);
+  if (status == kOk) status = AppendPathPoint(buffer, right - r.rx, r.top, kPtLineTo);
+  if (status == kOk)
+    status = AppendArcBeziers(buffer, right - r.rx, r.top - r.ry, r.rx, r.ry, -90.0, 90.0, 0.0);
+  if (status == kOk) status = AppendPathPoint(buffer, right, bottom + r.ry, kPtLineTo);
+  if (status == kOk)
+    status = AppendArcBeziers(buffer, right - r.rx, bottom + r.ry, r.rx, r.ry, 0.0, 90.0, 0.0);
+  if (status == kOk) status = AppendPathPoint(buffer, r.x + r.rx, bottom, kPtLineTo);
+  if (status == kOk)
+    status = AppendArcBeziers(buffer, r.x + r.rx, bottom + r.ry, r.rx, r.ry, -270.0, 90.0, 0.0);
+  if (status == kOk) status = AppendPathPoint(buffer, r.x, r.top - r.ry, kPtLineTo);
+  if (status == kOk)
+    status = AppendArcBeziers(buffer, r.x + r.rx, r.top - r.ry, r.rx, r.ry, 180.0, 90.0, 0.0);
+  if (status == kOk) buffer.kinds[buffer.count - 1] |= kPtCloseFigure;
+  return status;
+}
+
+Status ConvertRect(ConversionContext& context, int32_t index, const RectData& rect,
+                   const SvgMatrix* m) {
+  RectGeometry r{};
+  if (!RectGeometryOf(context, rect, &r)) return kOk;  // no area, nothing drawn
+  const double bottom = r.top - r.h;
+  if (r.rx == 0.0 && r.ry == 0.0) {
     VectorRectObject record;
     Status status = VectorInitObject(&record, kVoRect);
     if (status != kOk) return status;
     FillPaint(context, record.h, &record.pen, &record.brush);
-    SvgMatrix m{};
-    if (!NeedsEmitter(context, rect.common, &m)) {
-      record.corner1 = Point(x, top);
-      record.corner2 = Point(x + w, bottom);
+    if (m == nullptr) {
+      record.corner1 = Point(r.x, r.top);
+      record.corner2 = Point(r.x + r.w, bottom);
       return AddElementObject(context, index, kVoRect, &record);
     }
-    KernelPoint corners[4] = {Point(x, top), Point(x + w, top), Point(x + w, bottom),
-                              Point(x, bottom)};
-    TransformPoints(m, context.originY, corners, 4);
+    KernelPoint corners[4] = {Point(r.x, r.top), Point(r.x + r.w, r.top),
+                              Point(r.x + r.w, bottom), Point(r.x, bottom)};
+    TransformPoints(*m, context.originY, corners, 4);
     VectorPolygonObject polygon;
     status = VectorInitObject(&polygon, kVoPolygon);
     if (status != kOk) return status;
     polygon.h.flags = record.h.flags;
     polygon.pen = record.pen;
     polygon.brush = record.brush;
-    ScalePen(context, m, polygon.pen);
+    ScalePen(context, *m, polygon.pen);
     polygon.count = 4;
     polygon.points = corners;
     polygon.fillMode = context.fillRule;
     return AddElementObject(context, index, kVoPolygon, &polygon);
   }
-
-  rx = std::clamp(rx, 0.0, w / 2);
-  ry = std::clamp(ry, 0.0, h / 2);
   PointPathBuffer buffer{};
-  // Four edges and four quarter arcs about the corners' inner points.
-  Status status = AppendPathPoint(buffer, x + rx, top, kPtMoveTo);
-  if (status == kOk) status = AppendPathPoint(buffer, x + w - rx, top, kPtLineTo);
-  if (status == kOk)
-    status = AppendArcBeziers(buffer, x + w - rx, top - ry, rx, ry, -90.0, 90.0, 0.0);
-  if (status == kOk) status = AppendPathPoint(buffer, x + w, bottom + ry, kPtLineTo);
-  if (status == kOk)
-    status = AppendArcBeziers(buffer, x + w - rx, bottom + ry, rx, ry, 0.0, 90.0, 0.0);
-  if (status == kOk) status = AppendPathPoint(buffer, x + rx, bottom, kPtLineTo);
-  if (status == kOk)
-    status = AppendArcBeziers(buffer, x + rx, bottom + ry, rx, ry, -270.0, 90.0, 0.0);
-  if (status == kOk) status = AppendPathPoint(buffer, x, top - ry, kPtLineTo);
-  if (status == kOk)
-    status = AppendArcBeziers(buffer, x + rx, top - ry, rx, ry, 180.0, 90.0, 0.0);
-  if (status == kOk) {
-    buffer.kinds[buffer.count - 1] |= kPtCloseFigure;
-    status = EmitBuffer(context, index, buffer, rect.common);
-  }
+  Status status = AppendRectFigure(buffer, r);
+  if (status == kOk) status = EmitBuffer(context, index, buffer, m);
   FreePathBuffer(buffer);
   return status;
 }
 
-Status ConvertCircle(ConversionContext& context, int32_t index, const CircleData& circle) {
+// Circle and ellipse geometry in pixels: centre placed, y up; false when a
+// radius is not positive and nothing is drawn.
+bool CircleRecordOf(const ConversionContext& context, const CircleData& circle,
+                    VectorCircleObject* record) {
   const double cx = LengthToPixels(context, circle.cx, LengthAxis::kHorizontal);
   const double cy = LengthToPixels(context, circle.cy, LengthAxis::kVertical);
   const double r = LengthToPixels(context, circle.r, LengthAxis::kOther);
-  if (!(r > 0.0)) return kOk;  // no radius, nothing drawn
-  VectorCircleObject record;
-  Status status = VectorInitObject(&record, kVoCircle);
-  if (status != kOk) return status;
-  FillPaint(context, record.h, &record.pen, &record.brush);
-  record.centre = Point(cx, context.originY - cy);
-  record.r = r;
-  SvgMatrix m{};
-  if (!NeedsEmitter(context, circle.common, &m)) {
-    return AddElementObject(context, index, kVoCircle, &record);
-  }
-  return EmitCurvedRecord(context, index, &record, m, record.pen, record.brush, record.h.flags);
+  if (!(r > 0.0)) return false;
+  record->centre = Point(cx, context.originY - cy);
+  record->r = r;
+  return true;
 }
 
-Status ConvertEllipse(ConversionContext& context, int32_t index, const EllipseData& ellipse) {
+bool EllipseRecordOf(const ConversionContext& context, const EllipseData& ellipse,
+                     VectorEllipseObject* record) {
   const double cx = LengthToPixels(context, ellipse.cx, LengthAxis::kHorizontal);
   const double cy = LengthToPixels(context, ellipse.cy, LengthAxis::kVertical);
   const double rx = LengthToPixels(context, ellipse.rx, LengthAxis::kHorizontal);
   const double ry = LengthToPixels(context, ellipse.ry, LengthAxis::kVertical);
-  if (!(rx > 0.0) || !(ry > 0.0)) return kOk;
-  VectorEllipseObject record;
-  Status status = VectorInitObject(&record, kVoEllipse);
-  if (status != kOk) return status;
-  FillPaint(context, record.h, &record.pen, &record.brush);
-  record.centre = Point(cx, context.originY - cy);
-  record.rx = rx;
-  record.ry = ry;
-  SvgMatrix m{};
-  if (!NeedsEmitter(context, ellipse.common, &m)) {
-    return AddElementObject(context, index, kVoEllipse, &record);
-  }
-  return EmitCurvedRecord(context, index, &record, m, record.pen, record.brush, record.h.flags);
+  if (!(rx > 0.0) || !(ry > 0.0)) return false;
+  record->centre = Point(cx, context.originY - cy);
+  record->rx = rx;
+  record->ry = ry;
+  return true;
 }
 
-Status ConvertLine(ConversionContext& context, int32_t index, const LineData& line) {
+template <typename Record>
+Status AddCurvedRecord(ConversionContext& context, int32_t index, Record& record,
+                       int32_t type, const SvgMatrix* m) {
+  FillPaint(context, record.h, &record.pen, &record.brush);
+  if (m == nullptr) return AddElementObject(context, index, type, &record);
+  return EmitCurvedRecord(context, index, &record, *m, record.pen, record.brush, record.h.flags);
+}
+
+Status ConvertCircle(ConversionContext& context, int32_t index, const CircleData& circle,
+                     const SvgMatrix* m) {
+  VectorCircleObject record;
+  Status status = VectorInitObject(&record, kVoCircle);
+  if (status != kOk || !CircleRecordOf(context, circle, &record)) return status;
+  return AddCurvedRecord(context, index, record, kVoCircle, m);
+}
+
+Status ConvertEllipse(ConversionContext& context, int32_t index, const EllipseData& ellipse,
+                      const SvgMatrix* m) {
+  VectorEllipseObject record;
+  Status status = VectorInitObject(&record, kVoEllipse);
+  if (status != kOk || !EllipseRecordOf(context, ellipse, &record)) return status;
+  return AddCurvedRecord(context, index, record, kVoEllipse, m);
+}
+
+Status ConvertLine(ConversionContext& context, int32_t index, const LineData& line,
+                   const SvgMatrix* m) {
   const double x1 = LengthToPixels(context, line.x1, LengthAxis::kHorizontal);
   const double y1 = LengthToPixels(context, line.y1, LengthAxis::kVertical);
   const double x2 = LengthToPixels(context, line.x2, LengthAxis::kHorizontal);
@@ -258,17 +256,16 @@ Status ConvertLine(ConversionContext& context, int32_t index, const LineData& li
   FillPaint(context, record.h, &record.pen, nullptr);
   record.from = Point(x1, context.originY - y1);
   record.to = Point(x2, context.originY - y2);
-  SvgMatrix m{};
-  if (NeedsEmitter(context, line.common, &m)) {
-    TransformPoint(m, context.originY, record.from);
-    TransformPoint(m, context.originY, record.to);
-    ScalePen(context, m, record.pen);
+  if (m != nullptr) {
+    TransformPoint(*m, context.originY, record.from);
+    TransformPoint(*m, context.originY, record.to);
+    ScalePen(context, *m, record.pen);
   }
   return AddElementObject(context, index, kVoLine, &record);
 }
 
 Status ConvertPoly(ConversionContext& context, int32_t index, const PolyData& poly,
-                   int32_t elementType) {
+                   int32_t elementType, const SvgMatrix* m) {
   const int32_t count = poly.points.count;
   if (count < 1 || poly.points.points == nullptr) return kOk;
   KernelBlock<KernelPoint> points(SVGFLT_ALLOC(KernelPoint, static_cast<std::size_t>(count)));
@@ -276,9 +273,7 @@ Status ConvertPoly(ConversionContext& context, int32_t index, const PolyData& po
   for (int32_t i = 0; i < count; ++i) {
     points[i] = Point(poly.points.points[i].x, context.originY - poly.points.points[i].y);
   }
-  SvgMatrix m{};
-  const bool emit = NeedsEmitter(context, poly.common, &m);
-  if (emit) TransformPoints(m, context.originY, points.get(), count);
+  if (m != nullptr) TransformPoints(*m, context.originY, points.get(), count);
 
   bool asPolygon = elementType == kElemPolygon;
   if (!asPolygon) {
@@ -295,7 +290,7 @@ Status ConvertPoly(ConversionContext& context, int32_t index, const PolyData& po
     Status status = VectorInitObject(&record, kVoPolygon);
     if (status != kOk) return status;
     FillPaint(context, record.h, &record.pen, &record.brush);
-    if (emit) ScalePen(context, m, record.pen);
+    if (m != nullptr) ScalePen(context, *m, record.pen);
     record.count = count;
     record.points = points.get();
     record.fillMode = context.fillRule;
@@ -305,7 +300,7 @@ Status ConvertPoly(ConversionContext& context, int32_t index, const PolyData& po
   Status status = VectorInitObject(&record, kVoPolyline);
   if (status != kOk) return status;
   FillPaint(context, record.h, &record.pen, nullptr);
-  if (emit) ScalePen(context, m, record.pen);
+  if (m != nullptr) ScalePen(context, *m, record.pen);
   record.count = count;
   record.points = points.get();
   return AddElementObject(context, index, kVoPolyline, &record);
@@ -392,11 +387,12 @@ Status AppendPathArc(ConversionContext& context, PointPathBuffer& buffer, const 
   return status;
 }
 
-Status ConvertPath(ConversionContext& context, int32_t index, const PathData& path) {
+// Appends the path data's figures, placed with y up, to the buffer.
+Status AppendPathFigures(ConversionContext& context, const PathData& path,
+                         PointPathBuffer& buffer) {
   const PathSegmentList& list = path.d;
   if (list.count < 1 || list.segments == nullptr) return kOk;
   const double origin = context.originY;
-  PointPathBuffer buffer{};
   PathCursor at;
   Status status = kOk;
   auto add = [&](double x, double y, uint8_t kind) {
@@ -507,9 +503,137 @@ Status ConvertPath(ConversionContext& context, int32_t index, const PathData& pa
     }
     at.lastType = segment.type;
   }
-  if (status == kOk) status = EmitBuffer(context, index, buffer, path.common);
+  return status;
+}
+
+Status ConvertPath(ConversionContext& context, int32_t index, const PathData& path,
+                   const SvgMatrix* m) {
+  PointPathBuffer buffer{};
+  Status status = AppendPathFigures(context, path, buffer);
+  if (status == kOk) status = EmitBuffer(context, index, buffer, m);
   FreePathBuffer(buffer);
   return status;
+}
+
+// Grows [lo, hi] by the extremes of the cubic from p0 over c1, c2 to p3
+// on one axis: the ends and the roots of its derivative inside (0, 1).
+void AddCubicRange(double p0, double c1, double c2, double p3, double& lo, double& hi) {
+  const auto add = [&lo, &hi](double v) {
+    lo = std::min(lo, v);
+    hi = std::max(hi, v);
+  };
+  add(p0);
+  add(p3);
+  // B'(t)/3 = a t^2 + b t + c
+  const double a = -p0 + 3 * c1 - 3 * c2 + p3;
+  const double b = 2 * (p0 - 2 * c1 + c2);
+  const double c = c1 - p0;
+  const auto at = [&](double t) {
+    const double u = 1 - t;
+    return u * u * u * p0 + 3 * u * u * t * c1 + 3 * u * t * t * c2 + t * t * t * p3;
+  };
+  double roots[2];
+  int32_t count = 0;
+  if (std::fabs(a) < 1e-12) {
+    if (std::fabs(b) > 1e-12) roots[count++] = -c / b;
+  } else {
+    const double disc = b * b - 4 * a * c;
+    if (disc >= 0) {
+      const double root = std::sqrt(disc);
+      roots[count++] = (-b + root) / (2 * a);
+      roots[count++] = (-b - root) / (2 * a);
+    }
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    if (roots[i] > 0 && roots[i] < 1) add(at(roots[i]));
+  }
+}
+
+// The bounds of a placed point path, Bezier pieces by their curves rather
+// than their control points. False for an empty path.
+bool PointPathBounds(const PointPathBuffer& buffer, double* left, double* right, double* low,
+                     double* high) {
+  if (buffer.count < 1) return false;
+  double x0 = buffer.points[0].x, x1 = x0, y0 = buffer.points[0].y, y1 = y0;
+  for (int32_t i = 1; i < buffer.count; ++i) {
+    const KernelPoint& p = buffer.points[i];
+    const bool cubic = (buffer.kinds[i] & ~kPtCloseFigure) == kPtBezierTo && i + 2 < buffer.count;
+    if (cubic) {
+      const KernelPoint& from = buffer.points[i - 1];
+      const KernelPoint& c2 = buffer.points[i + 1];
+      const KernelPoint& to = buffer.points[i + 2];
+      AddCubicRange(from.x, p.x, c2.x, to.x, x0, x1);
+      AddCubicRange(from.y, p.y, c2.y, to.y, y0, y1);
+      i += 2;
+      continue;
+    }
+    x0 = std::min(x0, p.x);
+    x1 = std::max(x1, p.x);
+    y0 = std::min(y0, p.y);
+    y1 = std::max(y1, p.y);
+  }
+  *left = x0;
+  *right = x1;
+  *low = y0;
+  *high = y1;
+  return true;
+}
+
+// The shape's figures, placed with y up and not transformed, appended to
+// the buffer; circles and ellipses as the kernel's Bezier outline.
+Status AppendShapeFigures(ConversionContext& context, const ElementRecord& record,
+                          PointPathBuffer& buffer) {
+  const auto appendCurved = [&buffer](const void* curved) {
+    VectorPointPath path{};
+    Status status = VectorCopyObject(curved, &path);
+    for (int32_t i = 0; status == kOk && i < path.count; ++i) {
+      status = AppendPathPoint(buffer, path.points[i].x, path.points[i].y, path.kinds[i]);
+    }
+    (void)VectorFreeObject(&path);
+    return status;
+  };
+  switch (record.elementType) {
+    case kElemPath: return AppendPathFigures(context, record.data.path, buffer);
+    case kElemRect: {
+      RectGeometry r{};
+      return RectGeometryOf(context, record.data.rect, &r) ? AppendRectFigure(buffer, r) : kOk;
+    }
+    case kElemCircle: {
+      VectorCircleObject curved;
+      Status status = VectorInitObject(&curved, kVoCircle);
+      if (status != kOk || !CircleRecordOf(context, record.data.circle, &curved)) return status;
+      return appendCurved(&curved);
+    }
+    case kElemEllipse: {
+      VectorEllipseObject curved;
+      Status status = VectorInitObject(&curved, kVoEllipse);
+      if (status != kOk || !EllipseRecordOf(context, record.data.ellipse, &curved)) return status;
+      return appendCurved(&curved);
+    }
+    case kElemLine: {
+      const LineData& line = record.data.line;
+      const double origin = context.originY;
+      Status status = AppendPathPoint(
+          buffer, LengthToPixels(context, line.x1, LengthAxis::kHorizontal),
+          origin - LengthToPixels(context, line.y1, LengthAxis::kVertical), kPtMoveTo);
+      if (status != kOk) return status;
+      return AppendPathPoint(buffer, LengthToPixels(context, line.x2, LengthAxis::kHorizontal),
+                             origin - LengthToPixels(context, line.y2, LengthAxis::kVertical),
+                             kPtLineTo);
+    }
+    case kElemPolyline:
+    case kElemPolygon: {
+      const PointList& points = record.data.poly.points;
+      Status status = kOk;
+      for (int32_t i = 0; status == kOk && points.points != nullptr && i < points.count; ++i) {
+        status = AppendPathPoint(buffer, points.points[i].x, context.originY - points.points[i].y,
+                                 i == 0 ? kPtMoveTo : kPtLineTo);
+      }
+      if (status == kOk && buffer.count > 0) buffer.kinds[buffer.count - 1] |= kPtCloseFigure;
+      return status;
+    }
+    default: return kOk;
+  }
 }
 
 }  // namespace
@@ -599,17 +723,53 @@ int32_t ScaledPenWidth(double scale, double width) {
 
 Status ConvertShape(ConversionContext& context, SvgDocument& document, int32_t elementIndex) {
   const ElementRecord& record = document.records[elementIndex];
+  SvgMatrix matrix{};
+  const bool baked = BakedMatrix(context, CommonOf(record).transform, &matrix);
+  const SvgMatrix* m = baked ? &matrix : nullptr;
+  context.lastObject = 0;
+  Status status = kOk;
   switch (record.elementType) {
-    case kElemPath: return ConvertPath(context, elementIndex, record.data.path);
-    case kElemRect: return ConvertRect(context, elementIndex, record.data.rect);
-    case kElemCircle: return ConvertCircle(context, elementIndex, record.data.circle);
-    case kElemEllipse: return ConvertEllipse(context, elementIndex, record.data.ellipse);
-    case kElemLine: return ConvertLine(context, elementIndex, record.data.line);
+    case kElemPath: status = ConvertPath(context, elementIndex, record.data.path, m); break;
+    case kElemRect: status = ConvertRect(context, elementIndex, record.data.rect, m); break;
+    case kElemCircle: status = ConvertCircle(context, elementIndex, record.data.circle, m); break;
+    case kElemEllipse:
+      status = ConvertEllipse(context, elementIndex, record.data.ellipse, m);
+      break;
+    case kElemLine: status = ConvertLine(context, elementIndex, record.data.line, m); break;
     case kElemPolyline:
     case kElemPolygon:
-      return ConvertPoly(context, elementIndex, record.data.poly, record.elementType);
+      status = ConvertPoly(context, elementIndex, record.data.poly, record.elementType, m);
+      break;
     default: return kOk;
   }
+  if (status == kOk && !baked && context.lastObject != 0) {
+    status = ApplyElementTransform(context, CommonOf(record).transform, context.lastObject);
+  }
+  return status;
+}
+
+Status AppendShapeOutline(ConversionContext& context, const ElementRecord& record,
+                          const SvgMatrix& matrix, PointPathBuffer& outline) {
+  const int32_t first = outline.count;
+  const Status status = AppendShapeFigures(context, record, outline);
+  if (status == kOk) TransformPoints(matrix, context.originY, outline.points + first,
+                                     outline.count - first);
+  return status;
+}
+
+Status ShapeBounds(ConversionContext& context, const ElementRecord& record, BoundingBox* box,
+                   bool* found) {
+  *found = false;
+  PointPathBuffer buffer{};
+  Status status = AppendShapeFigures(context, record, buffer);
+  double left = 0, right = 0, low = 0, high = 0;
+  if (status == kOk && PointPathBounds(buffer, &left, &right, &low, &high)) {
+    // Back to SVG's y down.
+    *box = BoundingBox{left, context.originY - high, right - left, high - low};
+    *found = true;
+  }
+  FreePathBuffer(buffer);
+  return status;
 }
 
 }  // namespace svgflt

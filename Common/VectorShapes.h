@@ -38,11 +38,28 @@ void FreePathBuffer(PointPathBuffer& buffer);
 // width), but 1 for products strictly between 0 and 1.
 [[nodiscard]] int32_t ScaledPenWidth(double scale, double width);
 
+// A box in user units, y down.
+struct BoundingBox {
+  double x, y, width, height;
+};
+
 // Converts the shape element at `elementIndex` (path, rect, circle,
-// ellipse, line, polyline, polygon) with the context's drawing attributes.
-// Adds nothing for degenerate geometry. kOk, kErrNoMemory or the kernel's
-// code.
+// ellipse, line, polyline, polygon) with the context's drawing attributes
+// and its own transform (BakedMatrix). Adds nothing for degenerate
+// geometry. kOk, kErrNoMemory or the kernel's code.
 [[nodiscard]] Status ConvertShape(ConversionContext& context, SvgDocument& document,
                                   int32_t elementIndex);
+
+// Appends the shape's figures through `matrix` (placed, y up), each closed
+// figure marked, to `outline`; degenerate shapes add nothing. kOk,
+// kErrNoMemory or the kernel's code.
+[[nodiscard]] Status AppendShapeOutline(ConversionContext& context, const ElementRecord& record,
+                                        const SvgMatrix& matrix, PointPathBuffer& outline);
+
+// The bounds of the shape's geometry in its own user space (curves by
+// their extremes, strokes left out); *found false for degenerate geometry.
+// kOk, kErrNoMemory or the kernel's code.
+[[nodiscard]] Status ShapeBounds(ConversionContext& context, const ElementRecord& record,
+                                 BoundingBox* box, bool* found);
 
 }  // namespace svgflt

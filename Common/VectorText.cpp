@@ -74,23 +74,6 @@ struct RunStyle {
   bool vertical;
 };
 
-// The matrix in force for the element: the expansion's placement while a
-// `use` is expanded, else the group stack's top, else the root's; the
-// element's own matrix entries folded in (its other steps are applied to
-// the objects through the kernel afterwards).
-SvgMatrix TextMatrix(const ConversionContext& context, const TransformList& list) {
-  SvgMatrix m = context.matrix;
-  if (context.hasContentMatrix != 0) {
-    m = context.contentMatrix;
-  } else if (context.stack != nullptr) {
-    m = context.stack->matrix;
-  }
-  for (const TransformStep* step = list.first; step != nullptr; step = step->next) {
-    if (step->kind == kTransformMatrix) m = MultiplyMatrix(m, step->params.matrix);
-  }
-  return m;
-}
-
 bool At(std::string_view content, std::size_t i, std::string_view marker) {
   return content.compare(i, marker.size(), marker) == 0;
 }
@@ -388,7 +371,7 @@ RunStyle StyleOf(const ConversionContext& context, const PresentationProperties&
 struct RunEmitter {
   ConversionContext& context;
   int32_t elementIndex;
-  const TransformList& elementTransform;
+  const TransformList* elementTransform;  // applied through the kernel, or null when baked
   SvgMatrix matrix;
 
   // Moves the position to the object's right edge (lower edge in vertical
@@ -450,7 +433,9 @@ struct RunEmitter {
       // A run the kernel cannot measure (a zero font size) leaves the
       // position where it is.
       if (status == kVkErrFailed) status = kOk;
-      if (status == kOk) status = ApplyElementTransform(context, elementTransform, ref);
+      if (status == kOk && elementTransform != nullptr) {
+        status = ApplyElementTransform(context, *elementTransform, ref);
+      }
       return status;
     }
 
@@ -492,7 +477,9 @@ struct RunEmitter {
         outline.kinds = path.kinds;
         status = AddElementObject(context, elementIndex, kVoPath, &outline);
       }
-      if (status == kOk) status = ApplyElementTransform(context, elementTransform, context.lastObject);
+      if (status == kOk && elementTransform != nullptr) {
+        status = ApplyElementTransform(context, *elementTransform, context.lastObject);
+      }
     }
     (void)VectorFreeObject(&path);
     return status;
@@ -680,8 +667,10 @@ Status ConvertText(ConversionContext& context, SvgDocument& document, int32_t in
   KernelBlock<int32_t> runUnits(SVGFLT_ALLOC(int32_t, static_cast<std::size_t>(runCount)));
   if (!runUnits) return kErrNoMemory;
 
-  RunEmitter emitter{context, index, CommonOf(textRecord).transform,
-                     TextMatrix(context, CommonOf(textRecord).transform)};
+  SvgMatrix matrix = kIdentityMatrix;
+  const TransformList& transform = CommonOf(textRecord).transform;
+  const bool baked = BakedMatrix(context, transform, &matrix);
+  RunEmitter emitter{context, index, baked ? nullptr : &transform, matrix};
   TextPosition position{LengthToPixels(context, text.x, LengthAxis::kHorizontal),
                         LengthToPixels(context, text.y, LengthAxis::kVertical)};
 
