@@ -12,8 +12,8 @@
 
 #include "ImagingKernel/ImagingKernel.h"
 #include "Module/TempFiles.h"
-#include "tools/Commands.h"
 #include "tools/CommandRun.h"
+#include "tools/Commands.h"
 
 namespace svgtool {
 namespace {
@@ -22,6 +22,8 @@ using testing::CommandRun;
 using testing::RunCommand;
 
 using svgflt::kOk;
+
+KernelPoint Pt(double x, double y) { return KernelPoint{x, y, 0, 0}; }
 
 // A vector document of the kernel's, freed at the end of scope.
 class DumpDocument : public ::testing::Test {
@@ -44,8 +46,8 @@ class DumpDocument : public ::testing::Test {
 TEST_F(DumpDocument, DescribesARectangleWithPenAndBrush) {
   VectorRectObject rect{};
   ASSERT_EQ(VectorInitObject(&rect, kVoRect), kOk);
-  rect.corner1 = KernelPoint{1.5, -2, 0, 0};
-  rect.corner2 = KernelPoint{10, 20.25, 0, 0};
+  rect.corner1 = Pt(1.5, -2);
+  rect.corner2 = Pt(10, 20.25);
   rect.pen.style = kPenDash;
   rect.pen.width = 3;
   rect.pen.colour = 0x00336699;  // red 0x99, green 0x66, blue 0x33
@@ -60,7 +62,7 @@ TEST_F(DumpDocument, DescribesARectangleWithPenAndBrush) {
 }
 
 TEST_F(DumpDocument, ListsPathPointsWithTheirKinds) {
-  KernelPoint points[3] = {{0, 0, 0, 0}, {5, 0, 0, 0}, {5, 5, 0, 0}};
+  KernelPoint points[3] = {Pt(0, 0), Pt(5, 0), Pt(5, 5)};
   std::uint8_t kinds[3] = {kPtMoveTo, kPtLineTo, kPtLineTo | kPtCloseFigure};
   VectorPathObject path{};
   ASSERT_EQ(VectorInitObject(&path, kVoPath), kOk);
@@ -76,7 +78,7 @@ TEST_F(DumpDocument, EscapesTextAndGivesItsFont) {
   const std::u16string text = u"say \"h\u00e9\" \\ \n\t\x01 end";
   VectorTextObject record{};
   ASSERT_EQ(VectorInitObject(&record, kVoText), kOk);
-  record.position = KernelPoint{3, 4, 0, 0};
+  record.position = Pt(3, 4);
   record.text = text.c_str();
   record.fontSize = 12;
   record.alignment = kAlignMiddle;
@@ -98,8 +100,8 @@ TEST_F(DumpDocument, EscapesTextAndGivesItsFont) {
 TEST_F(DumpDocument, GivesRasterSizeAndLink) {
   VectorRasterObject raster{};
   ASSERT_EQ(VectorInitObject(&raster, kVoRaster), kOk);
-  raster.corner1 = KernelPoint{0, 0, 0, 0};
-  raster.corner2 = KernelPoint{100, -50, 0, 0};
+  raster.corner1 = Pt(0, 0);
+  raster.corner2 = Pt(100, -50);
   ASSERT_EQ(InitBitmap(&raster.bitmap, static_cast<std::int32_t>(sizeof raster.bitmap), 4, 2,
                        32),
             kOk);
@@ -126,7 +128,7 @@ TEST_F(DumpDocument, GivesRasterSizeAndLink) {
 TEST_F(DumpDocument, WritesOneLinePerObjectInOrder) {
   VectorCircleObject circle{};
   ASSERT_EQ(VectorInitObject(&circle, kVoCircle), kOk);
-  circle.centre = KernelPoint{1, 2, 0, 0};
+  circle.centre = Pt(1, 2);
   circle.r = 0.1;
   VectorEllipseObject ellipse{};
   ASSERT_EQ(VectorInitObject(&ellipse, kVoEllipse), kOk);
@@ -160,7 +162,7 @@ TEST_F(DumpDocument, ReportsAnUnknownObject) {
 
 CommandRun Dump(std::vector<std::string> args) { return RunCommand(CmdDump, std::move(args)); }
 
-TEST(DumpCommand, AnswersUsageErrorsWithStatusTwo) {
+TEST(DumpCommand, AnswersUsageErrorsHelpAndAFileThatIsNotSvg) {
   const std::vector<std::vector<std::string>> cases = {
       {},
       {"a.svg", "b.svg"},
@@ -176,23 +178,17 @@ TEST(DumpCommand, AnswersUsageErrorsWithStatusTwo) {
     EXPECT_NE(run.err.find("usage: svgfilter dump"), std::string::npos);
     EXPECT_EQ(run.out, "");
   }
-}
+  const CommandRun help = Dump({"--help"});
+  EXPECT_EQ(help.exitStatus, 0);
+  EXPECT_EQ(help.out.rfind("usage: svgfilter dump", 0), 0u);
+  EXPECT_EQ(help.err, "");
 
-TEST(DumpCommand, PrintsHelp) {
-  const CommandRun run = Dump({"--help"});
-  EXPECT_EQ(run.exitStatus, 0);
-  EXPECT_EQ(run.out.rfind("usage: svgfilter dump", 0), 0u);
-  EXPECT_EQ(run.err, "");
-}
-
-TEST(DumpCommand, ReportsAFileThatIsNotSvg) {
   svgtest::TempFolder folder;
   const std::string path = folder.Write("notes.txt", svgtest::PadTo("plain text", 400));
   const CommandRun run = Dump({"--allow-any-file", path});
   EXPECT_EQ(run.exitStatus, 1);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err, "svgfilter: " + path + ": error " + std::to_string(svgflt::kErrNotSvg) +
-                         ": " + svgflt::StatusName(svgflt::kErrNotSvg) + "\n");
+  EXPECT_EQ(run.err, testing::ErrorLine(path, svgflt::kErrNotSvg));
 }
 
 }  // namespace
