@@ -102,14 +102,18 @@ batch_resvg=$(per_file "$(median < "$work/b-resvg")")
 make_icons() {
   local out=$1
   cat "$list" ${ICONS:+"$ICONS"} | while IFS= read -r f; do
-    grep -q '<!DOCTYPE' "$f" || echo "$f"
+    grep -q -e '<!DOCTYPE' -e '<image' "$f" || echo "$f"  # no DTDs, no linked pictures
   done > "$work/icons.txt"
   awk -v target=$((4 * 1024 * 1024)) '
-    function flush(text, x, y) {
+    # Prints one file as a group at (x, y); returns the bytes written.
+    function group(text, x, y) {
       sub(/^[^<]*(<\?xml[^>]*>)?[[:space:]]*/, "", text)
       sub(/<svg[^>]*>/, "", text)              # the root start tag
       sub(/<\/svg>[[:space:]]*$/, "", text)     # and its end tag
-      return sprintf("<g transform=\"translate(%d %d)\">%s</g>\n", x, y, text)
+      printf "<g transform=\"translate(%d %d)\">", x, y
+      printf "%s", text                       # (mawk: no sprintf of long text)
+      print "</g>"
+      return length(text) + 40
     }
     FNR == 1 && NR > 1 { body[n++] = doc; doc = "" }
     { doc = doc $0 "\n" }
@@ -118,8 +122,7 @@ make_icons() {
       printf "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" viewBox=\"0 0 %d %d\">\n", 40 * 200, 40 * 200
       size = 0; i = 0
       while (size < target) {
-        g = flush(body[i % n], (i % 40) * 200, int(i / 40) % 40 * 200)
-        printf "%s", g; size += length(g); ++i
+        size += group(body[i % n], (i % 40) * 200, int(i / 40) % 40 * 200); ++i
       }
       print "</svg>"
     }' $(cat "$work/icons.txt") > "$out"

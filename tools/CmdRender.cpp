@@ -4,10 +4,9 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Commands.h"
@@ -102,11 +101,32 @@ Status SizeOfFile(const FilterModule& module, const std::u16string& name,
   return status;
 }
 
-// True when the file's text holds an image element (a cheap byte search).
-bool MentionsImages(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return text.find("<image") != std::string::npos;
+// True when an image element of the file may link a picture file, judged by
+// a byte scan: an "<image" tag whose href is anything but a data: URI (or
+// that has no href the scan can read). Pictures embedded as data load in
+// fltInfo as well; only linked files need fltLoad's file callback.
+bool LinksPictureFiles(const std::string& path) {
+  std::string text;
+  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+    char buffer[1 << 16];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+    std::fclose(file);
+  }
+  const std::string_view all(text);
+  for (std::size_t at = all.find("<image"); at != all.npos; at = all.find("<image", at + 6)) {
+    const std::string_view tag = all.substr(at, all.find('>', at) - at);
+    const std::size_t href = tag.find("href");
+    if (href == tag.npos) return true;
+    std::size_t i = href + 4;
+    while (i < tag.size() && (tag[i] == ' ' || tag[i] == '\t' || tag[i] == '\n' ||
+                              tag[i] == '\r' || tag[i] == '='))
+      ++i;
+    if (i < tag.size() && (tag[i] == '"' || tag[i] == '\'')) ++i;
+    while (i < tag.size() && (tag[i] == ' ' || tag[i] == '\t' || tag[i] == '\n' || tag[i] == '\r'))
+      ++i;
+    if (tag.substr(i, 5) != "data:") return true;
+  }
+  return false;
 }
 
 // Renders one SVG file (an absolute path) into the PNG file `output`.
@@ -118,9 +138,10 @@ Status RenderFile(const FilterModule& module, const std::string& input,
   Status status = SizeOfFile(module, name, settings, &holder.scratch, info.get());
   if (status != svgflt::kOk) return status;
   // fltInfo has no way to load linked picture files, so the document it
-  // kept lacks them. A file with images is therefore loaded again by
-  // fltLoad, which can; every other file is painted from the kept document.
-  if (MentionsImages(input) && holder.scratch.holder != nullptr) {
+  // kept lacks them. A file that links pictures is therefore loaded again
+  // by fltLoad, which can; every other file is painted from the kept
+  // document.
+  if (holder.scratch.holder != nullptr && LinksPictureFiles(input)) {
     (void)module.freeData(holder.scratch.holder, 0);
     holder.scratch.holder = nullptr;
   }
