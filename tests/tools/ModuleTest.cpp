@@ -14,26 +14,20 @@ using svgtool::FilterModule;
 
 const std::string kBinaryDir = SVGFLT_BINARY_DIR;
 
-TEST(FilterModule, OpensTheModuleBesideTheExecutable) {
-  FilterModule module;
-  std::string error;
-  ASSERT_TRUE(module.Open("", &error)) << error;
-  ASSERT_NE(module.info, nullptr);
-  ASSERT_NE(module.load, nullptr);
-  ASSERT_NE(module.save, nullptr);
-  ASSERT_NE(module.freeData, nullptr);
-  EXPECT_EQ(module.info(nullptr), svgflt::kErrMissing);
-  EXPECT_EQ(module.freeData(nullptr, 0), svgflt::kOk);
-}
-
-TEST(FilterModule, OpensAModuleByPath) {
+TEST(FilterModule, OpensTheModuleByPathOrBesideTheExecutable) {
   FilterModule module;
   std::string error;
   ASSERT_TRUE(module.Open(kBinaryDir + "/libsvgfilter.so", &error)) << error;
   EXPECT_EQ(module.load(nullptr), svgflt::kErrMissing);
   // Reopening replaces the first.
   ASSERT_TRUE(module.Open("", &error)) << error;
+  ASSERT_NE(module.info, nullptr);
+  ASSERT_NE(module.load, nullptr);
+  ASSERT_NE(module.save, nullptr);
+  ASSERT_NE(module.freeData, nullptr);
+  EXPECT_EQ(module.info(nullptr), svgflt::kErrMissing);
   EXPECT_EQ(module.save(nullptr), svgflt::kErrMissing);
+  EXPECT_EQ(module.freeData(nullptr, 0), svgflt::kOk);
 }
 
 TEST(FilterModule, ExplainsWhyItCannotOpen) {
@@ -71,42 +65,32 @@ TEST(ExecutableDirectory, IsTheBuildFolder) {
   EXPECT_TRUE(std::filesystem::equivalent(dir, kBinaryDir));
 }
 
-TEST(Utf16, ConvertsBothWays) {
+TEST(Utf16, ConvertsBothWaysAndReplacesWhatIsNotUtf8) {
   const struct {
     const char* name;
     std::string utf8;
     std::u16string utf16;
+    bool back;  // converts back to the same bytes
   } cases[] = {
-      {"empty", "", u""},
-      {"ascii", "dir/file.svg", u"dir/file.svg"},
-      {"latin", "caf\xC3\xA9", u"caf\u00E9"},
-      {"three bytes", "\xE2\x82\xAC 5", u"\u20AC 5"},
-      {"astral", "\xF0\x9F\x99\x82.svg", u"\U0001F642.svg"},
+      {"empty", "", u"", true},
+      {"ascii", "dir/file.svg", u"dir/file.svg", true},
+      {"latin", "caf\xC3\xA9", u"caf\u00E9", true},
+      {"three bytes", "\xE2\x82\xAC 5", u"\u20AC 5", true},
+      {"astral", "\xF0\x9F\x99\x82.svg", u"\U0001F642.svg", true},
+      {"lone continuation", "a\x80z", u"a\uFFFDz", false},
+      {"cut sequence", "a\xE2\x82", u"a\uFFFD", false},
+      {"cut before ascii", "\xE2z", u"\uFFFDz", false},
+      {"overlong", "\xC0\xAF", u"\uFFFD", false},
+      {"surrogate", "\xED\xA0\x80", u"\uFFFD", false},
+      {"beyond U+10FFFF", "\xF4\x90\x80\x80", u"\uFFFD", false},
+      {"invalid lead", "\xFFx", u"\uFFFDx", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(svgtool::ToUtf16(c.utf8), c.utf16);
-    EXPECT_EQ(svgtool::ToUtf8(c.utf16), c.utf8);
-  }
-}
-
-TEST(Utf16, ReplacesWhatIsNotUtf8) {
-  const struct {
-    const char* name;
-    std::string utf8;
-    std::u16string utf16;
-  } cases[] = {
-      {"lone continuation", "a\x80z", u"a\uFFFDz"},
-      {"cut sequence", "a\xE2\x82", u"a\uFFFD"},
-      {"cut before ascii", "\xE2z", u"\uFFFDz"},
-      {"overlong", "\xC0\xAF", u"\uFFFD"},
-      {"surrogate", "\xED\xA0\x80", u"\uFFFD"},
-      {"beyond U+10FFFF", "\xF4\x90\x80\x80", u"\uFFFD"},
-      {"invalid lead", "\xFFx", u"\uFFFDx"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(svgtool::ToUtf16(c.utf8), c.utf16);
+    if (c.back) {
+      EXPECT_EQ(svgtool::ToUtf8(c.utf16), c.utf8);
+    }
   }
   EXPECT_EQ(svgtool::ToUtf8(std::u16string(1, u'\xD800')), "\xEF\xBF\xBD");
 }
