@@ -67,10 +67,20 @@ IK_API void KernelTrackObject(int32_t kind, const void* object, int32_t line,
 IK_API void KernelUntrackObject(int32_t kind, const void* object, int32_t line,
                                 const char16_t* sourcePath);
 
+/* Counts `count` objects of one kind as tracked (or untracked) at once,
+ * without a record of each: for callers that make many objects together
+ * while detail is off. They are untracked the same way, by count. */
+IK_API void KernelTrackObjects(int32_t kind, int64_t count, int32_t line,
+                               const char16_t* sourcePath);
+IK_API void KernelUntrackObjects(int32_t kind, int64_t count, int32_t line,
+                                 const char16_t* sourcePath);
+
 /* Records each tracked object (kind, tag, line) for leak reports and
- * double-track detection. Off by default: then the tracker only counts, at
- * the cost of one atomic increment. Switch it on before anything is tracked. */
+ * double-track detection. Off by default: then the tracker only counts, in
+ * a counter of the calling thread. Switch it on before anything is tracked. */
 IK_API void KernelSetTrackingDetail(int32_t on);
+/* 1 while tracked objects are recorded one by one, else 0. */
+IK_API int32_t KernelTrackingDetail(void);
 
 /* --- movable memory (host exports hand PNG bytes back this way) --- */
 IK_API KernelMemHandle KernelAllocMemory(uint32_t byteCount, int32_t line,

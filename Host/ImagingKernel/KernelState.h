@@ -11,6 +11,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "ImagingKernel/ImagingKernel.h"
 
@@ -38,6 +39,12 @@ struct MovableBlock {
   int32_t lockCount;
 };
 
+// One thread's share of the tracked-object count. Only its thread writes
+// it (a plain load and store, no locked instruction); others only read it.
+struct TrackCounter {
+  std::atomic<int64_t> count{0};
+};
+
 struct KernelState {
   std::mutex mutex;
   std::unordered_map<const void*, BlockInfo> blocks;  // KernelAlloc blocks
@@ -52,9 +59,13 @@ struct KernelState {
   // Interned tags by hash of their text; the strings never move or die.
   std::unordered_multimap<std::size_t, std::unique_ptr<std::u16string>> tags;
 
-  // Tracked objects: always counted; recorded one by one only with detail
-  // on (tests and leak hunts), so that hosts pay next to nothing per node.
-  std::atomic<int64_t> trackedCount{0};
+  // Tracked objects: always counted, in a counter of the thread that tracks
+  // or untracks (its sum over threads is the live count); recorded one by
+  // one only with detail on (tests and leak hunts), so that hosts pay next
+  // to nothing per node. Counters of live threads are listed here; a thread
+  // that ends adds its counter to retiredTracked.
+  std::vector<TrackCounter*> trackCounters;
+  int64_t retiredTracked = 0;
   std::atomic<bool> trackingDetail{false};
   // Last tag interned, by the caller's pointer: tags are almost always the
   // same literal, so the hash lookup is skipped when the text still matches.
@@ -81,5 +92,8 @@ bool TakeAllocationTicket();
 // Counts and reports a release of something the kernel never handed out
 // (or already took back).
 void ReportInvalidRelease(const char* what, const void* address);
+
+// Adds `delta` to the calling thread's tracked-object counter.
+void AddTracked(int64_t delta);
 
 }  // namespace ikernel

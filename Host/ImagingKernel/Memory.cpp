@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <algorithm>
 #include <vector>
 
 #include "KernelState.h"
@@ -48,6 +49,40 @@ bool TakeAllocationTicket() {
     if (countdown.compare_exchange_weak(n, n - 1)) return n != 1;
   }
   return true;
+}
+
+namespace {
+
+// The calling thread's tracked-object counter, listed in the kernel state
+// from the thread's first use on; when the thread ends, its count moves to
+// the retired total.
+class ThreadTrackCounter {
+ public:
+  ThreadTrackCounter(const ThreadTrackCounter&) = delete;
+  ThreadTrackCounter& operator=(const ThreadTrackCounter&) = delete;
+  ThreadTrackCounter() {
+    KernelState& state = State();
+    std::lock_guard lock(state.mutex);
+    state.trackCounters.push_back(&counter_);
+  }
+  ~ThreadTrackCounter() {
+    KernelState& state = State();
+    std::lock_guard lock(state.mutex);
+    state.retiredTracked += counter_.count.load(std::memory_order_relaxed);
+    std::erase(state.trackCounters, &counter_);
+  }
+  TrackCounter& Counter() { return counter_; }
+
+ private:
+  TrackCounter counter_;
+};
+
+}  // namespace
+
+void AddTracked(int64_t delta) {
+  thread_local ThreadTrackCounter counter;
+  std::atomic<int64_t>& count = counter.Counter().count;
+  count.store(count.load(std::memory_order_relaxed) + delta, std::memory_order_relaxed);
 }
 
 void ReportInvalidRelease(const char* what, const void* address) {
@@ -142,7 +177,7 @@ IK_API void KernelTrackObject(int32_t kind, const void* object, int32_t line,
                               const char16_t* sourcePath) {
   if (object == nullptr) return;
   auto& state = State();
-  state.trackedCount.fetch_add(1, std::memory_order_relaxed);
+  ikernel::AddTracked(1);
   if (!state.trackingDetail.load(std::memory_order_relaxed)) return;
   std::lock_guard lock(state.mutex);
   auto [it, inserted] = state.objects.try_emplace(object);
@@ -159,15 +194,30 @@ IK_API void KernelUntrackObject(int32_t /*kind*/, const void* object, int32_t /*
   if (object == nullptr) return;
   auto& state = State();
   if (!state.trackingDetail.load(std::memory_order_relaxed)) {
-    state.trackedCount.fetch_sub(1, std::memory_order_relaxed);
+    ikernel::AddTracked(-1);
     return;
   }
-  std::lock_guard lock(state.mutex);
-  if (state.objects.erase(object) == 0) {
+  std::size_t erased = 0;
+  {
+    std::lock_guard lock(state.mutex);
+    erased = state.objects.erase(object);
+  }
+  // Outside the lock: the thread's first count registers its counter.
+  if (erased == 0) {
     ikernel::ReportInvalidRelease("KernelUntrackObject", object);
   } else {
-    state.trackedCount.fetch_sub(1, std::memory_order_relaxed);
+    ikernel::AddTracked(-1);
   }
+}
+
+IK_API void KernelTrackObjects(int32_t /*kind*/, int64_t count, int32_t /*line*/,
+                               const char16_t* /*sourcePath*/) {
+  if (count > 0) ikernel::AddTracked(count);
+}
+
+IK_API void KernelUntrackObjects(int32_t /*kind*/, int64_t count, int32_t /*line*/,
+                                 const char16_t* /*sourcePath*/) {
+  if (count > 0) ikernel::AddTracked(-count);
 }
 
 IK_API KernelMemHandle KernelAllocMemory(uint32_t byteCount, int32_t /*line*/,
@@ -252,7 +302,10 @@ IK_API void KernelGetAccounting(KernelAccounting* out) {
   out->liveMemHandles = static_cast<int64_t>(state.memHandles.size());
   out->liveContexts = static_cast<int64_t>(state.contexts.size());
   out->openFiles = static_cast<int64_t>(state.files.size());
-  out->trackedObjects = state.trackedCount.load();
+  out->trackedObjects = state.retiredTracked;
+  for (const ikernel::TrackCounter* counter : state.trackCounters) {
+    out->trackedObjects += counter->count.load(std::memory_order_relaxed);
+  }
   out->totalAllocations = state.totalAllocations;
 }
 
@@ -320,6 +373,10 @@ IK_API void KernelSetTrackingDetail(int32_t on) {
   // Objects tracked before detail was switched on are only counted; they
   // untrack without a record, so the switch is meant for process start.
   state.trackingDetail.store(on != 0);
+}
+
+IK_API int32_t KernelTrackingDetail(void) {
+  return State().trackingDetail.load(std::memory_order_relaxed) ? 1 : 0;
 }
 
 IK_API void KernelFailAllocation(int64_t n) { State().failCountdown.store(n > 0 ? n : 0); }
