@@ -105,7 +105,11 @@ void Release(Node* node) {
   }
   if (node->Storage() == kNodeReleased) return;
   NoteNodeChange();
-  UntrackNode(node);
+  if (node->Storage() == kNodeCounted) {
+    KernelUntrackObjects(kTrackObject, 1, __LINE__, kSourceTag);
+  } else {
+    UntrackNode(node);
+  }
   ReleaseHeapParts(node);
   node->SetStorage(kNodeReleased);
 }
@@ -159,7 +163,7 @@ std::size_t ArenaNodeSize(const Node* node) {
   static_assert(sizeof(CharRef) == sizeof(EntityRef));
   switch (node->TypeCode()) {
     case kElementNode: return sizeof(Element);
-    case kAttributeNode: return sizeof(Attribute);
+    case kAttributeNode: return sizeof(AttributeBlock);
     case kTextNode: return sizeof(Text);
     case kCDataNode: return sizeof(CData);
     case kCommentNode: return sizeof(Comment);
@@ -171,10 +175,11 @@ std::size_t ArenaNodeSize(const Node* node) {
 // The end of a document: every node of its arena not released before is
 // untracked, after the heap nodes hung below it are deleted. Nodes are
 // visited in the order they were made, which walks memory straight through.
-void ReleaseArenaNodes(NodeArena& arena) {
-  auto release = [](Node* node) {
-    const std::size_t size = ArenaNodeSize(node);
-    if (node->Storage() == kNodeReleased) return size;
+// Nodes of the bulk count are untracked together at the end.
+void ReleaseArenaNodes(NodeArena& arena, bool countedWithTracker) {
+  std::int64_t stillCounted = 0;
+  auto releaseOne = [&stillCounted](Node* node) {
+    if (node->Storage() == kNodeReleased) return;
     const int type = node->TypeCode();
     if (type == kElementNode || type == kAttributeNode) {
       // Only nodes added after reading can come from the heap.
@@ -186,12 +191,25 @@ void ReleaseArenaNodes(NodeArena& arena) {
       if (container->children.AddedFromOutside()) DeleteHeapChildren(container->children);
     }
     ReleaseHeapParts(node);
-    UntrackNode(node);
+    if (node->Storage() == kNodeCounted) {
+      ++stillCounted;
+    } else {
+      UntrackNode(node);
+    }
+  };
+  auto release = [&releaseOne](Node* node) {
+    const std::size_t size = ArenaNodeSize(node);
+    releaseOne(node);
+    // The value of an attribute is a node of its own, whatever became of
+    // the attribute.
+    if (node->TypeCode() == kAttributeNode) releaseOne(&AttributeBlock::Of(node).value);
     return size;
   };
   for (int region = 0; region < NodeArena::kNodeRegions; ++region) {
     arena.VisitNodes(region, release);
   }
+  // A read that failed never told the tracker about its counted nodes.
+  if (countedWithTracker) KernelUntrackObjects(kTrackObject, stillCounted, __LINE__, kSourceTag);
 }
 
 // The same when nothing changed since reading: only the addresses are
@@ -203,7 +221,8 @@ void UntrackArenaNodes(NodeArena& arena) {
   });
   arena.VisitNodes(NodeArena::kAttributeRegion, [](Node* node) {
     UntrackNode(node);
-    return sizeof(Attribute);
+    UntrackNode(&AttributeBlock::Of(node).value);
+    return sizeof(AttributeBlock);
   });
   arena.VisitNodes(NodeArena::kTextRegion, [](Node* node) {
     UntrackNode(node);
@@ -382,9 +401,13 @@ Document::~Document() {
   children.ReleaseHeap();
   children.clear();
   if (readComplete && NodeChangeCount() == changeCountAtRead) {
-    UntrackArenaNodes(arena);
+    if (countedNodes != 0) {
+      KernelUntrackObjects(kTrackObject, countedNodes, __LINE__, kSourceTag);
+    } else {
+      UntrackArenaNodes(arena);
+    }
   } else {
-    ReleaseArenaNodes(arena);
+    ReleaseArenaNodes(arena, countedNodes != 0);
   }
   arena.Release();
 }

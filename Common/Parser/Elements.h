@@ -246,6 +246,11 @@ class NodeArray {
   // Room for `count` entries, in `arena` (the reader's path); false when
   // the arena cannot grow.
   bool ReserveIn(NodeArena& arena, std::size_t count) noexcept;
+  // Takes `size` entries at `block`, memory of a document's arena.
+  void UseArenaStorage(T* block, std::size_t size) noexcept {
+    Adopt(block, size, false);
+    size_ = static_cast<std::uint32_t>(size);
+  }
   // Frees heap storage, if any, and leaves the array empty.
   void ReleaseHeap() noexcept {
     if (owned_) {
@@ -375,6 +380,9 @@ bool NodeArray<T>::ReserveIn(NodeArena& arena, std::size_t count) noexcept {
 inline constexpr std::uint8_t kNodeFromHeap = 0;   // operator new: delete frees it
 inline constexpr std::uint8_t kNodeFromArena = 1;  // a document's arena: freed with it
 inline constexpr std::uint8_t kNodeReleased = 2;   // an arena node already untracked
+// An arena node counted with the tracker in its document's bulk count
+// (Document::countedNodes) rather than registered on its own.
+inline constexpr std::uint8_t kNodeCounted = 3;
 
 class Node {
  public:
@@ -468,6 +476,24 @@ class Text : public Node {
   NodeString value;
 };
 
+// An attribute as the reader makes it: the node, its one child slot and
+// the Text child holding the value, side by side in the document's arena.
+struct AttributeBlock {
+  AttributeBlock(NodeString attributeName, Node* parentNode, NodeString text) noexcept
+      : attribute(std::move(attributeName), parentNode), value(&attribute, std::move(text)) {
+    slot[0] = &value;
+    attribute.children.UseArenaStorage(slot, 1);
+  }
+  // The block that holds `node`, an attribute the reader made.
+  static AttributeBlock& Of(Node* node) noexcept {
+    return *reinterpret_cast<AttributeBlock*>(static_cast<Attribute*>(node));
+  }
+
+  Attribute attribute;  // first, so that its address is the block's
+  Node* slot[1];
+  Text value;
+};
+
 class CData : public Node {
  public:
   CData(Node* parentNode, NodeString text) noexcept
@@ -554,6 +580,9 @@ class Document : public NodeContainer {
   // NodeChangeCount when the reader finished; readComplete is false until.
   unsigned long changeCountAtRead = 0;
   bool readComplete = false;
+  // Arena nodes counted with the tracker as one batch when reading ended
+  // (tracking detail off); the document untracks them the same way.
+  std::int64_t countedNodes = 0;
 };
 
 // The five permanent null nodes. The null Element is its own parent; the

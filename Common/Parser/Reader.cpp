@@ -46,10 +46,27 @@ const unsigned char* SkipClass(const unsigned char* at, const unsigned char* sto
   return at;
 }
 
+// Unrolled: text runs and attribute values are long enough that fewer
+// bound checks pay.
 const unsigned char* SkipUntil(const unsigned char* at, const unsigned char* stop,
                                std::uint16_t classes) {
+  while (stop - at >= 4) {
+    if (Is(at[0], classes)) return at;
+    if (Is(at[1], classes)) return at + 1;
+    if (Is(at[2], classes)) return at + 2;
+    if (Is(at[3], classes)) return at + 3;
+    at += 4;
+  }
   while (at < stop && !Is(*at, classes)) ++at;
   return at;
+}
+
+// Names are short: a plain loop beats a call to memcmp.
+bool SameBytes(const char* a, const unsigned char* b, std::size_t size) {
+  for (std::size_t i = 0; i < size; ++i) {
+    if (static_cast<unsigned char>(a[i]) != b[i]) return false;
+  }
+  return true;
 }
 
 // What the preserve-flag step does with an element's attributes.
@@ -249,14 +266,67 @@ T* Parser::MakeNode(int sourceLine, int failCode, Args&&... args) {
                                                         : NodeArena::kOtherRegion;
   void* block = arena_->AllocateNode(region, sizeof(T));
   if (block == nullptr) Throw(failCode);
-  // Registered before its fields are written: the tracker's atomic update
-  // then need not wait for the stores to the fresh node's memory. Nothing
-  // can fail in between, as the constructor only moves borrowed strings.
+  // Nothing can fail once the node is registered, as the constructor only
+  // moves borrowed strings. Without tracking detail the node is only
+  // counted, and the count goes to the tracker once the read succeeds.
   static_assert(std::is_nothrow_constructible_v<T, Args&&...>);
-  KernelTrackObject(kTrackObject, block, sourceLine, kSourceTag);
-  T* node = new (block) T(std::forward<Args>(args)...);
-  node->SetStorage(kNodeFromArena);
+  T* node;
+  if (countInBulk_) {
+    ++counted_;
+    node = new (block) T(std::forward<Args>(args)...);
+    node->SetStorage(kNodeCounted);
+  } else {
+    KernelTrackObject(kTrackObject, block, sourceLine, kSourceTag);
+    node = new (block) T(std::forward<Args>(args)...);
+    node->SetStorage(kNodeFromArena);
+  }
   return node;
+}
+
+// An attribute and its Text child, made and tracked in that order; both
+// allocations are checked first, so that a failure leaves neither.
+Attribute& Parser::MakeAttribute(NodeString name, Element& element, NodeString value) {
+  for (int node = 0; node < 2; ++node) {
+    if (*failCountdown_ > 0 && --*failCountdown_ == 0) Throw(kErrUnknownMarkup);
+  }
+  void* memory = arena_->AllocateNode(NodeArena::kAttributeRegion, sizeof(AttributeBlock));
+  if (memory == nullptr) Throw(kErrUnknownMarkup);
+  auto* block = new (memory) AttributeBlock(std::move(name), &element, std::move(value));
+  if (countInBulk_) {
+    counted_ += 2;
+    block->attribute.SetStorage(kNodeCounted);
+    block->value.SetStorage(kNodeCounted);
+  } else {
+    KernelTrackObject(kTrackObject, &block->attribute, __LINE__, kSourceTag);
+    KernelTrackObject(kTrackObject, &block->value, __LINE__, kSourceTag);
+    block->attribute.SetStorage(kNodeFromArena);
+    block->value.SetStorage(kNodeFromArena);
+  }
+  return block->attribute;
+}
+
+// Element and attribute names repeat: each distinct one is copied once per
+// document and shared by every node that bears it. A document with more
+// names than the table holds copies the rest one by one.
+NodeString Parser::SharedName(const unsigned char* from, std::size_t size, int failCode) {
+  // Length and three characters tell most names apart; the rest probe.
+  const std::size_t hash =
+      size * 97u + from[0] * 31u + from[size / 2] * 7u + from[size - 1];
+  std::size_t slot = hash & (kNameSlots - 1);
+  for (;;) {
+    NameSlot& entry = names_[slot];
+    if (entry.data == nullptr) break;
+    if (entry.size == size && SameBytes(entry.data, from, size)) {
+      return NodeString::Borrowed(entry.data, size);
+    }
+    slot = (slot + 1) & (kNameSlots - 1);
+  }
+  NodeString copy = ArenaString(from, size, failCode);
+  if (nameCount_ < kNameSlots * 3 / 4) {
+    names_[slot] = {copy.data(), static_cast<std::uint32_t>(size)};
+    ++nameCount_;
+  }
+  return copy;
 }
 
 NodeString Parser::ArenaString(const unsigned char* from, std::size_t size, int failCode) {
@@ -320,6 +390,10 @@ Document* Parser::Parse(const unsigned char* data, std::size_t length) {
   entities = &document.entities;
   arena_ = &document.arena;
   failCountdown_ = &NodeFailCountdown();
+  countInBulk_ = KernelTrackingDetail() == 0;
+  counted_ = 0;
+  nameCount_ = 0;
+  for (NameSlot& entry : names_) entry = {};
 
   ReadXmlDeclaration(document);
   ReadMisc(document);
@@ -337,6 +411,8 @@ Document* Parser::Parse(const unsigned char* data, std::size_t length) {
   }
   entities = nullptr;
   arena_ = nullptr;
+  if (counted_ != 0) KernelTrackObjects(kTrackObject, counted_, __LINE__, kSourceTag);
+  document.countedNodes = counted_;
   document.changeCountAtRead = NodeChangeCount();
   document.readComplete = true;
   return guard.Release();
@@ -502,7 +578,7 @@ Element* Parser::ReadStartTag(NodeContainer& parent, bool isRoot, bool& isEmpty,
   const int failCode = isRoot ? kErrNoRoot : kErrUnknownMarkup;
   auto* element =
       MakeNode<Element>(__LINE__, failCode,
-                        ArenaString(name, static_cast<std::size_t>(current - name), failCode),
+                        SharedName(name, static_cast<std::size_t>(current - name), failCode),
                         &parent);
   Append(parent, element);
   ReadAttributes(*element);
@@ -520,30 +596,49 @@ Element* Parser::ReadStartTag(NodeContainer& parent, bool isRoot, bool& isEmpty,
 
 void Parser::ReadAttributes(Element& element) {
   const TextRole role = RoleOf(element.name);
+  // Attributes are gathered here and given to the element in one exact
+  // array, rather than in a doubling one.
+  constexpr std::size_t kGathered = 16;
+  Attribute* gathered[kGathered];
+  std::size_t count = 0;
+  auto handOver = [&] {
+    if (count == 0) return;
+    NodeArray<Attribute*>& attributes = element.attributes;
+    if (!attributes.ReserveIn(*arena_, attributes.size() + count)) Throw(kErrUnknownMarkup);
+    for (std::size_t i = 0; i < count; ++i) attributes.PushBackIn(*arena_, gathered[i]);
+    count = 0;
+  };
   for (;;) {
-    if (!SkipWhitespace()) return;
-    if (current >= end || !Is(*current, kNameStart)) return;
+    if (!SkipWhitespace()) break;
+    if (current >= end || !Is(*current, kNameStart)) break;
     const unsigned char* name = current++;
     current = SkipClass(current, end, kNameChar);
     const unsigned char* nameEnd = current;
-    SkipWhitespace();
-    if (!ExpectChar('=')) {
-      current = nameEnd;
-      Throw(kErrMissingEquals);
+    if (current < end && *current == '=') {
+      ++current;  // the usual name="value"
+    } else {
+      SkipWhitespace();
+      if (!ExpectChar('=')) {
+        current = nameEnd;
+        Throw(kErrMissingEquals);
+      }
     }
     SkipWhitespace();
     const std::string_view value = ReadQuotedValueView();
-    auto* attribute = MakeNode<Attribute>(
-        __LINE__, kErrUnknownMarkup,
-        ArenaString(name, static_cast<std::size_t>(nameEnd - name), kErrUnknownMarkup), &element);
-    if (!element.attributes.PushBackIn(*arena_, attribute)) Throw(kErrUnknownMarkup);
-    // The value is the attribute's one child.
-    if (!attribute->children.ReserveIn(*arena_, 1)) Throw(kErrUnknownMarkup);
-    AddTextRun(*attribute, reinterpret_cast<const unsigned char*>(value.data()), value.size());
-    if (role != TextRole::kNone && !RecordPreserveFlag(role, *attribute)) {
+    NodeString nameString =
+        SharedName(name, static_cast<std::size_t>(nameEnd - name), kErrUnknownMarkup);
+    NodeString valueString =
+        value.empty() ? NodeString::Borrowed("", 0)
+                      : ArenaString(reinterpret_cast<const unsigned char*>(value.data()),
+                                    value.size(), kErrUnknownMarkup);
+    Attribute& attribute = MakeAttribute(std::move(nameString), element, std::move(valueString));
+    if (count == kGathered) handOver();
+    gathered[count++] = &attribute;
+    if (role != TextRole::kNone && !RecordPreserveFlag(role, attribute)) {
       Throw(kErrUnknownMarkup);
     }
   }
+  handOver();
 }
 
 // Reads the content of `root` and of everything nested in it, up to the

@@ -183,6 +183,9 @@ class Parser {
   // cannot be made.
   template <typename T, typename... Args>
   T* MakeNode(int line, int failCode, Args&&... args);
+  Attribute& MakeAttribute(NodeString name, Element& element, NodeString value);
+  // A name's bytes in the arena, shared with the nodes of the same name.
+  NodeString SharedName(const unsigned char* from, std::size_t size, int failCode);
   // A terminated copy of input bytes in the arena.
   NodeString ArenaString(const unsigned char* from, std::size_t size, int failCode);
   // AppendChild and AddText for the nodes of the document being read.
@@ -192,6 +195,15 @@ class Parser {
   bool pastEnd_ = false;  // a 0 was read at the end
   NodeArena* arena_ = nullptr;  // of the document being read
   long* failCountdown_ = nullptr;  // the thread's node allocation test switch
+  bool countInBulk_ = false;  // tracking detail is off: nodes are only counted
+  std::int64_t counted_ = 0;  // nodes counted so far
+  struct NameSlot {
+    const char* data;  // null: free
+    std::uint32_t size;
+  };
+  static constexpr std::size_t kNameSlots = 256;
+  NameSlot names_[kNameSlots] = {};  // open addressing, by hash
+  std::size_t nameCount_ = 0;
   svgflt::KernelBlock<unsigned char> narrowed_;  // UTF-16 input, one byte per unit
 };
 
