@@ -1,11 +1,13 @@
 // The conversion driver.
 #include "Common/Vector.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
 #include "Common/KernelMemory.h"
+#include "Common/PaintServers.h"
 #include "Common/SVGParsUtil.h"
 #include "Common/Stack.h"
 #include "Common/VectorImage.h"
@@ -309,67 +311,83 @@ void EndLinks(ConversionContext& context) {
 
 // --- clips ------------------------------------------------------------------
 
-// Describes a stored object whose type the caller does not know.
-Status DescribeObject(VectorDocument* document, VectorObjectRef ref, VectorObjectDesc* desc,
-                      int32_t* type) {
-  static constexpr int32_t kTypes[] = {kVoRect,    kVoPath,  kVoPolygon, kVoCircle, kVoEllipse,
-                                       kVoPolyline, kVoLine, kVoText,    kVoRaster};
-  for (const int32_t candidate : kTypes) {
-    const VectorObjectHandle handle{ref, candidate};
-    if (VectorGetObject(document, &handle, candidate, desc) == kOk) {
-      *type = candidate;
-      return kOk;
-    }
-  }
-  return kVkErrNoObject;
-}
-
-VectorObjectRef FindElementObject(const ConversionContext& context, int32_t elementIndex) {
-  const auto* entries = reinterpret_cast<const ElementObject*>(context.objects.data);
-  for (int32_t i = context.objects.count - 1; i >= 0; --i) {
-    if (entries[i].elementIndex == elementIndex) return entries[i].object;
-  }
-  return 0;
-}
-
 bool IsShape(int32_t type) { return type >= kElemPath && type <= kElemPolygon; }
 
-// Appends the closed outline of a stored object to `outline`.
-Status AppendObjectOutline(ConversionContext& context, VectorObjectRef ref,
-                           PointPathBuffer& outline) {
-  VectorObjectDesc desc;
-  int32_t type = 0;
-  Status status = DescribeObject(context.document, ref, &desc, &type);
-  if (status != kOk) return status;
-  if (type == kVoRect) {
-    const KernelPoint& a = desc.rect.corner1;
-    const KernelPoint& b = desc.rect.corner2;
-    status = AppendPathPoint(outline, a.x, a.y, kPtMoveTo);
-    if (status == kOk) status = AppendPathPoint(outline, b.x, a.y, kPtLineTo);
-    if (status == kOk) status = AppendPathPoint(outline, b.x, b.y, kPtLineTo);
-    if (status == kOk) status = AppendPathPoint(outline, a.x, b.y, kPtLineTo);
-    if (status == kOk) status = AppendPathPoint(outline, a.x, a.y, kPtLineTo | kPtCloseFigure);
-  } else {
-    VectorPointPath path{};
-    status = VectorConvertToPath(context.document, &desc, &path);
-    for (int32_t i = 0; status == kOk && i < path.count; ++i) {
-      status = AppendPathPoint(outline, path.points[i].x, path.points[i].y, path.kinds[i]);
-    }
-    (void)VectorFreeObject(&path);
+// Twice the signed area of the figures from `first` on, by their points.
+double SignedArea(const PointPathBuffer& outline, int32_t first) {
+  double area = 0;
+  int32_t start = first;
+  for (int32_t i = first; i < outline.count; ++i) {
+    const bool last = i + 1 == outline.count || (outline.kinds[i + 1] & ~kPtCloseFigure) == kPtMoveTo;
+    const KernelPoint& p = outline.points[i];
+    const KernelPoint& q = outline.points[last ? start : i + 1];
+    area += p.x * q.y - q.x * p.y;
+    if (last) start = i + 1;
   }
-  (void)VectorFreeObjectData(type, &desc);
+  return area;
+}
+
+// Reverses the figures from `first` on, keeping each figure's move first
+// and its close mark last.
+void ReverseFigures(PointPathBuffer& outline, int32_t first) {
+  int32_t start = first;
+  while (start < outline.count) {
+    int32_t end = start + 1;
+    while (end < outline.count && (outline.kinds[end] & ~kPtCloseFigure) != kPtMoveTo) ++end;
+    const bool closed = (outline.kinds[end - 1] & kPtCloseFigure) != 0;
+    // The segment kinds belong to the point they end at: reversing the
+    // points shifts them by one, the move staying first.
+    std::reverse(outline.points + start, outline.points + end);
+    std::reverse(outline.kinds + start + 1, outline.kinds + end);
+    for (int32_t i = start + 1; i < end; ++i) outline.kinds[i] &= ~kPtCloseFigure;
+    if (closed) outline.kinds[end - 1] |= kPtCloseFigure;
+    start = end;
+  }
+}
+
+// Appends one clip child's outline through `m`: a shape, or a `use` of a
+// shape. Each child's figures are turned to one orientation so that the
+// children add up under the nonzero rule, holes within a child kept.
+Status AppendClipChild(ConversionContext& context, SvgDocument& document, int32_t child,
+                       const SvgMatrix& m, PointPathBuffer& outline) {
+  const ElementRecord& record = document.records[child];
+  if (CommonOf(record).props.display == kDisplayNone) return kOk;
+  SvgMatrix matrix = FoldTransformList(m, CommonOf(record).transform);
+  const ElementRecord* shape = &record;
+  if (record.elementType == kElemUse) {
+    const UseData& use = record.data.use;
+    const int32_t target = use.href != nullptr ? FindId(document, use.href) : -1;
+    if (!IsShape(TypeOf(document, target))) return kOk;
+    matrix = MultiplyMatrix(matrix,
+                            Translation(LengthToPixels(context, use.x, LengthAxis::kHorizontal),
+                                        LengthToPixels(context, use.y, LengthAxis::kVertical)));
+    shape = &document.records[target];
+    matrix = FoldTransformList(matrix, CommonOf(*shape).transform);
+  } else if (!IsShape(record.elementType)) {
+    return kOk;
+  }
+  const int32_t first = outline.count;
+  const Status status = AppendShapeOutline(context, *shape, matrix, outline);
+  if (status == kOk && SignedArea(outline, first) < 0) ReverseFigures(outline, first);
   return status;
 }
 
-// Makes the object of a clip child that the walk did not convert (clip
-// paths usually sit in defs): drawn hidden, it only gives its outline.
-Status MakeClipObject(ConversionContext& context, SvgDocument& document, int32_t child) {
-  const int32_t savedClipContent = context.clipContent;
-  context.clipContent = 1;
-  Status status = DrawingAttributes(context, document, child);
-  if (status == kOk) status = ConvertShape(context, document, child);
-  context.clipContent = savedClipContent;
-  return status;
+// The box of the clipped element in its user space, for clip paths in
+// objectBoundingBox units: shapes by their geometry, images by their
+// rectangle. Other elements (text) have none here.
+Status ClippedBounds(ConversionContext& context, const ElementRecord& element, BoundingBox* box,
+                     bool* found) {
+  *found = false;
+  if (IsShape(element.elementType)) return ShapeBounds(context, element, box, found);
+  if (element.elementType == kElemImage) {
+    const ImageData& image = element.data.image;
+    *box = BoundingBox{LengthToPixels(context, image.x, LengthAxis::kHorizontal),
+                       LengthToPixels(context, image.y, LengthAxis::kVertical),
+                       LengthToPixels(context, image.width, LengthAxis::kHorizontal),
+                       LengthToPixels(context, image.height, LengthAxis::kVertical)};
+    *found = true;
+  }
+  return kOk;
 }
 
 Status CloseClip(ConversionContext& context) {
@@ -780,32 +798,38 @@ Status ApplyElementTransform(ConversionContext& context, const TransformList& li
 
 Status OpenClip(ConversionContext& context, SvgDocument& document, int32_t elementIndex) {
   if (context.clipContent != 0) return kOk;
-  const ClipPathReference& reference = CommonOf(document.records[elementIndex]).props.clipPath;
+  const ElementRecord& element = document.records[elementIndex];
+  const ClipPathReference& reference = CommonOf(element).props.clipPath;
   if (reference.kind != kReferenceUrl || reference.id == nullptr) return kOk;
   const int32_t clip = FindId(document, reference.id);
   if (TypeOf(document, clip) != kElemClipPath) return kOk;
+  const ElementRecord& clipRecord = document.records[clip];
+
+  // The clip's content lies in the clipped element's user space (its own
+  // transform included), then the clipPath's transform, then, in
+  // objectBoundingBox units, the element's box.
+  SvgMatrix m = FoldTransformList(InheritedMatrix(context), CommonOf(element).transform);
+  m = FoldTransformList(m, CommonOf(clipRecord).transform);
+  Status status = kOk;
+  if (clipRecord.data.clipPath.clipPathUnits == kObjectBoundingBox) {
+    BoundingBox box{};
+    bool found = false;
+    status = ClippedBounds(context, element, &box, &found);
+    // An element without a box known here is drawn unclipped.
+    if (status != kOk || !found) return status;
+    m = MultiplyMatrix(m, SvgMatrix{box.width, 0, 0, box.height, box.x, box.y});
+  }
 
   PointPathBuffer outline{};
-  bool madeObject = false;
-  Status status = kOk;
-  const ElementRecord& clipRecord = document.records[clip];
   for (int32_t i = 0; status == kOk && i < clipRecord.childCount; ++i) {
     const int32_t child = clipRecord.children[i];
     if (ParentOf(document, child) != clip) continue;
     if (i > 0 && clipRecord.children[i - 1] == child) continue;
-    VectorObjectRef ref = FindElementObject(context, child);
-    if (ref == 0 && IsShape(TypeOf(document, child))) {
-      context.lastObject = 0;
-      status = MakeClipObject(context, document, child);
-      ref = context.lastObject;
-      madeObject = true;
-    }
-    if (status == kOk && ref != 0) status = AppendObjectOutline(context, ref, outline);
+    status = AppendClipChild(context, document, child, m, outline);
   }
-  // Making a clip object resolved its paint into the context: the
-  // element's own comes back.
-  if (status == kOk && madeObject) status = DrawingAttributes(context, document, elementIndex);
-  if (status == kOk && outline.count > 0) {
+  // A clip path without drawable content leaves nothing visible: the empty
+  // outline is set as well.
+  if (status == kOk) {
     const VectorPointPath path{outline.count, outline.points, outline.kinds};
     status = VectorSetClip(context.document, &path);
     if (status == kOk) context.clipOpened = 1;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -388,38 +389,86 @@ TEST_F(ConvertDriver, ClipOfARectangleWrapsTheClippedShape) {
                         "height=\"4\"/></clipPath></defs>"
                         "<circle r=\"5\" clip-path=\"url(#c)\"/><ellipse rx=\"1\" ry=\"1\"/>")),
             kOk);
-  ASSERT_EQ(objects_.size(), 5u);
-  EXPECT_EQ(objects_[0].type, kVoRect);  // the clip's content, never painted
-  StoredObject content(&vector_, objects_[0]);
-  EXPECT_EQ(content->h.flags & kVoFlagHidden, static_cast<uint32_t>(kVoFlagHidden));
-  ASSERT_EQ(objects_[1].type, kVoClip);
-  StoredObject clip(&vector_, objects_[1]);
+  ASSERT_EQ(objects_.size(), 4u);
+  ASSERT_EQ(objects_[0].type, kVoClip);
+  StoredObject clip(&vector_, objects_[0]);
   ASSERT_EQ(clip->clip.count, 5);
   const uint8_t kinds[] = {6, 2, 2, 2, 3};
   for (int i = 0; i < 5; ++i) EXPECT_EQ(clip->clip.kinds[i], kinds[i]) << i;
-  EXPECT_DOUBLE_EQ(clip->clip.points[2].x, 4);
-  EXPECT_DOUBLE_EQ(clip->clip.points[2].y, -6);
-  EXPECT_EQ(objects_[2].type, kVoCircle);
-  ASSERT_EQ(objects_[3].type, kVoPath);
-  StoredObject end(&vector_, objects_[3]);
+  EXPECT_EQ(objects_[1].type, kVoCircle);
+  ASSERT_EQ(objects_[2].type, kVoPath);
+  StoredObject end(&vector_, objects_[2]);
   EXPECT_EQ(end->h.flags & kVoFlagClipEnd, static_cast<uint32_t>(kVoFlagClipEnd));
   EXPECT_EQ(end->path.pen.style, 0u);
-  EXPECT_EQ(objects_[4].type, kVoEllipse);
+  EXPECT_EQ(objects_[3].type, kVoEllipse);
   VectorState state{};
   ASSERT_EQ(VectorGetState(&vector_, &state), kVkOk);
   EXPECT_EQ(state.clipMode, 5);
 }
 
-TEST_F(ConvertDriver, ClipContentDrawnByTheWalkIsReused) {
-  ASSERT_EQ(Convert(Svg("<clipPath id=\"c\"><circle r=\"3\"/><rect width=\"1\" height=\"1\"/>"
-                        "</clipPath><rect width=\"9\" height=\"9\" clip-path=\"url(#c)\"/>")),
-            kOk);
-  // Circle and rect of the clip path (hidden), the clip, the rect, the end.
-  ASSERT_EQ(objects_.size(), 5u);
-  StoredObject clip(&vector_, objects_[2]);
-  ASSERT_EQ(clip.type(), kVoClip);
-  EXPECT_EQ(clip->clip.count, 13 + 5);  // the circle's outline, then the rect's
-  EXPECT_EQ(Drawn().size(), 3u);
+// The clip outline of rect 10,20 100x50 through clip paths: its bounds, y
+// down, and the orientation of every child (all positive, so that children
+// add up under the nonzero rule).
+TEST_F(ConvertDriver, ClipOutlineLiesInTheClippedElementsSpace) {
+  struct Case {
+    const char* clipAttributes;
+    const char* content;
+    const char* rectAttributes;
+    int32_t count;
+    double left, top, right, bottom;
+  };
+  const Case cases[] = {
+      {"", "<rect x=\"1\" y=\"2\" width=\"3\" height=\"4\"/>", "", 5, 1, 2, 4, 6},
+      {"clipPathUnits=\"objectBoundingBox\"",
+       "<rect x=\"0.2\" y=\"0.2\" width=\"0.6\" height=\"0.6\"/>", "", 5, 30, 30, 90, 60},
+      {"transform=\"translate(5,0)\"", "<rect width=\"3\" height=\"4\" transform=\"scale(2)\"/>",
+       "transform=\"translate(0,7)\"", 5, 5, 7, 11, 15},
+      {"", "<rect x=\"40\" y=\"40\" width=\"20\" height=\"20\"/>", "transform=\"skewX(45)\"",
+       5, 80, 40, 120, 60},
+      {"", "<circle cx=\"50\" cy=\"50\" r=\"10\"/>", "", 13, 40, 40, 60, 60},
+      {"", "<rect width=\"3\" height=\"4\"/><path d=\"M10 10 V20 H20 Z\"/>", "", 9, 0, 0, 20,
+       20},
+      {"", "<use xlink:href=\"#p\" x=\"5\"/>", "", 4, 15, 10, 25, 20},
+      {"", "<rect width=\"3\" height=\"4\" display=\"none\"/>", "", 0, 0, 0, 0, 0},
+      {"", "", "", 0, 0, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.clipAttributes << " " << c.content << " "
+                                      << c.rectAttributes);
+    ASSERT_EQ(Convert(Svg(std::string("<defs><path id=\"p\" d=\"M10 10 V20 H20 Z\"/>"
+                                      "<clipPath id=\"c\" ") +
+                          c.clipAttributes + ">" + c.content +
+                          "</clipPath></defs><rect x=\"10\" y=\"20\" width=\"100\" "
+                          "height=\"50\" clip-path=\"url(#c)\" " +
+                          c.rectAttributes + "/>")),
+              kOk);
+    ASSERT_EQ(OfType(kVoClip).size(), 1u);
+    StoredObject clip(&vector_, OfType(kVoClip)[0]);
+    ASSERT_EQ(clip->clip.count, c.count);
+    if (c.count == 0) continue;
+    double left = 1e9, right = -1e9, top = 1e9, bottom = -1e9;
+    double area = 0;
+    int32_t start = 0;
+    for (int32_t i = 0; i < c.count; ++i) {
+      const KernelPoint& p = clip->clip.points[i];
+      left = std::min(left, p.x);
+      right = std::max(right, p.x);
+      top = std::min(top, -p.y);
+      bottom = std::max(bottom, -p.y);
+      const bool last = i + 1 == c.count || clip->clip.kinds[i + 1] == kPtMoveTo;
+      const KernelPoint& q = clip->clip.points[last ? start : i + 1];
+      area += p.x * q.y - q.x * p.y;
+      if (last) {
+        EXPECT_GT(area, 0) << "figure from " << start;
+        area = 0;
+        start = i + 1;
+      }
+    }
+    EXPECT_NEAR(left, c.left, 1e-6);
+    EXPECT_NEAR(right, c.right, 1e-6);
+    EXPECT_NEAR(top, c.top, 1e-6);
+    EXPECT_NEAR(bottom, c.bottom, 1e-6);
+  }
 }
 
 TEST_F(ConvertDriver, ClipReferenceToAnythingElseIsIgnored) {
