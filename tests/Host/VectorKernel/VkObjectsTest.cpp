@@ -1,5 +1,7 @@
+#include <cstring>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "VkTestDocument.h"
@@ -141,8 +143,7 @@ TEST_F(AddObject, RejectsInvalidRecords) {
 
 TEST_F(AddObject, IdsFollowInsertionAndAreNeverReused) {
   EXPECT_EQ(AddLine(0, 0, 1, 1), 1);
-  VectorRectObject bad{};
-  ASSERT_EQ(VectorInitObject(&bad, kVoRect), kVkOk);
+  auto bad = Made<VectorRectObject>(kVoRect);
   bad.h.size = 8;
   EXPECT_EQ(VectorAddObject(&doc_, 0, kVoRect, &bad, nullptr), kVkErrArgument);
   EXPECT_EQ(AddCircle(0, 0, 1), 2);
@@ -153,21 +154,16 @@ TEST_F(AddObject, IdsFollowInsertionAndAreNeverReused) {
 TEST_F(AddObject, CopiesTheCallersArrays) {
   auto points = std::make_unique<KernelPoint[]>(3);
   auto kinds = std::make_unique<uint8_t[]>(3);
-  points[0] = Pt(1, 2);
-  points[1] = Pt(3, 4);
-  points[2] = Pt(5, 6);
+  for (int i = 0; i < 3; ++i) points[i] = Pt(1 + 2 * i, 2 + 2 * i);
   kinds[0] = kPtMoveTo;
   kinds[1] = kPtLineTo;
   kinds[2] = kPtLineTo | kPtCloseFigure;
-  VectorPathObject path{};
-  ASSERT_EQ(VectorInitObject(&path, kVoPath), kVkOk);
+  auto path = Made<VectorPathObject>(kVoPath);
   path.count = 3;
   path.points = points.get();
   path.kinds = kinds.get();
   path.h.fillRule = kFillAlternate;
-  VectorObjectRef ref = 0;
-  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoPath, &path, &ref), kVkOk);
-
+  const VectorObjectRef ref = Add(kVoPath, &path);
   auto text = std::make_unique<char16_t[]>(4);
   std::u16string(u"abc").copy(text.get(), 3);
   text[3] = u'\0';
@@ -177,25 +173,17 @@ TEST_F(AddObject, CopiesTheCallersArrays) {
   kinds.reset();
   text.reset();
 
-  VectorObjectDesc desc{};
-  VectorObjectHandle handle{ref, kVoPath};
-  ASSERT_EQ(VectorGetObject(&doc_, &handle, kVoPath, &desc), kVkOk);
-  ASSERT_EQ(desc.path.count, 3);
-  EXPECT_EQ(desc.path.points[2].x, 5);
-  EXPECT_EQ(desc.path.points[2].y, 6);
-  EXPECT_EQ(desc.path.kinds[0], kPtMoveTo);
-  EXPECT_EQ(desc.path.kinds[2], kPtLineTo | kPtCloseFigure);
-  EXPECT_EQ(desc.path.h.fillRule, kFillAlternate);
-  EXPECT_EQ(VectorFreeObjectData(kVoPath, &desc), kVkOk);
-  EXPECT_EQ(desc.path.points, nullptr);
-  EXPECT_EQ(desc.path.kinds, nullptr);
-
-  handle = {textRef, kVoText};
-  ASSERT_EQ(VectorGetObject(&doc_, &handle, kVoText, &desc), kVkOk);
-  ASSERT_NE(desc.text.text, nullptr);
-  EXPECT_EQ(std::u16string(desc.text.text), u"abc");
-  EXPECT_EQ(VectorFreeObjectData(kVoText, &desc), kVkOk);
-  EXPECT_EQ(desc.text.text, nullptr);
+  Described stored(&doc_, ref, kVoPath);
+  ASSERT_EQ(stored.status, kVkOk);
+  ASSERT_EQ(stored->path.count, 3);
+  EXPECT_EQ(stored->path.points[2].x, 5);
+  EXPECT_EQ(stored->path.points[2].y, 6);
+  EXPECT_EQ(stored->path.kinds[0], kPtMoveTo);
+  EXPECT_EQ(stored->path.kinds[2], kPtLineTo | kPtCloseFigure);
+  EXPECT_EQ(stored->path.h.fillRule, kFillAlternate);
+  Described storedText(&doc_, textRef, kVoText);
+  ASSERT_EQ(storedText.status, kVkOk);
+  EXPECT_EQ(std::u16string(storedText->text.text), u"abc");
 }
 
 TEST_F(Enumeration, VisitsEveryObjectInInsertionOrder) {
@@ -204,50 +192,43 @@ TEST_F(Enumeration, VisitsEveryObjectInInsertionOrder) {
   VectorGroupRef group{};
   ASSERT_EQ(VectorAddGroup(&doc_, &groupDesc, &group, 4), kVkOk);
   AddLine(0, 0, 1, 1);
-  VectorRectObject rect{};
-  ASSERT_EQ(VectorInitObject(&rect, kVoRect), kVkOk);
+  auto rect = Made<VectorRectObject>(kVoRect);
   ASSERT_EQ(VectorAddObjectToGroup(&doc_, group, kVoRect, &rect, nullptr), kVkOk);
   KernelPoint outline[2] = {Pt(0, 0), Pt(1, 0)};
   uint8_t kinds[2] = {kPtMoveTo, kPtLineTo};
   const VectorPointPath clip{2, outline, kinds};
   ASSERT_EQ(VectorSetClip(&doc_, &clip), kVkOk);
-  VectorGroupObject groupObject{};
-  ASSERT_EQ(VectorInitObject(&groupObject, kVoGroupObject), kVkOk);
-  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoGroupObject, &groupObject, nullptr), kVkOk);
+  auto groupObject = Made<VectorGroupObject>(kVoGroupObject);
+  Add(kVoGroupObject, &groupObject);
   AddCircle(0, 0, 1);
 
   const std::vector<VectorObjectHandle> seen = Enumerate();
   const int32_t wantTypes[] = {kVoLine, kVoRect, kVoClip, kVoGroupObject, kVoCircle};
   ASSERT_EQ(seen.size(), std::size(wantTypes));
   for (size_t i = 0; i < seen.size(); ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(seen[i].id, static_cast<int32_t>(i) + 1);
-    EXPECT_EQ(seen[i].type, wantTypes[i]);
+    EXPECT_EQ(seen[i].id, static_cast<int32_t>(i) + 1) << i;
+    EXPECT_EQ(seen[i].type, wantTypes[i]) << i;
   }
 }
 
 TEST_F(Enumeration, GoesOnAfterAnErrorAndReturnsTheFirst) {
   for (int i = 0; i < 4; ++i) AddLine(i, i, i + 1, i + 1);
-  struct Walk {
-    int calls = 0;
-  } walk;
+  int calls = 0;
   const int32_t status = VectorEnumObjects(
       &doc_,
       [](VectorDocument*, const VectorObjectHandle* object, void* user) -> int32_t {
-        ++static_cast<Walk*>(user)->calls;
+        ++*static_cast<int*>(user);
         if (object->id == 2) return kVkErrFailed;
-        if (object->id == 3) return kVkErrNoMemory;
-        return kVkOk;
+        return object->id == 3 ? kVkErrNoMemory : kVkOk;
       },
-      &walk, 0);
+      &calls, 0);
   EXPECT_EQ(status, kVkErrFailed);
-  EXPECT_EQ(walk.calls, 4);
+  EXPECT_EQ(calls, 4);
   EXPECT_EQ(VectorEnumObjects(&doc_, nullptr, nullptr, 0), kVkErrArgument);
 }
 
 TEST_F(Description, FillsHeaderPenBrushAndGeometry) {
-  VectorEllipseObject ellipse{};
-  ASSERT_EQ(VectorInitObject(&ellipse, kVoEllipse), kVkOk);
+  auto ellipse = Made<VectorEllipseObject>(kVoEllipse);
   ellipse.h.flags = kVoFlagHidden;
   ellipse.pen.colour = 0x0000FF;
   ellipse.pen.width = 3;
@@ -255,182 +236,135 @@ TEST_F(Description, FillsHeaderPenBrushAndGeometry) {
   ellipse.centre = Pt(10, 20);
   ellipse.rx = 4;
   ellipse.ry = 2;
-  VectorObjectRef ref = 0;
-  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoEllipse, &ellipse, &ref), kVkOk);
-
-  VectorObjectDesc desc{};
-  const VectorObjectHandle handle{ref, kVoEllipse};
-  ASSERT_EQ(VectorGetObject(&doc_, &handle, kVoEllipse, &desc), kVkOk);
-  EXPECT_EQ(desc.h.size, static_cast<int32_t>(sizeof(VectorEllipseObject)));
-  EXPECT_EQ(desc.h.type, kVoEllipse);
-  EXPECT_EQ(desc.h.id, ref);
-  EXPECT_EQ(desc.h.layer, 1);
-  EXPECT_EQ(desc.h.flags, static_cast<uint32_t>(kVoFlagHidden));
-  EXPECT_EQ(desc.ellipse.pen.colour, 0x0000FFu);
-  EXPECT_EQ(desc.ellipse.pen.width, 3);
-  EXPECT_EQ(desc.ellipse.brush.w[3], 0x00FF00);
-  EXPECT_EQ(desc.ellipse.centre.y, 20);
-  EXPECT_EQ(desc.ellipse.rx, 4);
-  EXPECT_EQ(desc.ellipse.ry, 2);
-  EXPECT_EQ(VectorFreeObjectData(kVoEllipse, &desc), kVkOk);
+  const VectorObjectRef ref = Add(kVoEllipse, &ellipse);
+  Described stored(&doc_, ref, kVoEllipse);
+  ASSERT_EQ(stored.status, kVkOk);
+  const VectorEllipseObject& back = stored->ellipse;
+  EXPECT_EQ(back.h.size, static_cast<int32_t>(sizeof(VectorEllipseObject)));
+  EXPECT_EQ(std::tuple(back.h.type, back.h.id, back.h.layer, back.h.flags),
+            std::tuple(kVoEllipse, ref, 1, static_cast<uint32_t>(kVoFlagHidden)));
+  EXPECT_EQ(std::tuple(back.pen.colour, back.pen.width, back.brush.w[3]),
+            std::tuple(0x0000FFu, 3, 0x00FF00));
+  EXPECT_EQ(std::tuple(back.centre.x, back.centre.y, back.rx, back.ry), std::tuple(10, 20, 4, 2));
 }
 
-TEST_F(Description, RejectsUnknownIdsAndWrongTypes) {
-  const VectorObjectRef ref = AddLine(0, 0, 1, 1);
-  VectorObjectDesc desc{};
-  VectorObjectHandle handle{ref, kVoLine};
-  EXPECT_EQ(VectorGetObject(&doc_, &handle, kVoRect, &desc), kVkErrArgument);
-  handle.id = ref + 1;
-  EXPECT_EQ(VectorGetObject(&doc_, &handle, kVoLine, &desc), kVkErrNoObject);
-  handle.id = 0;
-  EXPECT_EQ(VectorGetObject(&doc_, &handle, kVoLine, &desc), kVkErrNoObject);
-  EXPECT_EQ(VectorGetObject(&doc_, nullptr, kVoLine, &desc), kVkErrArgument);
-  EXPECT_EQ(VectorFreeObjectData(kVoLine, nullptr), kVkErrArgument);
-  EXPECT_EQ(VectorFreeObjectData(0, &desc), kVkErrUnsupported);
-}
-
-TEST_F(Description, FailedCopyLeavesNothingBehind) {
+TEST_F(Description, RejectsUnknownIdsAndWrongTypesAndLeavesNothingWhenACopyFails) {
   KernelPoint points[3] = {Pt(0, 0), Pt(1, 1), Pt(2, 0)};
-  VectorPolylineObject polyline{};
-  ASSERT_EQ(VectorInitObject(&polyline, kVoPolyline), kVkOk);
+  auto polyline = Made<VectorPolylineObject>(kVoPolyline);
   polyline.count = 3;
   polyline.points = points;
-  VectorObjectRef ref = 0;
-  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoPolyline, &polyline, &ref), kVkOk);
-
+  const VectorObjectRef ref = Add(kVoPolyline, &polyline);
   VectorObjectDesc desc{};
-  const VectorObjectHandle handle{ref, kVoPolyline};
+  VectorObjectHandle handle{ref, kVoPolyline};
+  EXPECT_EQ(VectorGetObject(&doc_, &handle, kVoRect, &desc), kVkErrArgument);
+  EXPECT_EQ(VectorGetObject(&doc_, nullptr, kVoPolyline, &desc), kVkErrArgument);
+  for (VectorObjectRef id : {ref + 1, 0}) {
+    handle.id = id;
+    EXPECT_EQ(VectorGetObject(&doc_, &handle, kVoPolyline, &desc), kVkErrNoObject) << id;
+  }
+  EXPECT_EQ(VectorFreeObjectData(kVoLine, nullptr), kVkErrArgument);
+  EXPECT_EQ(VectorFreeObjectData(0, &desc), kVkErrUnsupported);
+
   KernelFailAllocation(1);
-  EXPECT_EQ(VectorGetObject(&doc_, &handle, kVoPolyline, &desc), kVkErrNoMemory);
+  EXPECT_EQ(Described(&doc_, ref, kVoPolyline).status, kVkErrNoMemory);
   KernelFailAllocation(0);
-  EXPECT_EQ(desc.polyline.points, nullptr);
-  // And succeeds once memory is there again.
-  ASSERT_EQ(VectorGetObject(&doc_, &handle, kVoPolyline, &desc), kVkOk);
-  EXPECT_EQ(desc.polyline.count, 3);
-  EXPECT_EQ(desc.polyline.points[2].x, 2);
-  EXPECT_EQ(VectorFreeObjectData(kVoPolyline, &desc), kVkOk);
+  Described stored(&doc_, ref, kVoPolyline);  // and succeeds once memory is there again
+  ASSERT_EQ(stored.status, kVkOk);
+  EXPECT_EQ(stored->polyline.count, 3);
+  EXPECT_EQ(stored->polyline.points[2].x, 2);
 }
 
 TEST_F(Clips, StoredAsOutlineObjectsWithoutBounds) {
   AddLine(0, 0, 10, 10);
   KernelPoint outline[5] = {Pt(-50, -50), Pt(50, -50), Pt(50, 50), Pt(-50, 50), Pt(-50, -50)};
-  uint8_t kinds[5] = {kPtMoveTo, kPtLineTo, kPtLineTo, kPtLineTo,
-                      kPtLineTo | kPtCloseFigure};
+  uint8_t kinds[5] = {kPtMoveTo, kPtLineTo, kPtLineTo, kPtLineTo, kPtLineTo | kPtCloseFigure};
   const VectorPointPath clip{5, outline, kinds};
   ASSERT_EQ(VectorSetClip(&doc_, &clip), kVkOk);
   EXPECT_EQ(doc_.lowerBound.x, 0);
   EXPECT_EQ(doc_.upperBound.x, 10);
-
   const std::vector<VectorObjectHandle> seen = Enumerate();
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(seen[1].type, kVoClip);
-  VectorObjectDesc desc{};
-  ASSERT_EQ(VectorGetObject(&doc_, &seen[1], kVoClip, &desc), kVkOk);
-  ASSERT_EQ(desc.clip.count, 5);
-  EXPECT_EQ(desc.clip.points[1].x, 50);
-  EXPECT_EQ(desc.clip.kinds[4], kPtLineTo | kPtCloseFigure);
-  EXPECT_EQ(VectorFreeObjectData(kVoClip, &desc), kVkOk);
-
+  {
+    Described stored(&doc_, seen[1].id, kVoClip);
+    ASSERT_EQ(stored.status, kVkOk);
+    ASSERT_EQ(stored->clip.count, 5);
+    EXPECT_EQ(stored->clip.points[1].x, 50);
+    EXPECT_EQ(stored->clip.kinds[4], kPtLineTo | kPtCloseFigure);
+  }
   KernelPoint lo{}, hi{};
   EXPECT_EQ(VectorGetObjectExtent(&doc_, seen[1].id, &lo, &hi), kVkErrFailed);
-}
 
-TEST_F(Clips, RejectsIncompleteOutlines) {
-  KernelPoint outline[2] = {Pt(0, 0), Pt(1, 0)};
   const VectorPointPath noKinds{2, outline, nullptr};
-  const VectorPointPath negative{-1, outline, nullptr};
+  const VectorPointPath negative{-1, outline, kinds};
   EXPECT_EQ(VectorSetClip(&doc_, &noKinds), kVkErrArgument);
   EXPECT_EQ(VectorSetClip(&doc_, &negative), kVkErrArgument);
   EXPECT_EQ(VectorSetClip(&doc_, nullptr), kVkErrArgument);
-  EXPECT_EQ(VectorObjectCount(&doc_), 0);
+  EXPECT_EQ(VectorObjectCount(&doc_), 2);
 }
 
-TEST_F(GroupObjects, DescribedWithTheirGroupReference) {
+TEST_F(GroupObjects, DescribedWithTheirGroupReferenceAndTakeNoRoom) {
   VectorGroupDesc groupDesc{};
   groupDesc.size = sizeof(groupDesc);
   VectorGroupRef group{};
   ASSERT_EQ(VectorAddGroup(&doc_, &groupDesc, &group, 4), kVkOk);
-  VectorGroupObject record{};
-  ASSERT_EQ(VectorInitObject(&record, kVoGroupObject), kVkOk);
+  auto record = Made<VectorGroupObject>(kVoGroupObject);
   record.group = group.group;
   record.layer = group.layer;
   record.groupFlags = 1u << 8;
   record.scale[0] = record.scale[1] = record.scale[2] = 1.0;
-  VectorObjectRef ref = 0;
-  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoGroupObject, &record, &ref), kVkOk);
-  // A group object takes no room in the drawing.
+  const VectorObjectRef ref = Add(kVoGroupObject, &record);
   EXPECT_EQ(doc_.upperBound.x, 0);
-
-  VectorObjectDesc desc{};
-  const VectorObjectHandle handle{ref, kVoGroupObject};
-  ASSERT_EQ(VectorGetObject(&doc_, &handle, kVoGroupObject, &desc), kVkOk);
-  EXPECT_EQ(desc.h.id, ref);
-  EXPECT_EQ(desc.groupObject.group, group.group);
-  EXPECT_EQ(desc.groupObject.layer, group.layer);
-  EXPECT_EQ(desc.groupObject.groupFlags, 1u << 8);
-  EXPECT_EQ(desc.groupObject.scale[2], 1.0);
-  EXPECT_EQ(VectorFreeObjectData(kVoGroupObject, &desc), kVkOk);
+  Described stored(&doc_, ref, kVoGroupObject);
+  ASSERT_EQ(stored.status, kVkOk);
+  EXPECT_EQ(stored->h.id, ref);
+  EXPECT_EQ(stored->groupObject.group, group.group);
+  EXPECT_EQ(stored->groupObject.layer, group.layer);
+  EXPECT_EQ(stored->groupObject.groupFlags, 1u << 8);
+  EXPECT_EQ(stored->groupObject.scale[2], 1.0);
 }
 
 TEST_F(Rasters, KeepTheirOwnCopyOfThePicture) {
-  VectorRasterObject raster{};
-  ASSERT_EQ(VectorInitObject(&raster, kVoRaster), kVkOk);
+  auto raster = Made<VectorRasterObject>(kVoRaster);
   ASSERT_EQ(InitBitmap(&raster.bitmap, sizeof(BitmapRecord), 3, 2, 24), kIkOk);
   ASSERT_EQ(AllocateBitmap(&raster.bitmap, 1), kIkOk);
   ASSERT_EQ(FillBitmap(&raster.bitmap, 0x123456), kIkOk);
-  raster.corner1 = Pt(0, 0);
   raster.corner2 = Pt(100, -50);
-  VectorObjectRef ref = 0;
-  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoRaster, &raster, &ref), kVkOk);
+  const VectorObjectRef ref = Add(kVoRaster, &raster);
   const uint8_t* callerBits = raster.bitmap.bits;
-  std::vector<uint8_t> pixels(callerBits, callerBits + raster.bitmap.imageSize);
-
-  VectorObjectDesc desc{};
-  const VectorObjectHandle handle{ref, kVoRaster};
-  ASSERT_EQ(VectorGetObject(&doc_, &handle, kVoRaster, &desc), kVkOk);
-  EXPECT_EQ(desc.raster.value58, 220);
-  EXPECT_EQ(desc.raster.corner2.y, -50);
-  EXPECT_EQ(desc.raster.bitmap.width, 3);
-  EXPECT_EQ(desc.raster.bitmap.height, 2);
-  ASSERT_NE(desc.raster.bitmap.bits, nullptr);
-  EXPECT_NE(desc.raster.bitmap.bits, callerBits);
-  EXPECT_EQ(std::vector<uint8_t>(desc.raster.bitmap.bits,
-                                 desc.raster.bitmap.bits + desc.raster.bitmap.imageSize),
-            pixels);
+  const std::vector<uint8_t> pixels(callerBits, callerBits + raster.bitmap.imageSize);
+  {
+    Described stored(&doc_, ref, kVoRaster);
+    ASSERT_EQ(stored.status, kVkOk);
+    EXPECT_EQ(stored->raster.value58, 220);
+    EXPECT_EQ(stored->raster.corner2.y, -50);
+    EXPECT_EQ(stored->raster.bitmap.width, 3);
+    ASSERT_NE(stored->raster.bitmap.bits, nullptr);
+    EXPECT_NE(stored->raster.bitmap.bits, callerBits);
+  }
   // The caller's picture goes; the document's stays readable.
   ASSERT_EQ(FreeBitmap(&raster.bitmap), kIkOk);
-  EXPECT_EQ(VectorFreeObjectData(kVoRaster, &desc), kVkOk);
-  EXPECT_EQ(desc.raster.bitmap.bits, nullptr);
-  ASSERT_EQ(VectorGetObject(&doc_, &handle, kVoRaster, &desc), kVkOk);
-  EXPECT_EQ(desc.raster.bitmap.bits[0], pixels[0]);
-  EXPECT_EQ(VectorFreeObjectData(kVoRaster, &desc), kVkOk);
+  Described stored(&doc_, ref, kVoRaster);
+  ASSERT_EQ(stored.status, kVkOk);
+  EXPECT_EQ(std::vector<uint8_t>(stored->raster.bitmap.bits,
+                                 stored->raster.bitmap.bits + stored->raster.bitmap.imageSize),
+            pixels);
 }
 
-TEST_F(Rasters, FailedPictureCopyAddsNothing) {
-  VectorRasterObject raster{};
-  ASSERT_EQ(VectorInitObject(&raster, kVoRaster), kVkOk);
+TEST_F(Rasters, FailedPictureCopyAddsNothingAndAnEmptyPictureIsAccepted) {
+  auto raster = Made<VectorRasterObject>(kVoRaster);
+  raster.corner2 = Pt(10, 10);
   ASSERT_EQ(InitBitmap(&raster.bitmap, sizeof(BitmapRecord), 2, 2, 24), kIkOk);
+  const VectorObjectRef empty = Add(kVoRaster, &raster);
+  EXPECT_EQ(Described(&doc_, empty, kVoRaster)->raster.bitmap.bits, nullptr);
+
   ASSERT_EQ(AllocateBitmap(&raster.bitmap, 1), kIkOk);
   KernelFailAllocation(1);
   EXPECT_EQ(VectorAddObject(&doc_, 0, kVoRaster, &raster, nullptr), kVkErrNoMemory);
   KernelFailAllocation(0);
-  EXPECT_EQ(VectorObjectCount(&doc_), 0);
-  // The next object still gets the first id.
-  EXPECT_EQ(AddLine(0, 0, 1, 1), 1);
   ASSERT_EQ(FreeBitmap(&raster.bitmap), kIkOk);
-}
-
-TEST_F(Rasters, EmptyPictureIsAccepted) {
-  VectorRasterObject raster{};
-  ASSERT_EQ(VectorInitObject(&raster, kVoRaster), kVkOk);
-  raster.corner2 = Pt(10, 10);
-  VectorObjectRef ref = 0;
-  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoRaster, &raster, &ref), kVkOk);
-  VectorObjectDesc desc{};
-  const VectorObjectHandle handle{ref, kVoRaster};
-  ASSERT_EQ(VectorGetObject(&doc_, &handle, kVoRaster, &desc), kVkOk);
-  EXPECT_EQ(desc.raster.bitmap.bits, nullptr);
-  EXPECT_EQ(VectorFreeObjectData(kVoRaster, &desc), kVkOk);
+  EXPECT_EQ(VectorObjectCount(&doc_), 1);
+  EXPECT_EQ(AddLine(0, 0, 1, 1), 2) << "the failed object took no id";
 }
 
 TEST(VectorGetBrush, ReadsPlainAndTwoColourBrushes) {
