@@ -34,6 +34,11 @@ KernelPoint CubicAt(const KernelPoint& p0, const PointPath& p, int i, double t) 
             a * p0.y + b * p.At(i).y + c * p.At(i + 1).y + d * p.At(i + 2).y);
 }
 
+void ExpectPoint(const KernelPoint& p, double x, double y) {
+  EXPECT_NEAR(p.x, x, 1e-9);
+  EXPECT_NEAR(p.y, y, 1e-9);
+}
+
 // Checks that every cubic of a move-then-curves path stays on the ellipse
 // (cx, cy, rx, ry): the normalised radius within 0.1 % at quarter steps.
 void ExpectOnEllipse(const PointPath& p, int first, double cx, double cy, double rx, double ry) {
@@ -48,9 +53,9 @@ void ExpectOnEllipse(const PointPath& p, int first, double cx, double cy, double
   }
 }
 
+// An arc on the ellipse of radii 4 and 2 about (10, 20).
 VectorArcObject Arc(double start, double extent, double rotation = 0) {
-  VectorArcObject arc{};
-  EXPECT_EQ(VectorInitObject(&arc, kVoArc), kVkOk);
+  auto arc = Made<VectorArcObject>(kVoArc);
   arc.centre = Pt(10, 20);
   arc.rx = 4;
   arc.ry = 2;
@@ -60,26 +65,26 @@ VectorArcObject Arc(double start, double extent, double rotation = 0) {
   return arc;
 }
 
-TEST(VectorCopyObject, QuarterArcIsOneCurveEndingAtItsEnd) {
+TEST(VectorCopyObject, QuarterArcIsOneCurveFromItsStartToItsEnd) {
   struct Case {
-    double start, extent;
-    double endX, endY;  // relative to the centre, radii 4 and 2
+    double start, extent, rotation;
+    double startX, startY, endX, endY;  // relative to the centre
   };
-  const Case cases[] = {
-      {0, 90, 0, 2}, {0, -90, 0, -2}, {90, 90, -4, 0}, {180, -90, 0, 2}, {-90, 90, 4, 0}};
+  const Case cases[] = {{0, 90, 0, 4, 0, 0, 2},     {0, -90, 0, 4, 0, 0, -2},
+                        {90, 90, 0, 0, 2, -4, 0},   {180, -90, 0, -4, 0, 0, 2},
+                        {-90, 90, 0, 0, -2, 4, 0},
+                        // turned: the x radius points up, the y radius left
+                        {0, 90, 90, 0, 4, -2, 0}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.start << " over " << c.extent);
-    VectorArcObject arc = Arc(c.start, c.extent);
+    SCOPED_TRACE(testing::Message() << c.start << " over " << c.extent << " turned " << c.rotation);
+    VectorArcObject arc = Arc(c.start, c.extent, c.rotation);
     PointPath p;
     ASSERT_EQ(VectorCopyObject(&arc, &p), kVkOk);
-    ASSERT_EQ(p.Count(), 4);
     EXPECT_EQ(p.Kinds(), (std::vector<int>{kPtMoveTo, kPtBezierTo, kPtBezierTo, kPtBezierTo}));
-    const double a = c.start * M_PI / 180;
-    EXPECT_NEAR(p.At(0).x, 10 + 4 * std::cos(a), 1e-9);
-    EXPECT_NEAR(p.At(0).y, 20 + 2 * std::sin(a), 1e-9);
-    EXPECT_NEAR(p.At(3).x, 10 + c.endX, 1e-9);
-    EXPECT_NEAR(p.At(3).y, 20 + c.endY, 1e-9);
-    ExpectOnEllipse(p, 0, 10, 20, 4, 2);
+    ASSERT_EQ(p.Count(), 4);
+    ExpectPoint(p.At(0), 10 + c.startX, 20 + c.startY);
+    ExpectPoint(p.At(3), 10 + c.endX, 20 + c.endY);
+    if (c.rotation == 0) ExpectOnEllipse(p, 0, 10, 20, 4, 2);
   }
 }
 
@@ -102,25 +107,11 @@ TEST(VectorCopyObject, ArcsSplitIntoPiecesOfAtMostNinetyDegrees) {
   }
 }
 
-TEST(VectorCopyObject, TurnedArcTurnsAboutItsCentre) {
-  VectorArcObject arc = Arc(0, 90, 90);
-  PointPath p;
-  ASSERT_EQ(VectorCopyObject(&arc, &p), kVkOk);
-  ASSERT_EQ(p.Count(), 4);
-  // The x radius now points up, the y radius left.
-  EXPECT_NEAR(p.At(0).x, 10, 1e-9);
-  EXPECT_NEAR(p.At(0).y, 24, 1e-9);
-  EXPECT_NEAR(p.At(3).x, 8, 1e-9);
-  EXPECT_NEAR(p.At(3).y, 20, 1e-9);
-}
-
 TEST(VectorCopyObject, CirclesAndEllipsesAreFourClosedQuarters) {
-  VectorCircleObject circle{};
-  ASSERT_EQ(VectorInitObject(&circle, kVoCircle), kVkOk);
+  auto circle = Made<VectorCircleObject>(kVoCircle);
   circle.centre = Pt(-3, 5);
   circle.r = 7;
-  VectorEllipseObject ellipse{};
-  ASSERT_EQ(VectorInitObject(&ellipse, kVoEllipse), kVkOk);
+  auto ellipse = Made<VectorEllipseObject>(kVoEllipse);
   ellipse.centre = Pt(-3, 5);
   ellipse.rx = 7;
   ellipse.ry = 3;
@@ -137,18 +128,15 @@ TEST(VectorCopyObject, CirclesAndEllipsesAreFourClosedQuarters) {
     EXPECT_EQ(p.Kind(0), kPtMoveTo);
     for (int i = 1; i < 12; ++i) EXPECT_EQ(p.Kind(i), kPtBezierTo);
     EXPECT_EQ(p.Kind(12), kPtBezierTo | kPtCloseFigure);
-    EXPECT_NEAR(p.At(0).x, 4, 1e-9);
-    EXPECT_NEAR(p.At(0).y, 5, 1e-9);
-    EXPECT_NEAR(p.At(12).x, p.At(0).x, 1e-9);
-    EXPECT_NEAR(p.At(12).y, p.At(0).y, 1e-9);
-    EXPECT_NEAR(p.At(3).y, 5 + c.ry, 1e-9) << "the first quarter ends at the top";
+    ExpectPoint(p.At(0), 4, 5);
+    ExpectPoint(p.At(12), 4, 5);
+    ExpectPoint(p.At(3), -3, 5 + c.ry);  // the first quarter ends at the top
     ExpectOnEllipse(p, 0, -3, 5, 7, c.ry);
   }
 }
 
 TEST(VectorCopyObject, PieRunsFromTheCentreAndCloses) {
-  VectorPieObject pie{};
-  ASSERT_EQ(VectorInitObject(&pie, kVoPie), kVkOk);
+  auto pie = Made<VectorPieObject>(kVoPie);
   pie.centre = Pt(0, 0);
   pie.rx = pie.ry = 10;
   pie.start = 0;
@@ -158,59 +146,39 @@ TEST(VectorCopyObject, PieRunsFromTheCentreAndCloses) {
   ASSERT_EQ(p.Count(), 8);
   EXPECT_EQ(p.Kinds(), (std::vector<int>{kPtMoveTo, kPtLineTo, 4, 4, 4, 4, 4,
                                          kPtBezierTo | kPtCloseFigure}));
-  EXPECT_NEAR(p.At(0).x, 0, 1e-12);
-  EXPECT_NEAR(p.At(1).x, 10, 1e-12);
-  EXPECT_NEAR(p.At(7).x, -10, 1e-9);
-  EXPECT_NEAR(p.At(7).y, 0, 1e-9);
+  ExpectPoint(p.At(0), 0, 0);
+  ExpectPoint(p.At(1), 10, 0);
+  ExpectPoint(p.At(7), -10, 0);
+}
+
+// A record of a point-list type holding `count` of `points`.
+VectorObjectDesc PointList(int32_t type, int32_t count, KernelPoint* points) {
+  auto record = Made<VectorObjectDesc>(type);
+  const bool closed = type == kVoPolygon || type == kVoClosedBezier || type == kVoClosedSpline;
+  (closed ? record.polygon.count : record.polyline.count) = count;
+  (closed ? record.polygon.points : record.polyline.points) = points;
+  return record;
 }
 
 TEST(VectorCopyObject, BezierKindsAndSplinesThroughTheirPoints) {
   KernelPoint pts[7] = {Pt(0, 0), Pt(1, 2), Pt(3, 2), Pt(4, 0), Pt(5, -2), Pt(7, -2), Pt(8, 0)};
-  VectorPolylineObject open{};
-  ASSERT_EQ(VectorInitObject(&open, kVoPolyBezier), kVkOk);
-  open.count = 7;
-  open.points = pts;
-  {
+  for (int32_t type : {kVoPolyBezier, kVoClosedBezier}) {
+    SCOPED_TRACE(type);
+    const VectorObjectDesc record = PointList(type, 7, pts);
     PointPath p;
-    ASSERT_EQ(VectorCopyObject(&open, &p), kVkOk);
-    EXPECT_EQ(p.Kinds(), (std::vector<int>{6, 4, 4, 4, 4, 4, 4}));
+    ASSERT_EQ(VectorCopyObject(&record, &p), kVkOk);
+    EXPECT_EQ(p.Kinds(), (std::vector<int>{6, 4, 4, 4, 4, 4, type == kVoPolyBezier ? 4 : 4 | kPtCloseFigure}));
     EXPECT_EQ(p.At(6).x, 8);
-  }
-  VectorPolygonObject closed{};
-  ASSERT_EQ(VectorInitObject(&closed, kVoClosedBezier), kVkOk);
-  closed.count = 7;
-  closed.points = pts;
-  {
-    PointPath p;
-    ASSERT_EQ(VectorCopyObject(&closed, &p), kVkOk);
-    EXPECT_EQ(p.Kinds(), (std::vector<int>{6, 4, 4, 4, 4, 4, 4 | kPtCloseFigure}));
   }
   // Splines: one cubic per span, each ending on the next given point.
   for (int32_t type : {kVoSpline, kVoClosedSpline}) {
     SCOPED_TRACE(type);
-    VectorPolygonObject spline{};
-    VectorPolylineObject openSpline{};
-    const void* record = nullptr;
-    if (type == kVoSpline) {
-      ASSERT_EQ(VectorInitObject(&openSpline, type), kVkOk);
-      openSpline.count = 4;
-      openSpline.points = pts;
-      record = &openSpline;
-    } else {
-      ASSERT_EQ(VectorInitObject(&spline, type), kVkOk);
-      spline.count = 4;
-      spline.points = pts;
-      record = &spline;
-    }
+    const VectorObjectDesc record = PointList(type, 4, pts);
     PointPath p;
-    ASSERT_EQ(VectorCopyObject(record, &p), kVkOk);
+    ASSERT_EQ(VectorCopyObject(&record, &p), kVkOk);
     const int spans = type == kVoSpline ? 3 : 4;
     ASSERT_EQ(p.Count(), 1 + 3 * spans);
-    for (int s = 0; s < spans; ++s) {
-      const KernelPoint& end = p.At(3 * (s + 1));
-      EXPECT_EQ(end.x, pts[(s + 1) % 4].x);
-      EXPECT_EQ(end.y, pts[(s + 1) % 4].y);
-    }
+    for (int s = 0; s < spans; ++s) ExpectPoint(p.At(3 * (s + 1)), pts[(s + 1) % 4].x, pts[(s + 1) % 4].y);
     EXPECT_EQ((p.Kind(p.Count() - 1) & kPtCloseFigure) != 0, type == kVoClosedSpline);
     // The tangent at an inner point is parallel to its neighbours' chord.
     const KernelPoint& in = p.At(2);
@@ -221,22 +189,18 @@ TEST(VectorCopyObject, BezierKindsAndSplinesThroughTheirPoints) {
 }
 
 TEST(VectorCopyObject, RectangleIsFivePointsClosingAtTheStart) {
-  VectorRectObject rect{};
-  ASSERT_EQ(VectorInitObject(&rect, kVoRect), kVkOk);
+  auto rect = Made<VectorRectObject>(kVoRect);
   rect.corner1 = Pt(1, 2);
   rect.corner2 = Pt(5, -6);
   PointPath p;
   ASSERT_EQ(VectorCopyObject(&rect, &p), kVkOk);
   EXPECT_EQ(p.Kinds(), (std::vector<int>{6, 2, 2, 2, 3}));
-  EXPECT_EQ(p.At(4).x, 1);
-  EXPECT_EQ(p.At(4).y, 2);
-  EXPECT_EQ(p.At(2).x, 5);
-  EXPECT_EQ(p.At(2).y, -6);
+  ExpectPoint(p.At(4), 1, 2);
+  ExpectPoint(p.At(2), 5, -6);
 }
 
 TEST(VectorCopyObject, TextGivesGlyphOutlines) {
-  VectorTextObject text{};
-  ASSERT_EQ(VectorInitObject(&text, kVoText), kVkOk);
+  auto text = Made<VectorTextObject>(kVoText);
   text.text = u"Ab";
   text.position = Pt(100, 50);
   text.fontSize = 10;
@@ -275,8 +239,7 @@ TEST(VectorCopyObject, TextGivesGlyphOutlines) {
 TEST(VectorCopyObject, LongTextKeepsEveryGlyph) {
   // Far from the origin and long: every glyph must still be outlined.
   const std::u16string line(60, u'm');
-  VectorTextObject text{};
-  ASSERT_EQ(VectorInitObject(&text, kVoText), kVkOk);
+  auto text = Made<VectorTextObject>(kVoText);
   text.text = line.c_str();
   text.position = Pt(-5000, 3000);
   text.fontSize = 10;
@@ -295,8 +258,7 @@ TEST(VectorCopyObject, LongTextKeepsEveryGlyph) {
 }
 
 TEST(VectorCopyObject, EmptyTextGivesAnEmptyPath) {
-  VectorTextObject text{};
-  ASSERT_EQ(VectorInitObject(&text, kVoText), kVkOk);
+  auto text = Made<VectorTextObject>(kVoText);
   text.text = u"";
   text.fontSize = 10;
   PointPath p;
@@ -307,17 +269,14 @@ TEST(VectorCopyObject, EmptyTextGivesAnEmptyPath) {
 }
 
 TEST(VectorCopyObject, RejectsBadArgumentsAndObjectsWithoutOutline) {
-  VectorCircleObject circle{};
-  ASSERT_EQ(VectorInitObject(&circle, kVoCircle), kVkOk);
+  auto circle = Made<VectorCircleObject>(kVoCircle);
   VectorPointPath path{};
   EXPECT_EQ(VectorCopyObject(nullptr, &path), kVkErrArgument);
   EXPECT_EQ(VectorCopyObject(&circle, nullptr), kVkErrArgument);
-  VectorGroupObject group{};
-  ASSERT_EQ(VectorInitObject(&group, kVoGroupObject), kVkOk);
+  auto group = Made<VectorGroupObject>(kVoGroupObject);
   EXPECT_EQ(VectorCopyObject(&group, &path), kVkErrUnsupported);
   EXPECT_EQ(path.count, 0);
-  VectorPolylineObject broken{};
-  ASSERT_EQ(VectorInitObject(&broken, kVoPolyBezier), kVkOk);
+  auto broken = Made<VectorPolylineObject>(kVoPolyBezier);
   broken.count = 4;  // and no points
   EXPECT_EQ(VectorCopyObject(&broken, &path), kVkErrArgument);
   broken.count = -1;
@@ -330,24 +289,18 @@ using Transforms = VkDocumentFixture;
 
 TEST_F(ConvertToPath, UsesTheStoredObjectBehindADescription) {
   VectorArcObject arc = Arc(0, 90);
-  VectorObjectRef ref = 0;
-  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoArc, &arc, &ref), kVkOk);
+  const VectorObjectRef ref = Add(kVoArc, &arc);
   const VectorTriple turn{0, 0, 90};
   ASSERT_EQ(VectorObjectRotate(&doc_, &turn, ref), kVkOk);
-  VectorObjectDesc desc{};
-  const VectorObjectHandle handle{ref, kVoArc};
-  ASSERT_EQ(VectorGetObject(&doc_, &handle, kVoArc, &desc), kVkOk);
+  Described stored(&doc_, ref, kVoArc);
+  ASSERT_EQ(stored.status, kVkOk);
   PointPath p;
-  ASSERT_EQ(VectorConvertToPath(&doc_, &desc, &p), kVkOk);
+  ASSERT_EQ(VectorConvertToPath(&doc_, &stored.desc, &p), kVkOk);
   ASSERT_EQ(p.Count(), 4);
   // The arc's x radius turned to point straight up from its centre.
-  const KernelPoint centre = desc.arc.centre;
-  EXPECT_NEAR(p.At(0).x, centre.x, 1e-9);
-  EXPECT_NEAR(p.At(0).y, centre.y + 4, 1e-9);
-  EXPECT_EQ(VectorFreeObjectData(kVoArc, &desc), kVkOk);
-
+  ExpectPoint(p.At(0), stored->arc.centre.x, stored->arc.centre.y + 4);
   VectorPointPath none{};
-  EXPECT_EQ(VectorConvertToPath(nullptr, &desc, &none), kVkErrArgument);
+  EXPECT_EQ(VectorConvertToPath(nullptr, &stored.desc, &none), kVkErrArgument);
   EXPECT_EQ(VectorConvertToPath(&doc_, nullptr, &none), kVkErrArgument);
 }
 
@@ -355,20 +308,13 @@ void ExpectExtent(VectorDocument* doc, VectorObjectRef ref, double x0, double y0
                   double y1) {
   KernelPoint lo{}, hi{};
   ASSERT_EQ(VectorGetObjectExtent(doc, ref, &lo, &hi), kVkOk);
-  EXPECT_NEAR(lo.x, x0, 1e-9);
-  EXPECT_NEAR(lo.y, y0, 1e-9);
-  EXPECT_NEAR(hi.x, x1, 1e-9);
-  EXPECT_NEAR(hi.y, y1, 1e-9);
+  ExpectPoint(lo, x0, y0);
+  ExpectPoint(hi, x1, y1);
 }
 
 int32_t StoredType(VectorDocument* doc, VectorObjectRef ref) {
-  VectorObjectDesc desc{};
   for (int32_t type = kVoPoint; type <= kVoClosedSpline; ++type) {
-    const VectorObjectHandle handle{ref, type};
-    if (VectorGetObject(doc, &handle, type, &desc) == kVkOk) {
-      EXPECT_EQ(VectorFreeObjectData(type, &desc), kVkOk);
-      return type;
-    }
+    if (Described(doc, ref, type).status == kVkOk) return type;
   }
   return 0;
 }
@@ -405,13 +351,10 @@ TEST_F(Transforms, RotateKeepsCirclesAndTurnsEllipsesAndText) {
   ExpectExtent(&doc_, circle, 2, 2, 8, 8);
   EXPECT_EQ(StoredType(&doc_, circle), kVoCircle);
 
-  VectorEllipseObject ellipse{};
-  ASSERT_EQ(VectorInitObject(&ellipse, kVoEllipse), kVkOk);
-  ellipse.centre = Pt(0, 0);
+  auto ellipse = Made<VectorEllipseObject>(kVoEllipse);
   ellipse.rx = 10;
   ellipse.ry = 2;
-  VectorObjectRef ref = 0;
-  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoEllipse, &ellipse, &ref), kVkOk);
+  const VectorObjectRef ref = Add(kVoEllipse, &ellipse);
   const VectorTriple quarter{0, 0, 90};
   ASSERT_EQ(VectorObjectRotate(&doc_, &quarter, ref), kVkOk);
   ExpectExtent(&doc_, ref, -2, -10, 2, 10);
@@ -422,11 +365,7 @@ TEST_F(Transforms, RotateKeepsCirclesAndTurnsEllipsesAndText) {
 
   const VectorObjectRef text = AddText(u"Hi", Pt(0, 0), 10, kAlignStart, 100);
   ASSERT_EQ(VectorObjectRotate(&doc_, &third, text), kVkOk);
-  VectorObjectDesc desc{};
-  const VectorObjectHandle handle{text, kVoText};
-  ASSERT_EQ(VectorGetObject(&doc_, &handle, kVoText, &desc), kVkOk);
-  EXPECT_EQ(desc.text.escapement, 400);
-  EXPECT_EQ(VectorFreeObjectData(kVoText, &desc), kVkOk);
+  EXPECT_EQ(Described(&doc_, text, kVoText)->text.escapement, 400);
 }
 
 TEST_F(Transforms, ScaleAboutTheCentreOrAGivenPoint) {
@@ -451,37 +390,28 @@ TEST_F(Transforms, ScaleAboutTheCentreOrAGivenPoint) {
   // Text grows with the vertical factor; its pen keeps its width.
   const VectorObjectRef text = AddText(u"Hi", Pt(0, 0), 10);
   ASSERT_EQ(VectorObjectScale(&doc_, &twice, text, &origin), kVkOk);
-  VectorObjectDesc desc{};
-  const VectorObjectHandle handle{text, kVoText};
-  ASSERT_EQ(VectorGetObject(&doc_, &handle, kVoText, &desc), kVkOk);
-  EXPECT_EQ(desc.text.fontSize, 20);
-  EXPECT_EQ(desc.text.pen.width, 1);
-  EXPECT_EQ(desc.text.position.x, 0);
-  EXPECT_EQ(VectorFreeObjectData(kVoText, &desc), kVkOk);
+  Described stored(&doc_, text, kVoText);
+  EXPECT_EQ(stored->text.fontSize, 20);
+  EXPECT_EQ(stored->text.pen.width, 1);
+  EXPECT_EQ(stored->text.position.x, 0);
 }
 
 TEST_F(Transforms, MirroredArcKeepsItsPoints) {
   VectorArcObject arc = Arc(0, 90);
-  VectorObjectRef ref = 0;
-  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoArc, &arc, &ref), kVkOk);
+  const VectorObjectRef ref = Add(kVoArc, &arc);
   PointPath before;
   ASSERT_EQ(VectorCopyObject(&arc, &before), kVkOk);
   const KernelPoint centre = Pt(10, 20);
   const VectorTriple mirror{-1, 1, 1};
   ASSERT_EQ(VectorObjectScale(&doc_, &mirror, ref, &centre), kVkOk);
-  VectorObjectDesc desc{};
-  const VectorObjectHandle handle{ref, kVoArc};
-  ASSERT_EQ(VectorGetObject(&doc_, &handle, kVoArc, &desc), kVkOk);
+  Described mirrored(&doc_, ref, kVoArc);
   PointPath after;
-  ASSERT_EQ(VectorConvertToPath(&doc_, &desc, &after), kVkOk);
-  EXPECT_EQ(VectorFreeObjectData(kVoArc, &desc), kVkOk);
+  ASSERT_EQ(VectorConvertToPath(&doc_, &mirrored.desc, &after), kVkOk);
   ASSERT_EQ(after.Count(), 4);
   // Mirrored in x about the centre: ends at the same top point, starts
   // on the left.
-  EXPECT_NEAR(after.At(0).x, 6, 1e-6);
-  EXPECT_NEAR(after.At(0).y, 20, 1e-6);
-  EXPECT_NEAR(after.At(3).x, before.At(3).x, 1e-6);
-  EXPECT_NEAR(after.At(3).y, before.At(3).y, 1e-6);
+  ExpectPoint(after.At(0), 6, 20);
+  ExpectPoint(after.At(3), before.At(3).x, before.At(3).y);
 }
 
 TEST_F(Transforms, MoveShiftsObjectAndDocumentBounds) {
@@ -491,8 +421,8 @@ TEST_F(Transforms, MoveShiftsObjectAndDocumentBounds) {
   ASSERT_EQ(VectorObjectMove(&doc_, &offset, circle), kVkOk);
   ExpectExtent(&doc_, circle, 99, -51, 101, -49);
   ExpectExtent(&doc_, line, 0, 0, 10, 5);
-  EXPECT_NEAR(doc_.lowerBound.y, -51, 1e-9);
-  EXPECT_NEAR(doc_.upperBound.x, 101, 1e-9);
+  ExpectPoint(doc_.lowerBound, 0, -51);
+  ExpectPoint(doc_.upperBound, 101, 5);
 }
 
 TEST_F(Transforms, DocumentBoundsGrowAndShrinkWithTheObjects) {
@@ -501,16 +431,13 @@ TEST_F(Transforms, DocumentBoundsGrowAndShrinkWithTheObjects) {
   // An inner object moved past the edge widens the bounds.
   const VectorTriple right{100, 0, 0};
   ASSERT_EQ(VectorObjectMove(&doc_, &right, inner), kVkOk);
-  EXPECT_NEAR(doc_.lowerBound.x, 0, 1e-9);
-  EXPECT_NEAR(doc_.upperBound.x, 155, 1e-9);
-  EXPECT_NEAR(doc_.upperBound.y, 100, 1e-9);
+  ExpectPoint(doc_.lowerBound, 0, 0);
+  ExpectPoint(doc_.upperBound, 155, 100);
   // The object that set the edges shrinks: the bounds close in on what is left.
   const VectorTriple tenth{0.1, 0.1, 1};
   ASSERT_EQ(VectorObjectScale(&doc_, &tenth, outer, nullptr), kVkOk);
-  EXPECT_NEAR(doc_.lowerBound.x, 45, 1e-9);
-  EXPECT_NEAR(doc_.lowerBound.y, 45, 1e-9);
-  EXPECT_NEAR(doc_.upperBound.x, 155, 1e-9);
-  EXPECT_NEAR(doc_.upperBound.y, 55, 1e-9);
+  ExpectPoint(doc_.lowerBound, 45, 45);
+  ExpectPoint(doc_.upperBound, 155, 55);
 }
 
 TEST_F(Transforms, RejectBadArguments) {
