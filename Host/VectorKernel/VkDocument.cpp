@@ -78,9 +78,9 @@ VK_API int32_t VectorFree(VectorDocument* document) {
   if (!doc) return kVkErrArgument;
   // Raster objects own image memory of the imaging kernel.
   for (vk::Object& object : doc->objects) {
-    if (object.hasBitmap) {
-      (void)FreeBitmap(&object.bitmap);
-      object.hasBitmap = false;
+    if (object.rare && object.rare->hasBitmap) {
+      (void)FreeBitmap(&object.rare->bitmap);
+      object.rare->hasBitmap = false;
     }
   }
   delete doc;

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,9 +25,9 @@ namespace vk {
 //   10,12          points[0] centre, rx, ry, start, extent, rotation (arc, pie)
 //   13 path        points + kinds, header.fillRule
 //   14 text        points[0] position, text, font fields
-//   15 raster      points[0..1] corners, bitmap (owned image memory), rotation
+//   15 raster      points[0..1] corners, rare->bitmap (owned image memory), rotation
 //   16 clip        points + kinds (the clip outline)
-//   17 group obj   groupObject record copy
+//   17 group obj   rare->groupObject record copy
 struct Object {
   VectorObjectRef id = 0;
   int32_t type = 0;
@@ -48,11 +50,14 @@ struct Object {
   int32_t alignment = 0;
   int32_t escapement = 0;
   VectorLogFont font{};
-  // raster: owned deep copy (image memory from the imaging kernel)
-  BitmapRecord bitmap{};
-  bool hasBitmap = false;
-  // group object (type 17)
-  VectorGroupObject groupObject{};
+  // Raster (type 15) and group object (type 17) records: large and rare,
+  // so kept out of line; null for every other type.
+  struct Rare {
+    BitmapRecord bitmap{};  // raster: owned deep copy (image memory from the imaging kernel)
+    bool hasBitmap = false;
+    VectorGroupObject groupObject{};
+  };
+  std::unique_ptr<Rare> rare;
   // hyperlink attached with VectorSetLink
   std::u16string link;
 };
@@ -70,7 +75,10 @@ struct Group {
 };
 
 struct Document {
-  std::vector<Object> objects;    // in insertion (= enumeration and paint) order
+  // In insertion (= enumeration and paint) order. A deque: adding never
+  // moves the objects already stored, which with large documents (100,000
+  // objects) would copy every record again at each growth.
+  std::deque<Object> objects;
   std::vector<Layer> layers;
   std::vector<Group> groups;
   VectorLayerRef activeLayer = 0;

@@ -3,6 +3,7 @@
 // values.
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "ImagingKernel/ImagingKernel.h"
@@ -207,10 +208,12 @@ int32_t ObjectFromRecord(int32_t type, const void* record, Object& object) {
     case kVoRaster: {
       const auto* r = static_cast<const VectorRasterObject*>(record);
       object.points = {r->corner1, r->corner2};
+      object.rare = std::make_unique<Object::Rare>();
       return kVkOk;
     }
     case kVoGroupObject:
-      object.groupObject = *static_cast<const VectorGroupObject*>(record);
+      object.rare = std::make_unique<Object::Rare>();
+      object.rare->groupObject = *static_cast<const VectorGroupObject*>(record);
       return kVkOk;
     default:
       return kVkErrUnsupported;
@@ -250,19 +253,22 @@ int32_t AddObject(VectorDocument* document, const VectorGroupRef* group, int32_t
     if (type == kVoRaster) {
       // The kernel keeps its own copy of the picture; the caller frees its.
       const BitmapRecord& source = static_cast<const VectorRasterObject*>(record)->bitmap;
+      Object::Rare& raster = *object.rare;
       if (source.bits || source.palette) {
-        status = CopyBitmapRecord(&object.bitmap, &source,
+        status = CopyBitmapRecord(&raster.bitmap, &source,
                                   static_cast<int32_t>(sizeof(BitmapRecord)));
         if (status != kIkOk) return status;
-        object.hasBitmap = true;
+        raster.hasBitmap = true;
       } else {
-        object.bitmap = source;  // an empty record: nothing to own
+        raster.bitmap = source;  // an empty record: nothing to own
       }
       try {
         const VectorObjectRef id = StoreObject(document, *doc, std::move(object));
         if (ref) *ref = id;
       } catch (const std::bad_alloc&) {
-        if (object.hasBitmap) (void)FreeBitmap(&object.bitmap);
+        // Not stored (the object moves only once its room exists): the
+        // picture copy is still this function's to free.
+        if (raster.hasBitmap) (void)FreeBitmap(&raster.bitmap);
         return kVkErrNoMemory;
       }
       return kVkOk;
@@ -437,11 +443,11 @@ int32_t Describe(const Object& object, VectorObjectDesc* desc) {
       r.corner1 = object.points.at(0);
       r.corner2 = object.points.at(1);
       r.value58 = 220;
-      if (!object.hasBitmap) {
-        r.bitmap = object.bitmap;
+      if (!object.rare || !object.rare->hasBitmap) {
+        r.bitmap = object.rare ? object.rare->bitmap : BitmapRecord{};
         return kVkOk;
       }
-      const int32_t status = CopyBitmapRecord(&r.bitmap, &object.bitmap,
+      const int32_t status = CopyBitmapRecord(&r.bitmap, &object.rare->bitmap,
                                               static_cast<int32_t>(sizeof(BitmapRecord)));
       // A failed copy may have left the source's pointers behind: never
       // hand those out, the caller would free the kernel's own picture.
@@ -455,7 +461,7 @@ int32_t Describe(const Object& object, VectorObjectDesc* desc) {
     }
     case kVoGroupObject: {
       VectorGroupObject& r = desc->groupObject;
-      r = object.groupObject;
+      r = object.rare ? object.rare->groupObject : VectorGroupObject{};
       FillHeader(r.h, object);
       return kVkOk;
     }

@@ -402,9 +402,10 @@ cairo_surface_t* BitmapSurface(const BitmapRecord& b, bool useAlpha) {
 // The bitmap scaled into the box of its two corners and turned by the
 // object's rotation (counter-clockwise, y up) about the box centre.
 void PaintRaster(cairo_t* cr, const View& view, const Object& o) {
-  if (!o.hasBitmap || o.points.size() < 2) return;
+  if (!o.rare || !o.rare->hasBitmap || o.points.size() < 2) return;
+  const BitmapRecord& bitmap = o.rare->bitmap;
   cairo_surface_t* image =
-      BitmapSurface(o.bitmap, o.bitmap.bitsPerPixel == 32 && (o.flags & kVoFlagAlpha) != 0);
+      BitmapSurface(bitmap, bitmap.bitsPerPixel == 32 && (o.flags & kVoFlagAlpha) != 0);
   if (!image) return;
   double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
   view.ToDevice(o.points[0], &x1, &y1);
@@ -417,13 +418,13 @@ void PaintRaster(cairo_t* cr, const View& view, const Object& o) {
     cairo_translate(cr, (x1 + x2) / 2, (y1 + y2) / 2);
     cairo_rotate(cr, -o.rotation * std::numbers::pi / 180.0);
     cairo_translate(cr, -bw / 2, -bh / 2);
-    cairo_scale(cr, bw / o.bitmap.width, bh / o.bitmap.height);
+    cairo_scale(cr, bw / bitmap.width, bh / bitmap.height);
     cairo_set_source_surface(cr, image, 0, 0);
     cairo_pattern_t* pattern = cairo_get_source(cr);
     cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
     cairo_pattern_set_filter(pattern, CAIRO_FILTER_GOOD);
     cairo_new_path(cr);
-    cairo_rectangle(cr, 0, 0, o.bitmap.width, o.bitmap.height);
+    cairo_rectangle(cr, 0, 0, bitmap.width, bitmap.height);
     cairo_fill(cr);
     cairo_restore(cr);
   }
