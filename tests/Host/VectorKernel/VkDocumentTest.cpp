@@ -1,3 +1,4 @@
+// Documents: lifetime, state, output sizes, layers, groups and links.
 #include <string>
 
 #include "VkTestDocument.h"
@@ -12,19 +13,8 @@ using Groups = VkDocumentFixture;
 using Links = VkDocumentFixture;
 using DocumentState = VkDocumentFixture;
 
-TEST(VectorInit, RejectsNullAndReusedRecords) {
+TEST(VectorInit, RejectsNullReusedAndUninitialisedRecords) {
   EXPECT_EQ(VectorInit(nullptr), kVkErrArgument);
-  VectorDocument doc{};
-  ASSERT_EQ(VectorInit(&doc), kVkOk);
-  void* impl = doc.impl;
-  EXPECT_NE(impl, nullptr);
-  EXPECT_EQ(VectorInit(&doc), kVkErrArgument);
-  EXPECT_EQ(doc.impl, impl);
-  EXPECT_EQ(VectorFree(&doc), kVkOk);
-  EXPECT_EQ(doc.impl, nullptr);
-}
-
-TEST(VectorInit, UninitialisedRecordIsRefusedEverywhere) {
   VectorDocument doc{};
   KernelPoint lo{}, hi{};
   VectorUnits units{};
@@ -36,9 +26,16 @@ TEST(VectorInit, UninitialisedRecordIsRefusedEverywhere) {
   EXPECT_EQ(VectorGetState(&doc, &state), kVkErrArgument);
   EXPECT_EQ(VectorComputeSize(&doc, 0, &w, &h), kVkErrArgument);
   EXPECT_EQ(VectorObjectCount(&doc), kVkErrArgument);
-  VectorLineObject line{};
-  ASSERT_EQ(VectorInitObject(&line, kVoLine), kVkOk);
+  auto line = Made<VectorLineObject>(kVoLine);
   EXPECT_EQ(VectorAddObject(&doc, 0, kVoLine, &line, nullptr), kVkErrArgument);
+
+  ASSERT_EQ(VectorInit(&doc), kVkOk);
+  void* impl = doc.impl;
+  EXPECT_NE(impl, nullptr);
+  EXPECT_EQ(VectorInit(&doc), kVkErrArgument);
+  EXPECT_EQ(doc.impl, impl);
+  EXPECT_EQ(VectorFree(&doc), kVkOk);
+  EXPECT_EQ(doc.impl, nullptr);
 }
 
 TEST_F(DocumentLifetime, FreeReleasesObjectsAndKeepsTheRecord) {
@@ -53,7 +50,7 @@ TEST_F(DocumentLifetime, FreeReleasesObjectsAndKeepsTheRecord) {
   EXPECT_EQ(VectorObjectCount(&doc_), 0);
 }
 
-TEST_F(DocumentState, KeepsTheStateWrittenBack) {
+TEST_F(DocumentState, KeepsTheStateAndUnitsWrittenBack) {
   VectorState state{};
   ASSERT_EQ(VectorGetState(&doc_, &state), kVkOk);
   EXPECT_EQ(state.size, static_cast<int32_t>(sizeof(VectorState)));
@@ -64,12 +61,10 @@ TEST_F(DocumentState, KeepsTheStateWrittenBack) {
   ASSERT_EQ(VectorGetState(&doc_, &back), kVkOk);
   EXPECT_EQ(back.clipMode, 5);
   EXPECT_EQ(VectorSetState(&doc_, nullptr), kVkErrArgument);
-}
 
-TEST_F(DocumentState, UnitsDefaultToPixels) {
   VectorUnits units{};
   ASSERT_EQ(VectorGetUnits(&doc_, &units), kVkOk);
-  EXPECT_EQ(units.unit, 10);
+  EXPECT_EQ(units.unit, 10) << "pixels";
   ASSERT_EQ(VectorSetUnits(&doc_, 5), kVkOk);
   ASSERT_EQ(VectorGetUnits(&doc_, &units), kVkOk);
   EXPECT_EQ(units.unit, 5);
@@ -98,12 +93,19 @@ TEST_F(ComputeSize, FollowsTheAspectRatioOfA200By100Drawing) {
   }
 }
 
-TEST_F(ComputeSize, RejectsUnknownModesAndMissingOutputs) {
-  AddRect(Pt(0, 0), Pt(200, 100));
-  for (int32_t mode : {1, 4, -1}) {
-    SCOPED_TRACE(mode);
+TEST_F(ComputeSize, KeepsTheBoxForBadModesAndEmptyOrFlatDrawings) {
+  struct Case {
+    int32_t mode;
+    bool flatLine;
+    int32_t status;
+  };
+  for (Case c : {Case{0, false, kVkOk}, Case{2, false, kVkOk}, Case{3, false, kVkOk},
+                 Case{0, true, kVkOk}, Case{1, true, kVkErrArgument}, Case{4, true, kVkErrArgument},
+                 Case{-1, true, kVkErrArgument}}) {
+    SCOPED_TRACE(testing::Message() << "mode " << c.mode << (c.flatLine ? " flat" : " empty"));
+    if (c.flatLine && VectorObjectCount(&doc_) == 0) AddLine(0, 5, 100, 5);  // no height
     int32_t w = 640, h = 480;
-    EXPECT_EQ(VectorComputeSize(&doc_, mode, &w, &h), kVkErrArgument);
+    EXPECT_EQ(VectorComputeSize(&doc_, c.mode, &w, &h), c.status);
     EXPECT_EQ(w, 640);
     EXPECT_EQ(h, 480);
   }
@@ -111,63 +113,36 @@ TEST_F(ComputeSize, RejectsUnknownModesAndMissingOutputs) {
   EXPECT_EQ(VectorComputeSize(&doc_, 0, &w, nullptr), kVkErrArgument);
 }
 
-TEST_F(ComputeSize, EmptyOrFlatDrawingKeepsTheBox) {
-  for (int32_t mode : {0, 2, 3}) {
-    SCOPED_TRACE(mode);
-    int32_t w = 640, h = 480;
-    ASSERT_EQ(VectorComputeSize(&doc_, mode, &w, &h), kVkOk);
-    EXPECT_EQ(w, 640);
-    EXPECT_EQ(h, 480);
-  }
-  AddLine(0, 5, 100, 5);  // no height
-  int32_t w = 640, h = 480;
-  ASSERT_EQ(VectorComputeSize(&doc_, 0, &w, &h), kVkOk);
-  EXPECT_EQ(w, 640);
-  EXPECT_EQ(h, 480);
-}
-
 TEST_F(Layers, ObjectsGoToTheActiveLayer) {
   VectorLayerDesc desc{};
+  VectorLayerRef first = 0, second = 0;
+  desc.size = 100;
+  EXPECT_EQ(VectorAddLayer(&doc_, &desc, &first, 4), kVkErrArgument);
+  EXPECT_EQ(VectorAddLayer(&doc_, nullptr, &first, 4), kVkErrArgument);
+  for (VectorLayerRef layer : {0, 1, -1}) {
+    EXPECT_EQ(VectorSetActiveLayer(&doc_, layer), kVkErrArgument) << layer;
+  }
   desc.size = sizeof(desc);
   desc.name[0] = u'0';
   desc.visible = 1;
-  VectorLayerRef first = 0, second = 0;
   ASSERT_EQ(VectorAddLayer(&doc_, &desc, &first, 4), kVkOk);
   ASSERT_EQ(VectorAddLayer(&doc_, &desc, &second, 4), kVkOk);
   EXPECT_EQ(first, 1);
   EXPECT_EQ(second, 2);
-
   const VectorObjectRef onFirst = AddLine(0, 0, 1, 1);
   ASSERT_EQ(VectorSetActiveLayer(&doc_, second), kVkOk);
   const VectorObjectRef onSecond = AddLine(0, 0, 1, 1);
-
-  VectorObjectDesc out{};
-  VectorObjectHandle handle{onFirst, kVoLine};
-  ASSERT_EQ(VectorGetObject(&doc_, &handle, kVoLine, &out), kVkOk);
-  EXPECT_EQ(out.h.layer, first);
-  handle.id = onSecond;
-  ASSERT_EQ(VectorGetObject(&doc_, &handle, kVoLine, &out), kVkOk);
-  EXPECT_EQ(out.h.layer, second);
+  EXPECT_EQ(Described(&doc_, onFirst, kVoLine)->h.layer, first);
+  EXPECT_EQ(Described(&doc_, onSecond, kVoLine)->h.layer, second);
 }
 
-TEST_F(Layers, RejectsBadDescriptionsAndUnknownLayers) {
-  VectorLayerDesc desc{};
-  VectorLayerRef ref = 0;
-  desc.size = 100;
-  EXPECT_EQ(VectorAddLayer(&doc_, &desc, &ref, 4), kVkErrArgument);
-  EXPECT_EQ(VectorAddLayer(&doc_, nullptr, &ref, 4), kVkErrArgument);
-  for (VectorLayerRef layer : {0, 1, -1}) {
-    SCOPED_TRACE(layer);
-    EXPECT_EQ(VectorSetActiveLayer(&doc_, layer), kVkErrArgument);
-  }
-}
-
-TEST_F(Groups, GroupMadeFirstCreatesTheDefaultLayer) {
+TEST_F(Groups, GroupMadeFirstCreatesTheDefaultLayerAndUnknownGroupsAreRefused) {
   VectorGroupDesc desc{};
-  desc.size = sizeof(desc);
-  std::u16string name = u"My Group";
-  name.copy(desc.name, name.size());
+  desc.size = 20;
   VectorGroupRef group{};
+  EXPECT_EQ(VectorAddGroup(&doc_, &desc, &group, 4), kVkErrArgument);
+  desc.size = sizeof(desc);
+  std::u16string(u"My Group").copy(desc.name, 8);
   ASSERT_EQ(VectorAddGroup(&doc_, &desc, &group, 4), kVkOk);
   EXPECT_EQ(group.group, 1);
   EXPECT_EQ(group.layer, 1);
@@ -175,38 +150,20 @@ TEST_F(Groups, GroupMadeFirstCreatesTheDefaultLayer) {
   ASSERT_EQ(VectorAddGroup(&doc_, &desc, &second, 4), kVkOk);
   EXPECT_EQ(second.group, 2);
 
-  VectorLineObject line{};
-  ASSERT_EQ(VectorInitObject(&line, kVoLine), kVkOk);
-  VectorObjectRef inGroup = 0;
-  ASSERT_EQ(VectorAddObjectToGroup(&doc_, second, kVoLine, &line, &inGroup), kVkOk);
-  const VectorObjectRef onLayer = AddLine(0, 0, 1, 1);
-
-  VectorObjectDesc out{};
-  VectorObjectHandle handle{inGroup, kVoLine};
-  ASSERT_EQ(VectorGetObject(&doc_, &handle, kVoLine, &out), kVkOk);
-  EXPECT_EQ(out.h.group, 2);
-  EXPECT_EQ(out.h.layer, 1);
-  handle.id = onLayer;
-  ASSERT_EQ(VectorGetObject(&doc_, &handle, kVoLine, &out), kVkOk);
-  EXPECT_EQ(out.h.group, 0);
-}
-
-TEST_F(Groups, RejectsUnknownGroupsAndShortDescriptions) {
-  VectorGroupDesc desc{};
-  desc.size = 20;
-  VectorGroupRef group{};
-  EXPECT_EQ(VectorAddGroup(&doc_, &desc, &group, 4), kVkErrArgument);
-  desc.size = sizeof(desc);
-  ASSERT_EQ(VectorAddGroup(&doc_, &desc, &group, 4), kVkOk);
-
-  VectorLineObject line{};
-  ASSERT_EQ(VectorInitObject(&line, kVoLine), kVkOk);
-  const VectorGroupRef bad[] = {{0, 1}, {2, 1}, {1, 5}, {-1, 1}};
-  for (const VectorGroupRef& ref : bad) {
+  auto line = Made<VectorLineObject>(kVoLine);
+  for (const VectorGroupRef& ref : {VectorGroupRef{0, 1}, VectorGroupRef{3, 1},
+                                     VectorGroupRef{1, 5}, VectorGroupRef{-1, 1}}) {
     SCOPED_TRACE(testing::Message() << ref.group << "/" << ref.layer);
     EXPECT_EQ(VectorAddObjectToGroup(&doc_, ref, kVoLine, &line, nullptr), kVkErrArgument);
   }
   EXPECT_EQ(VectorObjectCount(&doc_), 0);
+  VectorObjectRef inGroup = 0;
+  ASSERT_EQ(VectorAddObjectToGroup(&doc_, second, kVoLine, &line, &inGroup), kVkOk);
+  const VectorObjectRef onLayer = AddLine(0, 0, 1, 1);
+  Described grouped(&doc_, inGroup, kVoLine);
+  EXPECT_EQ(grouped->h.group, 2);
+  EXPECT_EQ(grouped->h.layer, 1);
+  EXPECT_EQ(Described(&doc_, onLayer, kVoLine)->h.group, 0);
 }
 
 TEST_F(Links, StoresCutsAndReturnsLinkText) {
