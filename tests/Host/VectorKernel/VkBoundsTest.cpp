@@ -1,3 +1,4 @@
+// Bounds of the document and extents of its objects.
 #include <algorithm>
 #include <functional>
 
@@ -50,11 +51,9 @@ TEST_F(DocumentBounds, GrowWithEveryObject) {
 }
 
 TEST_F(DocumentBounds, ObjectsWithoutGeometryLeaveThemAlone) {
-  VectorPathObject empty{};
-  ASSERT_EQ(VectorInitObject(&empty, kVoPath), kVkOk);
+  auto empty = Made<VectorPathObject>(kVoPath);
   empty.h.flags = kVoFlagClipEnd;
-  VectorObjectRef ref = 0;
-  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoPath, &empty, &ref), kVkOk);
+  const VectorObjectRef ref = Add(kVoPath, &empty);
   AddText(u"", Pt(40, 40), 10);
   ExpectBox(doc_.lowerBound, doc_.upperBound, 0, 0, 0, 0);
   KernelPoint lo{}, hi{};
@@ -108,26 +107,19 @@ TEST_F(ObjectExtent, TextFollowsAlignmentAndEscapement) {
 }
 
 TEST_F(ObjectExtent, CurvesRastersAndPolylines) {
-  VectorEllipseObject ellipse{};
-  ASSERT_EQ(VectorInitObject(&ellipse, kVoEllipse), kVkOk);
+  auto ellipse = Made<VectorEllipseObject>(kVoEllipse);
   ellipse.centre = Pt(1, 2);
   ellipse.rx = 10;
   ellipse.ry = 5;
-  VectorArcObject arc{};
-  ASSERT_EQ(VectorInitObject(&arc, kVoArc), kVkOk);
-  arc.centre = Pt(0, 0);
+  auto arc = Made<VectorArcObject>(kVoArc);
   arc.rx = 10;
   arc.ry = 5;
-  arc.start = 0;
   arc.extent = 90;
   arc.rotation = 90;
-  VectorRasterObject raster{};
-  ASSERT_EQ(VectorInitObject(&raster, kVoRaster), kVkOk);
-  raster.corner1 = Pt(0, 0);
+  auto raster = Made<VectorRasterObject>(kVoRaster);
   raster.corner2 = Pt(100, -50);
   KernelPoint controls[4] = {Pt(0, 0), Pt(10, 30), Pt(20, -30), Pt(30, 0)};
-  VectorPolylineObject bezier{};
-  ASSERT_EQ(VectorInitObject(&bezier, kVoBezier), kVkOk);
+  auto bezier = Made<VectorPolylineObject>(kVoBezier);
   bezier.count = 4;
   bezier.points = controls;
 
@@ -145,19 +137,13 @@ TEST_F(ObjectExtent, CurvesRastersAndPolylines) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    VectorObjectRef ref = 0;
-    ASSERT_EQ(VectorAddObject(&doc_, 0, c.type, c.record, &ref), kVkOk);
     KernelPoint lo{}, hi{};
-    ASSERT_EQ(VectorGetObjectExtent(&doc_, ref, &lo, &hi), kVkOk);
+    ASSERT_EQ(VectorGetObjectExtent(&doc_, Add(c.type, c.record), &lo, &hi), kVkOk);
     ExpectBox(lo, hi, c.x0, c.y0, c.x1, c.y1);
   }
-}
-
-TEST_F(ObjectExtent, RejectsUnknownObjectsAndMissingOutputs) {
-  const VectorObjectRef ref = AddLine(0, 0, 1, 1);
   KernelPoint lo{}, hi{};
-  EXPECT_EQ(VectorGetObjectExtent(&doc_, ref + 1, &lo, &hi), kVkErrNoObject);
-  EXPECT_EQ(VectorGetObjectExtent(&doc_, ref, nullptr, &hi), kVkErrArgument);
+  EXPECT_EQ(VectorGetObjectExtent(&doc_, 99, &lo, &hi), kVkErrNoObject);
+  EXPECT_EQ(VectorGetObjectExtent(&doc_, 1, nullptr, &hi), kVkErrArgument);
 }
 
 }  // namespace
