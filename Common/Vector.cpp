@@ -411,17 +411,37 @@ Status CloseClip(ConversionContext& context) {
 
 Status ExpandUse(ConversionContext& context, SvgDocument& document, int32_t useIndex);
 
-Status ConvertContent(ConversionContext& context, SvgDocument& document, int32_t index,
-                      int32_t useIndex) {
+Status ConvertContent(ConversionContext& context, SvgDocument& document, int32_t index) {
   if (context.useObjects >= kUseObjectBudget) return kOk;
   const ElementRecord& record = document.records[index];
   const int32_t type = record.elementType;
-  if (!IsShape(type) && type != kElemG && type != kElemUse) return kOk;
-  Status status = DrawingAttributes(context, document, index);
-  if (status != kOk) return status;
-  if (IsShape(type)) {
-    return ConvertShape(context, document, index);
+  const bool drawn = IsShape(type) || type == kElemImage || type == kElemText;
+  if (!drawn && type != kElemG && type != kElemUse) return kOk;
+  Status status = kOk;
+  if (drawn) {
+    // The text converter resolves the paint and clip of every run itself.
+    if (type != kElemText) {
+      status = DrawingAttributes(context, document, index);
+      if (status == kOk) status = OpenClip(context, document, index);
+    }
+    if (status == kOk) {
+      if (type == kElemText) {
+        status = ConvertText(context, document, index);
+      } else if (type == kElemImage) {
+        status = ConvertImage(context, document, index, context.info, context.load);
+      } else {
+        status = ConvertShape(context, document, index);
+      }
+    }
+    // Each drawn element of the content ends its own clip.
+    if (context.clipOpened != 0) {
+      const Status closed = CloseClip(context);
+      if (status == kOk) status = closed;
+    }
+    return status;
   }
+  status = DrawingAttributes(context, document, index);
+  if (status != kOk) return status;
   if (type == kElemUse) return ExpandUse(context, document, index);
 
   // A group: its children in the group's coordinates, in a kernel group of
@@ -442,7 +462,7 @@ Status ConvertContent(ConversionContext& context, SvgDocument& document, int32_t
     const int32_t child = record.children[i];
     if (ParentOf(document, child) != index) continue;  // a dropped child's stale entry
     if (i > 0 && record.children[i - 1] == child) continue;
-    status = ConvertContent(context, document, child, useIndex);
+    status = ConvertContent(context, document, child);
   }
   context.contentMatrix = savedMatrix;
   context.hasGroup = savedHasGroup;
@@ -499,10 +519,10 @@ Status ExpandUse(ConversionContext& context, SvgDocument& document, int32_t useI
       const int32_t child = targetRecord.children[i];
       if (ParentOf(document, child) != target) continue;
       if (i > 0 && targetRecord.children[i - 1] == child) continue;
-      status = ConvertContent(context, document, child, useIndex);
+      status = ConvertContent(context, document, child);
     }
   } else {
-    status = ConvertContent(context, document, target, useIndex);
+    status = ConvertContent(context, document, target);
   }
   targetRecord.parent = savedParent;
   --context.useDepth;

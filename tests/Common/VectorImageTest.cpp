@@ -153,19 +153,25 @@ TEST_F(VectorImage, EmbeddedPngBecomesARasterObjectWithItsBitmap) {
 
 TEST_F(VectorImage, PlacementFollowsTheElementGeometry) {
   const struct {
+    const char* before;
     const char* geometry;
+    const char* after;
     double x1, y1, x2, y2;
   } cases[] = {
-      {"x=\"0\" y=\"0\" width=\"100\" height=\"50\"", 0, 0, 100, -50},
-      {"x=\"10\" y=\"20\" width=\"30\" height=\"40\"", 10, -20, 40, -60},
-      {"x=\"1in\" y=\"0\" width=\"1in\" height=\"10\"", 96, 0, 192, -10},
-      {"x=\"0\" y=\"0\" width=\"100\" height=\"50\" transform=\"translate(5,6)\"", 5, -6, 105, -56},
-      {"x=\"0\" y=\"0\" width=\"100\" height=\"50\" transform=\"scale(2,3)\"", 0, 0, 200, -150},
+      {"", "x=\"0\" y=\"0\" width=\"100\" height=\"50\"", "", 0, 0, 100, -50},
+      {"", "x=\"10\" y=\"20\" width=\"30\" height=\"40\"", "", 10, -20, 40, -60},
+      {"", "x=\"1in\" y=\"0\" width=\"1in\" height=\"10\"", "", 96, 0, 192, -10},
+      {"", "x=\"0\" y=\"0\" width=\"100\" height=\"50\" transform=\"translate(5,6)\"", "", 5,
+       -6, 105, -56},
+      {"", "x=\"0\" y=\"0\" width=\"100\" height=\"50\" transform=\"scale(2,3)\"", "", 0, 0,
+       200, -150},
+      {"<defs>", "id=\"i\" x=\"10\" y=\"20\" width=\"30\" height=\"40\"",
+       "</defs><use xlink:href=\"#i\" x=\"5\" transform=\"scale(2)\"/>", 30, -40, 90, -120},
   };
   const Bytes png = PngOf(2, 2, 24);
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.geometry);
-    ASSERT_EQ(ConvertWith(DataImage("image/png", png, c.geometry)), kOk);
+    SCOPED_TRACE(::testing::Message() << c.before << c.geometry << c.after);
+    ASSERT_EQ(ConvertWith(c.before + DataImage("image/png", png, c.geometry) + c.after), kOk);
     const auto rasters = OfType(kVoRaster);
     ASSERT_EQ(rasters.size(), 1u);
     StoredObject o(&vector_, rasters[0]);

@@ -339,6 +339,17 @@ TEST_F(ConvertDriver, UseOfAGroupDrawsItsChildrenAtTheUsePosition) {
   EXPECT_NE(first->h.group, 0);
 }
 
+TEST_F(ConvertDriver, UseDrawsTextAtItsPosition) {
+  ASSERT_EQ(Convert(Svg("<defs><text id=\"t\" x=\"1\" y=\"2\">a<tspan>b</tspan></text></defs>"
+                        "<use xlink:href=\"#t\" x=\"10\"/>")),
+            kOk);
+  const auto texts = OfType(kVoText);
+  ASSERT_EQ(texts.size(), 2u);
+  StoredObject first(&vector_, texts[0]);
+  EXPECT_DOUBLE_EQ(first->text.position.x, 11);
+  EXPECT_DOUBLE_EQ(first->text.position.y, -2);
+}
+
 TEST_F(ConvertDriver, SelfReferencingUseStops) {
   ASSERT_EQ(Convert(Svg("<g id=\"a\"><rect width=\"1\" height=\"1\"/>"
                         "<use xlink:href=\"#a\"/></g><use xlink:href=\"#u\" id=\"u\"/>")),
