@@ -83,7 +83,7 @@ TEST(KernelRealloc, GrowsKeepingContentsRetagsAndCountsAsAnAllocation) {
   KernelFree(fresh, 2, kSvgTag);
 }
 
-TEST(KernelFree, IgnoresNullAndCountsUnknownAndDoubleReleases) {
+TEST(KernelFree, IgnoresNullAndCountsUnknownAndDoubleReleasesAndTracking) {
   ScopedLeakAllowance allowance;
   int64_t invalid = KernelInvalidReleases();
   KernelFree(nullptr, 1, kSvgTag);
@@ -96,6 +96,11 @@ TEST(KernelFree, IgnoresNullAndCountsUnknownAndDoubleReleases) {
   EXPECT_EQ(KernelRealloc(&local, 8, 4, kSvgTag), nullptr);
   KernelUntrackObject(kTrackObject, &local, 1, kSvgTag);
   EXPECT_EQ(KernelInvalidReleases(), invalid + 4);
+  // Tracked twice without an untrack between: the first registration is stale.
+  KernelTrackObject(kTrackObject, &local, 2, kSvgTag);
+  KernelTrackObject(kTrackObject, &local, 3, kSvgTag);
+  KernelUntrackObject(kTrackObject, &local, 4, kSvgTag);
+  EXPECT_EQ(KernelInvalidReleases(), invalid + 5);
 }
 
 TEST(KernelFillMemory, SetsTheLowByteAndCopyMemoryAllowsOverlap) {
