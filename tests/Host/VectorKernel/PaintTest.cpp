@@ -1,3 +1,5 @@
+// The painter: fills, pens, brushes, clips, rasters and text on a bitmap.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -28,13 +30,11 @@ class Paint : public VkDocumentFixture {
   }
   // An invisible frame that fixes the drawing's bounds.
   void AddFrame() {
-    VectorRectObject frame{};
-    ASSERT_EQ(VectorInitObject(&frame, kVoRect), kVkOk);
-    frame.corner1 = Pt(0, 0);
+    auto frame = Made<VectorRectObject>(kVoRect);
     frame.corner2 = Pt(100, -100);
     frame.pen.style = kPenNull;
     frame.brush.w[2] = kBrushHollow;
-    ASSERT_EQ(VectorAddObject(&doc_, 0, kVoRect, &frame, nullptr), kVkOk);
+    Add(kVoRect, &frame);
   }
   // An empty document again, with or without the frame.
   void Reset(bool frame = true) {
@@ -100,34 +100,44 @@ class Paint : public VkDocumentFixture {
     return n;
   }
 
+  // A rectangle without outline, filled with `brush` (or the colour when
+  // the brush is empty).
   VectorObjectRef AddFilledRect(double x0, double y0, double x1, double y1, uint32_t colour,
-                                uint32_t flags = 0) {
-    VectorRectObject rect{};
-    EXPECT_EQ(VectorInitObject(&rect, kVoRect), kVkOk);
+                                uint32_t flags = 0, std::vector<int32_t> brush = {}) {
+    auto rect = Made<VectorRectObject>(kVoRect);
     rect.corner1 = Pt(x0, y0);
     rect.corner2 = Pt(x1, y1);
     rect.pen.style = kPenNull;
     rect.brush.w[3] = static_cast<int32_t>(colour);
+    std::copy(brush.begin(), brush.end(), rect.brush.w);
     rect.h.flags = flags;
-    VectorObjectRef ref = 0;
-    EXPECT_EQ(VectorAddObject(&doc_, 0, kVoRect, &rect, &ref), kVkOk);
-    return ref;
+    return Add(kVoRect, &rect);
   }
-
   VectorObjectRef AddTwoColourRect(int32_t code, uint32_t first, uint32_t second) {
-    VectorRectObject rect{};
-    EXPECT_EQ(VectorInitObject(&rect, kVoRect), kVkOk);
-    rect.corner1 = Pt(10, -10);
-    rect.corner2 = Pt(90, -90);
-    rect.pen.style = kPenNull;
-    rect.brush.w[0] = kBrushTwoColour;
-    rect.brush.w[1] = 2;
-    rect.brush.w[2] = static_cast<int32_t>(first);
-    rect.brush.w[3] = static_cast<int32_t>(second);
-    rect.brush.w[4] = 255;
-    rect.brush.w[5] = code;
-    VectorObjectRef ref = 0;
-    EXPECT_EQ(VectorAddObject(&doc_, 0, kVoRect, &rect, &ref), kVkOk);
+    return AddFilledRect(10, -10, 90, -90, 0, 0,
+                         {kBrushTwoColour, 2, static_cast<int32_t>(first),
+                          static_cast<int32_t>(second), 255, code});
+  }
+  // A raster over a-b of width x height pixels from `rows` (top first,
+  // unpadded), with `palette` when given; the picture is copied.
+  VectorObjectRef AddRaster(KernelPoint a, KernelPoint b, int32_t width, int32_t height,
+                            int32_t bitsPerPixel, const std::vector<uint8_t>& rows,
+                            uint32_t flags = 0, const std::vector<uint32_t>& palette = {}) {
+    auto raster = Made<VectorRasterObject>(kVoRaster);
+    raster.corner1 = a;
+    raster.corner2 = b;
+    raster.h.flags = flags;
+    EXPECT_EQ(InitBitmap(&raster.bitmap, sizeof(BitmapRecord), width, height, bitsPerPixel), kIkOk);
+    if (!palette.empty()) {
+      EXPECT_EQ(SetBitmapPalette(&raster.bitmap, static_cast<int32_t>(palette.size()), palette.data()), kIkOk);
+    }
+    EXPECT_EQ(AllocateBitmap(&raster.bitmap, 1), kIkOk);
+    const size_t rowBytes = rows.size() / static_cast<size_t>(height);
+    for (int32_t y = 0; y < height; ++y) {
+      std::memcpy(raster.bitmap.bits + y * raster.bitmap.bytesPerRow, rows.data() + y * rowBytes, rowBytes);
+    }
+    const VectorObjectRef ref = Add(kVoRaster, &raster);
+    EXPECT_EQ(FreeBitmap(&raster.bitmap), kIkOk);
     return ref;
   }
 
@@ -153,13 +163,12 @@ TEST_F(Paint, RejectsMissingArgumentsAndTheScreen) {
 TEST_F(Paint, SolidHollowAndHiddenFills) {
   AddFilledRect(10, -10, 40, -40, kRed);
   AddFilledRect(60, -10, 90, -40, kGreen, kVoFlagHidden);
-  VectorRectObject hollow{};
-  ASSERT_EQ(VectorInitObject(&hollow, kVoRect), kVkOk);
+  auto hollow = Made<VectorRectObject>(kVoRect);
   hollow.corner1 = Pt(10, -60);
   hollow.corner2 = Pt(40, -90);
   hollow.pen.colour = kBlue;
   hollow.brush.w[2] = kBrushHollow;
-  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoRect, &hollow, nullptr), kVkOk);
+  Add(kVoRect, &hollow);
   ASSERT_EQ(Render(), kVkOk);
 
   EXPECT_EQ(Pixel(25, 25), kRed);
@@ -198,26 +207,15 @@ TEST_F(Paint, FillRulesOfASelfIntersectingStar) {
     Reset();
     uint8_t kinds[5] = {kPtMoveTo, kPtLineTo, kPtLineTo, kPtLineTo,
                         kPtLineTo | kPtCloseFigure};
-    if (c.type == kVoPolygon) {
-      VectorPolygonObject polygon{};
-      ASSERT_EQ(VectorInitObject(&polygon, kVoPolygon), kVkOk);
-      polygon.count = 5;
-      polygon.points = star;
-      polygon.fillMode = c.rule;
-      polygon.pen.style = kPenNull;
-      polygon.brush.w[3] = kRed;
-      ASSERT_EQ(VectorAddObject(&doc_, 0, kVoPolygon, &polygon, nullptr), kVkOk);
-    } else {
-      VectorPathObject path{};
-      ASSERT_EQ(VectorInitObject(&path, kVoPath), kVkOk);
-      path.h.fillRule = c.rule;
-      path.count = 5;
-      path.points = star;
-      path.kinds = kinds;
-      path.pen.style = kPenNull;
-      path.brush.w[3] = kRed;
-      ASSERT_EQ(VectorAddObject(&doc_, 0, kVoPath, &path, nullptr), kVkOk);
-    }
+    auto polygon = Made<VectorPolygonObject>(kVoPolygon);
+    auto path = Made<VectorPathObject>(kVoPath);
+    polygon.count = path.count = 5;
+    polygon.points = path.points = star;
+    polygon.fillMode = path.h.fillRule = c.rule;
+    polygon.pen.style = path.pen.style = kPenNull;
+    polygon.brush.w[3] = path.brush.w[3] = kRed;
+    path.kinds = kinds;
+    Add(c.type, c.type == kVoPolygon ? static_cast<const void*>(&polygon) : &path);
     ASSERT_EQ(Render(), kVkOk);
     // Centre of the star and a point in its top arm.
     EXPECT_EQ(Pixel(50, 50), c.centre);
@@ -229,15 +227,14 @@ TEST_F(Paint, FillRulesOfASelfIntersectingStar) {
 TEST_F(Paint, UnclosedFilledFigureFillsAsClosedAndStrokesOpen) {
   KernelPoint pts[3] = {Pt(10, -90), Pt(50, -10), Pt(90, -90)};
   uint8_t kinds[3] = {kPtMoveTo, kPtLineTo, kPtLineTo};
-  VectorPathObject path{};
-  ASSERT_EQ(VectorInitObject(&path, kVoPath), kVkOk);
+  auto path = Made<VectorPathObject>(kVoPath);
   path.count = 3;
   path.points = pts;
   path.kinds = kinds;
   path.pen.width = 2;  // drawn 4 wide
   path.pen.colour = kBlue;
   path.brush.w[3] = kRed;
-  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoPath, &path, nullptr), kVkOk);
+  Add(kVoPath, &path);
   ASSERT_EQ(Render(), kVkOk);
   EXPECT_EQ(Pixel(50, 70), kRed) << "filled as if closed";
   EXPECT_TRUE(Near(Pixel(50, 87), kRed)) << "no stroke along the open side";
@@ -253,14 +250,13 @@ TEST_F(Paint, PenWidthIsTwiceTheStoredHalfWidth) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.width);
     Reset();
-    VectorLineObject line{};
-    ASSERT_EQ(VectorInitObject(&line, kVoLine), kVkOk);
+    auto line = Made<VectorLineObject>(kVoLine);
     // On a pixel boundary, so an even width covers whole pixels.
     line.from = Pt(10, -50);
     line.to = Pt(90, -50);
     line.pen.width = c.width;
     line.pen.style = kPenSolid | kPenCapFlat;
-    ASSERT_EQ(VectorAddObject(&doc_, 0, kVoLine, &line, nullptr), kVkOk);
+    Add(kVoLine, &line);
     ASSERT_EQ(Render(), kVkOk);
     EXPECT_NEAR(InkInColumn(50), c.drawn, 1);
     EXPECT_EQ(InkInColumn(5), 0) << "flat caps end at the line's end";
@@ -268,17 +264,16 @@ TEST_F(Paint, PenWidthIsTwiceTheStoredHalfWidth) {
 }
 
 TEST_F(Paint, NullPenAndDashes) {
-  VectorLineObject line{};
-  ASSERT_EQ(VectorInitObject(&line, kVoLine), kVkOk);
+  auto line = Made<VectorLineObject>(kVoLine);
   line.from = Pt(0, -20);
   line.to = Pt(100, -20);
   line.pen.style = kPenNull;
   line.pen.width = 3;
-  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoLine, &line, nullptr), kVkOk);
+  Add(kVoLine, &line);
   line.from = Pt(0, -60);
   line.to = Pt(100, -60);
   line.pen.style = kPenDash | kPenCapFlat;
-  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoLine, &line, nullptr), kVkOk);
+  Add(kVoLine, &line);
   ASSERT_EQ(Render(), kVkOk);
   EXPECT_EQ(InkInBox(0, 10, 100, 30), 0) << "pen style 5 draws nothing";
   // Dashes 18 on and 6 off at width 6: count ink runs along the line.
@@ -341,15 +336,7 @@ TEST_F(Paint, HatchedBrushDrawsLinesOnTransparency) {
     SCOPED_TRACE(c.hatch);
     Reset();
     AddFilledRect(0, 0, 100, -100, kGreen);
-    VectorRectObject rect{};
-    ASSERT_EQ(VectorInitObject(&rect, kVoRect), kVkOk);
-    rect.corner1 = Pt(0, 0);
-    rect.corner2 = Pt(100, -100);
-    rect.pen.style = kPenNull;
-    rect.brush.w[2] = kBrushHatched;
-    rect.brush.w[3] = kBlack;
-    rect.brush.w[4] = c.hatch;
-    ASSERT_EQ(VectorAddObject(&doc_, 0, kVoRect, &rect, nullptr), kVkOk);
+    AddFilledRect(0, 0, 100, -100, 0, 0, {224, 0, kBrushHatched, kBlack, c.hatch});
     ASSERT_EQ(Render(), kVkOk);
     int black = 0, green = 0;
     for (int y = 40; y < 48; ++y) {
@@ -369,10 +356,9 @@ TEST_F(Paint, ClipLimitsObjectsUntilItsEnd) {
   const VectorPointPath outline{4, square, kinds};
   ASSERT_EQ(VectorSetClip(&doc_, &outline), kVkOk);
   AddFilledRect(0, 0, 100, -50, kRed);
-  VectorPathObject end{};
-  ASSERT_EQ(VectorInitObject(&end, kVoPath), kVkOk);
+  auto end = Made<VectorPathObject>(kVoPath);
   end.h.flags = kVoFlagClipEnd;
-  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoPath, &end, nullptr), kVkOk);
+  Add(kVoPath, &end);
   AddFilledRect(0, -60, 100, -100, kBlue);
   ASSERT_EQ(Render(), kVkOk);
 
@@ -384,74 +370,61 @@ TEST_F(Paint, ClipLimitsObjectsUntilItsEnd) {
 }
 
 TEST_F(Paint, RasterFillsItsCornersAndTurns) {
-  // 2 x 2 picture: red, green on top; blue, black below.
-  VectorRasterObject raster{};
-  ASSERT_EQ(VectorInitObject(&raster, kVoRaster), kVkOk);
-  raster.corner1 = Pt(20, -20);
-  raster.corner2 = Pt(60, -60);
-  ASSERT_EQ(InitBitmap(&raster.bitmap, sizeof(BitmapRecord), 2, 2, 24), kIkOk);
-  ASSERT_EQ(AllocateBitmap(&raster.bitmap, 1), kIkOk);
-  const uint32_t colours[2][2] = {{kRed, kGreen}, {kBlue, kBlack}};
-  for (int y = 0; y < 2; ++y) {
-    for (int x = 0; x < 2; ++x) {
-      uint8_t* p = raster.bitmap.bits + y * raster.bitmap.bytesPerRow + x * 3;
-      p[0] = (colours[y][x] >> 16) & 0xFF;
-      p[1] = (colours[y][x] >> 8) & 0xFF;
-      p[2] = colours[y][x] & 0xFF;
-    }
-  }
-  VectorObjectRef ref = 0;
-  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoRaster, &raster, &ref), kVkOk);
-  ASSERT_EQ(FreeBitmap(&raster.bitmap), kIkOk);
-  ASSERT_EQ(Render(), kVkOk);
-  EXPECT_EQ(Pixel(22, 22), kRed);
-  EXPECT_EQ(Pixel(57, 22), kGreen);
-  EXPECT_EQ(Pixel(22, 57), kBlue);
-  EXPECT_EQ(Pixel(57, 57), kBlack);
-  EXPECT_EQ(Pixel(18, 40), kWhite);
-  EXPECT_EQ(Pixel(62, 40), kWhite);
-
+  // 2 x 2 picture: red, green on top; blue, black below (B, G, R bytes).
+  const VectorObjectRef ref = AddRaster(Pt(20, -20), Pt(60, -60), 2, 2, 24,
+                                        {0, 0, 255, 0, 255, 0, 255, 0, 0, 0, 0, 0});
   // A quarter turn counter-clockwise brings the top-right corner to the
   // top-left.
-  const VectorTriple quarter{0, 0, 90};
-  ASSERT_EQ(VectorObjectRotate(&doc_, &quarter, ref), kVkOk);
-  ASSERT_EQ(Render(), kVkOk);
-  EXPECT_EQ(Pixel(22, 22), kGreen);
-  EXPECT_EQ(Pixel(57, 22), kBlack);
-  EXPECT_EQ(Pixel(22, 57), kRed);
-  EXPECT_EQ(Pixel(57, 57), kBlue);
+  const uint32_t upright[4] = {kRed, kGreen, kBlue, kBlack};
+  const uint32_t turned[4] = {kGreen, kBlack, kRed, kBlue};
+  for (const uint32_t* corners : {upright, turned}) {
+    if (corners == turned) {
+      const VectorTriple quarter{0, 0, 90};
+      ASSERT_EQ(VectorObjectRotate(&doc_, &quarter, ref), kVkOk);
+    }
+    ASSERT_EQ(Render(), kVkOk);
+    EXPECT_EQ(Pixel(22, 22), corners[0]);
+    EXPECT_EQ(Pixel(57, 22), corners[1]);
+    EXPECT_EQ(Pixel(22, 57), corners[2]);
+    EXPECT_EQ(Pixel(57, 57), corners[3]);
+  }
+  EXPECT_EQ(Pixel(18, 40), kWhite);
+  EXPECT_EQ(Pixel(62, 40), kWhite);
 }
 
-TEST_F(Paint, RasterAlphaShowsWhatLiesBelow) {
-  AddFilledRect(0, 0, 100, -100, kGreen);
-  VectorRasterObject raster{};
-  ASSERT_EQ(VectorInitObject(&raster, kVoRaster), kVkOk);
-  raster.corner1 = Pt(0, 0);
-  raster.corner2 = Pt(100, -100);
-  raster.h.flags = kVoFlagAlpha;
-  ASSERT_EQ(InitBitmap(&raster.bitmap, sizeof(BitmapRecord), 2, 1, 32), kIkOk);
-  ASSERT_EQ(AllocateBitmap(&raster.bitmap, 1), kIkOk);
-  const uint8_t pixels[8] = {0, 0, 255, 255, /* opaque red */ 255, 0, 0, 0 /* clear */};
-  std::memcpy(raster.bitmap.bits, pixels, sizeof(pixels));
-  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoRaster, &raster, nullptr), kVkOk);
-  ASSERT_EQ(FreeBitmap(&raster.bitmap), kIkOk);
-  ASSERT_EQ(Render(), kVkOk);
-  EXPECT_EQ(Pixel(10, 50), kRed);
-  EXPECT_EQ(Pixel(90, 50), kGreen);
+TEST_F(Paint, RasterAlphaShowsWhatLiesBelowAndPalettesGiveTheirColours) {
+  const struct {
+    const char* what;
+    int32_t bitsPerPixel;
+    std::vector<uint8_t> row;
+    uint32_t flags;
+    std::vector<uint32_t> palette;
+    uint32_t left, right;
+  } cases[] = {
+      {"opaque red, then clear", 32, {0, 0, 255, 255, 255, 0, 0, 0}, kVoFlagAlpha, {}, kRed,
+       kGreen},
+      {"palette entries 1 and 0", 8, {1, 0}, 0, {kBlue, kRed}, kRed, kBlue},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Reset();
+    AddFilledRect(0, 0, 100, -100, kGreen);
+    AddRaster(Pt(0, 0), Pt(100, -100), 2, 1, c.bitsPerPixel, c.row, c.flags, c.palette);
+    ASSERT_EQ(Render(), kVkOk);
+    EXPECT_EQ(Pixel(10, 50), c.left);
+    EXPECT_EQ(Pixel(90, 50), c.right);
+  }
 }
 
 TEST_F(Paint, TextInksItsBoxOnly) {
-  VectorTextObject text{};
-  ASSERT_EQ(VectorInitObject(&text, kVoText), kVkOk);
+  auto text = Made<VectorTextObject>(kVoText);
   text.text = u"Hello";
   text.position = Pt(10, -60);
   text.fontSize = 20;
   text.brush.w[3] = kBlack;
   text.pen.style = kPenNull;
-  VectorObjectRef ref = 0;
-  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoText, &text, &ref), kVkOk);
   KernelPoint lo{}, hi{};
-  ASSERT_EQ(VectorGetObjectExtent(&doc_, ref, &lo, &hi), kVkOk);
+  ASSERT_EQ(VectorGetObjectExtent(&doc_, Add(kVoText, &text), &lo, &hi), kVkOk);
   ASSERT_EQ(Render(), kVkOk);
   const int x0 = static_cast<int>(std::floor(lo.x)), x1 = static_cast<int>(std::ceil(hi.x));
   const int y0 = static_cast<int>(std::floor(-hi.y)), y1 = static_cast<int>(std::ceil(-lo.y));
@@ -463,39 +436,19 @@ TEST_F(Paint, TextInksItsBoxOnly) {
 
 TEST_F(Paint, BrokenObjectDoesNotStopThePicture) {
   KernelPoint broken[3] = {Pt(10, -10), Pt(NAN, -50), Pt(90, -90)};
-  VectorPolygonObject polygon{};
-  ASSERT_EQ(VectorInitObject(&polygon, kVoPolygon), kVkOk);
+  auto polygon = Made<VectorPolygonObject>(kVoPolygon);
   polygon.count = 3;
   polygon.points = broken;
-  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoPolygon, &polygon, nullptr), kVkOk);
-  VectorPointObject point{};
-  ASSERT_EQ(VectorInitObject(&point, kVoPoint), kVkOk);
+  Add(kVoPolygon, &polygon);
+  auto point = Made<VectorPointObject>(kVoPoint);
   point.point = Pt(INFINITY, 0);
-  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoPoint, &point, nullptr), kVkOk);
+  Add(kVoPoint, &point);
   AddFilledRect(40, -40, 60, -60, kRed);
   // The broken points spoil the bounds: paint the frame's.
   doc_.lowerBound = Pt(0, -100);
   doc_.upperBound = Pt(100, 0);
   ASSERT_EQ(Render(), kVkOk);
   EXPECT_EQ(Pixel(50, 50), kRed);
-}
-
-TEST_F(Paint, PalettePicturesUseTheirColours) {
-  VectorRasterObject raster{};
-  ASSERT_EQ(VectorInitObject(&raster, kVoRaster), kVkOk);
-  raster.corner1 = Pt(0, 0);
-  raster.corner2 = Pt(100, -100);
-  ASSERT_EQ(InitBitmap(&raster.bitmap, sizeof(BitmapRecord), 2, 1, 8), kIkOk);
-  const uint32_t palette[2] = {kBlue, kGreen};
-  ASSERT_EQ(SetBitmapPalette(&raster.bitmap, 2, palette), kIkOk);
-  ASSERT_EQ(AllocateBitmap(&raster.bitmap, 1), kIkOk);
-  raster.bitmap.bits[0] = 1;
-  raster.bitmap.bits[1] = 0;
-  ASSERT_EQ(VectorAddObject(&doc_, 0, kVoRaster, &raster, nullptr), kVkOk);
-  ASSERT_EQ(FreeBitmap(&raster.bitmap), kIkOk);
-  ASSERT_EQ(Render(), kVkOk);
-  EXPECT_EQ(Pixel(10, 50), kGreen);
-  EXPECT_EQ(Pixel(90, 50), kBlue);
 }
 
 TEST_F(Paint, StaysInsideThePaintRectangleAndKeepsTheAspect) {
