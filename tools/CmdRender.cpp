@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -145,6 +146,14 @@ Status RenderFile(const FilterModule& module, const std::string& input,
     (void)module.freeData(holder.scratch.holder, 0);
     holder.scratch.holder = nullptr;
   }
+
+  // The filter would allocate and paint the whole raster before the first
+  // row arrives, so one beyond the host's picture limits is refused here.
+  if (info->width > kMaxPictureSide || info->height > kMaxPictureSide ||
+      std::uint64_t{3} * static_cast<std::uint32_t>(info->width) *
+              static_cast<std::uint32_t>(info->height) >
+          kMaxPictureBytes)
+    return kErrPictureTooLarge;
 
   // The target only describes the raster wanted; the filter renders into a
   // bitmap of its own and hands the rows over one by one.
