@@ -174,6 +174,7 @@ class BuildStack {
 
 // Room for the record at recordCount: 10 records first, then 20 more at a time.
 Status ReserveRecord(SvgDocument& document) {
+  if (document.recordCount >= kMaxElementRecords) return kErrNoMemory;
   if (document.records == nullptr) {
     ElementRecord* table = SVGFLT_ALLOC(ElementRecord, kFirstRecords);
     if (table == nullptr) return kErrNoMemory;

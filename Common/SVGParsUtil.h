@@ -14,6 +14,12 @@ class Element;
 
 namespace svgflt {
 
+// Most element records one document may hold. A record takes over a
+// kilobyte however short its element's text (`<g/>` is four bytes), so the
+// table, not the input, bounds the memory of a load: at most some 350 MB.
+// One more element ends the load with kErrNoMemory.
+inline constexpr int32_t kMaxElementRecords = 262144;
+
 // Builds the record of `xml` at index recordCount and then the records of its
 // subtree, depth first: kOk (also when `xml` was dropped), kErrNoMemory, or
 // the first element parser's error.
