@@ -1,6 +1,7 @@
 #include "Common/TextUtil.h"
 
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "Common/ElementWalk.h"
@@ -132,6 +133,47 @@ constexpr SvgLength kZeroUser{kUnitNone, 0.0, 0};
 Status StoreContent(const AdvXMLParser::Element& xml, char** field) {
   const std::string content = xml.GetText();
   return StoreString(content, field);
+}
+
+// Nesting of elements inside a textPath whose characters are still read.
+constexpr int32_t kMaxTextPathDepth = 16;
+
+// The characters of a textPath: its text and that of the elements inside
+// it in document order, runs of white space made one blank and the ends
+// trimmed. Nothing is stored when there are none.
+Status StoreTextPathContent(const AdvXMLParser::Element& xml, char** field) {
+  struct Level {
+    const AdvXMLParser::NodeContainer* node;
+    std::size_t next;
+  };
+  Level stack[kMaxTextPathDepth];
+  int32_t depth = 0;
+  stack[depth++] = Level{&xml, 0};
+  std::string text;
+  while (depth > 0) {
+    Level& top = stack[depth - 1];
+    if (top.next >= top.node->children.size()) {
+      --depth;
+      continue;
+    }
+    const AdvXMLParser::Node* child = top.node->children[top.next++];
+    if (child->IsType(AdvXMLParser::kElementNode)) {
+      if (depth < kMaxTextPathDepth) {
+        stack[depth++] = Level{static_cast<const AdvXMLParser::Element*>(child), 0};
+      }
+    } else if (child->IsType(AdvXMLParser::kTextNode) || child->IsType(AdvXMLParser::kCDataNode) ||
+               child->IsType(AdvXMLParser::kReferenceNode)) {
+      text += child->GetValue();
+    }
+  }
+  for (char& ch : text) {
+    if (ch == '\t' || ch == '\r' || ch == '\n') ch = ' ';
+  }
+  AdvXMLParser::CollapseWhitespace(text);
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return kOk;
+  const std::size_t last = text.find_last_not_of(' ');
+  return StoreString(std::string_view(text).substr(first, last - first + 1), field);
 }
 
 // text
@@ -285,6 +327,7 @@ Status ParseWithTextRules(SvgDocument& document, const AdvXMLParser::Element& xm
     case kElemTextPath:
       data.textPath.own.textLength = kZeroUser;
       data.textPath.own.startOffset = kZeroUser;
+      status = StoreTextPathContent(xml, &data.textPath.own.content);
       break;
     case kElemGlyphRef:
       data.glyphRef.own.dx = kZeroUser;
@@ -383,7 +426,10 @@ void FreeTextElementData(ElementRecord& record) {
       FreeString(&tref.href);
       break;
     }
-    case kElemTextPath: FreeString(&data.textPath.own.href); break;
+    case kElemTextPath:
+      FreeString(&data.textPath.own.href);
+      FreeString(&data.textPath.own.content);
+      break;
     case kElemAltGlyph: {
       AltGlyphRecord& glyph = data.altGlyph.own;
       for (LengthList* list : {&glyph.x, &glyph.y, &glyph.dx, &glyph.dy}) FreeLengthList(list);

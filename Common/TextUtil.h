@@ -117,6 +117,8 @@ struct TextPathRecord {
   int32_t method;         // kTextPathMethodKeywords index
   int32_t spacing;        // kTextPathSpacingKeywords index
   char* href;             // the referenced id without '#', or null
+  char* content;          // its characters, blanks collapsed, or null (the
+                          // text's flattened content leaves them out)
 };
 
 // altGlyph.

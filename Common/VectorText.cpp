@@ -9,6 +9,7 @@
 #include "Common/Parser/Elements.h"
 #include "Common/SVGParsUtil.h"
 #include "Common/Stack.h"
+#include "Common/VectorShapes.h"
 #include "Platform/Platform.h"
 #include "VectorKernel/VectorKernel.h"
 
@@ -600,6 +601,169 @@ int32_t OwnerCharactersBefore(const int32_t* runUnits, const RunEntry* runs, int
   return count;
 }
 
+// --- textPath ----------------------------------------------------------------
+
+constexpr double kPi = 3.14159265358979323846;
+// Samples taken along each Bezier piece of a text path.
+constexpr int32_t kCurveSamples = 16;
+// Width of a blank and the space after a glyph's ink, in font sizes, where
+// the glyph outline gives no advance of its own.
+constexpr double kBlankWidth = 0.3;
+constexpr double kSideBearing = 0.06;
+
+// A text path as a polyline in user units (y down) with the distance along
+// it at every point; a point that starts a figure adds no distance.
+struct PathPolyline {
+  KernelBlock<double> x, y, at;
+  int32_t count = 0;
+};
+
+Status FlattenTextPath(ConversionContext& context, const ElementRecord& path,
+                       PathPolyline& line) {
+  PointPathBuffer buffer{};
+  Status status = AppendShapeOutline(context, path,
+                                     FoldTransformList(kIdentityMatrix, CommonOf(path).transform),
+                                     buffer);
+  if (status != kOk || buffer.count < 2) {
+    FreePathBuffer(buffer);
+    return status;
+  }
+  const auto size = static_cast<std::size_t>(buffer.count) * kCurveSamples;
+  line.x.Reset(SVGFLT_ALLOC(double, size));
+  line.y.Reset(SVGFLT_ALLOC(double, size));
+  line.at.Reset(SVGFLT_ALLOC(double, size));
+  if (!line.x || !line.y || !line.at) {
+    FreePathBuffer(buffer);
+    return kErrNoMemory;
+  }
+  const double origin = context.originY;
+  const auto add = [&](double px, double py, bool move) {
+    const int32_t n = line.count;
+    line.x[n] = px;
+    line.y[n] = origin - py;
+    line.at[n] = n == 0 ? 0.0
+                        : line.at[n - 1] + (move ? 0.0
+                                                 : std::hypot(line.x[n] - line.x[n - 1],
+                                                              line.y[n] - line.y[n - 1]));
+    ++line.count;
+  };
+  for (int32_t i = 0; i < buffer.count; ++i) {
+    const KernelPoint& p = buffer.points[i];
+    const int32_t kind = buffer.kinds[i] & ~kPtCloseFigure;
+    if (kind == kPtBezierTo && i > 0 && i + 2 < buffer.count) {
+      const KernelPoint& p0 = buffer.points[i - 1];
+      const KernelPoint& c2 = buffer.points[i + 1];
+      const KernelPoint& p3 = buffer.points[i + 2];
+      for (int32_t k = 1; k <= kCurveSamples; ++k) {
+        const double t = static_cast<double>(k) / kCurveSamples, u = 1 - t;
+        add(u * u * u * p0.x + 3 * u * u * t * p.x + 3 * u * t * t * c2.x + t * t * t * p3.x,
+            u * u * u * p0.y + 3 * u * u * t * p.y + 3 * u * t * t * c2.y + t * t * t * p3.y,
+            false);
+      }
+      i += 2;
+      continue;
+    }
+    add(p.x, p.y, kind == kPtMoveTo);
+  }
+  FreePathBuffer(buffer);
+  return kOk;
+}
+
+// The point at distance `s` along the polyline and the direction there in
+// degrees (clockwise, y down); false past either end.
+bool PointAlong(const PathPolyline& line, double s, double* px, double* py, double* degrees) {
+  if (line.count < 2 || s < 0 || s > line.at[line.count - 1]) return false;
+  int32_t i = 1;
+  while (i < line.count - 1 && (line.at[i] < s || line.at[i] == line.at[i - 1])) ++i;
+  const double length = line.at[i] - line.at[i - 1];
+  const double t = length > 0 ? (s - line.at[i - 1]) / length : 0.0;
+  const double dx = line.x[i] - line.x[i - 1];
+  const double dy = line.y[i] - line.y[i - 1];
+  *px = line.x[i - 1] + t * dx;
+  *py = line.y[i - 1] + t * dy;
+  *degrees = std::atan2(dy, dx) * 180.0 / kPi;
+  return true;
+}
+
+// The advance of one character by the kernel's outline of it: the right
+// edge of its ink plus a small side bearing; blanks have a fixed width.
+double CharacterAdvance(const RunStyle& style, const char16_t* one) {
+  VectorTextObject record;
+  if (VectorInitObject(&record, kVoText) != kOk) return style.fontSize * kBlankWidth;
+  record.text = one;
+  record.fontSize = style.fontSize;
+  record.alignment = kCharAlignOther;
+  record.font = style.font;
+  record.position = KernelPoint{};
+  VectorPointPath path{};
+  double right = 0;
+  if (VectorCopyObject(&record, &path) == kOk) {
+    for (int32_t i = 0; i < path.count; ++i) right = std::max(right, path.points[i].x);
+  }
+  (void)VectorFreeObject(&path);
+  if (right <= 0) return style.fontSize * kBlankWidth;
+  return right + style.fontSize * kSideBearing;
+}
+
+// Draws a textPath's characters along the path it references: each
+// character's baseline middle sits on the path at the distance its advance reaches,
+// turned to the path's direction there; characters past the path's end are
+// not drawn. startOffset (a length or a share of the path) and the
+// text-anchor place the run as a whole.
+Status ConvertTextPath(RunEmitter& emitter, SvgDocument& document, int32_t index) {
+  ConversionContext& context = emitter.context;
+  const ElementRecord& owner = document.records[index];
+  const TextPathRecord& textPath = owner.data.textPath.own;
+  if (textPath.content == nullptr || textPath.href == nullptr) return kOk;
+  const int32_t target = FindId(document, textPath.href);
+  if (target < 0 || target >= document.recordCount ||
+      document.records[target].elementType < kElemPath ||
+      document.records[target].elementType > kElemPolygon) {
+    return kOk;
+  }
+  Status status = DrawingAttributes(context, document, index);
+  if (status != kOk) return status;
+  PathPolyline line;
+  status = FlattenTextPath(context, document.records[target], line);
+  if (status != kOk || line.count < 2) return status;
+  KernelBlock<char16_t> wide;
+  int32_t units = 0;
+  const std::string_view content(textPath.content);
+  status = RunCharacters(content, 0, static_cast<int32_t>(content.size()), wide, &units);
+  if (status != kOk || units == 0) return status;
+
+  const RunStyle style = StyleOf(context, CommonOf(owner).props);
+  KernelBlock<double> advances(SVGFLT_ALLOC(double, static_cast<std::size_t>(units)));
+  if (!advances) return kErrNoMemory;
+  double total = 0;
+  for (int32_t i = 0; i < units; ++i) {
+    const char16_t one[2] = {wide[i], u'\0'};
+    advances[i] = CharacterAdvance(style, one) + style.letterSpacing;
+    total += advances[i];
+  }
+  const double length = line.at[line.count - 1];
+  double s = textPath.startOffset.isPercent == 1
+                 ? textPath.startOffset.value / 100.0 * length
+                 : LengthToPixels(context, textPath.startOffset, LengthAxis::kHorizontal);
+  if (style.textAnchor == 1) s -= total / 2;
+  if (style.textAnchor == 2) s -= total;
+
+  TextPosition position{};
+  for (int32_t i = 0; i < units && status == kOk; ++i) {
+    const double half = advances[i] / 2;
+    double mx = 0, my = 0, degrees = 0;
+    if (wide[i] != u' ' && PointAlong(line, s + half, &mx, &my, &degrees)) {
+      const char16_t one[2] = {wide[i], u'\0'};
+      const int32_t escapement = degrees != 0.0 ? RotateEscapement(degrees, 0) : 0;
+      // Anchored at its middle, the kernel turns the glyph about that point.
+      status = emitter.Emit(one, TextPosition{mx, my}, style, kCharAlignMiddle, escapement,
+                            position);
+    }
+    s += advances[i];
+  }
+  return status;
+}
+
 }  // namespace
 
 int32_t RunAlignment(int32_t textAnchor, bool perCharacter) {
@@ -644,17 +808,46 @@ void FontFaceName(const char* family, char16_t (&face)[32]) {
   for (int32_t i = 0; i < units && i < kFaceUnits - 1; ++i) face[i] = wide[i];
 }
 
+namespace {
+Status ConvertRuns(RunEmitter& emitter, SvgDocument& document, int32_t index);
+}  // namespace
+
 Status ConvertText(ConversionContext& context, SvgDocument& document, int32_t index) {
   if (index < 0 || index >= document.recordCount) return kErrMissing;
   const ElementRecord& textRecord = document.records[index];
   if (textRecord.elementType != kElemText) return kOk;
+  SvgMatrix matrix = kIdentityMatrix;
+  const TransformList& transform = CommonOf(textRecord).transform;
+  const bool baked = BakedMatrix(context, transform, &matrix);
+  RunEmitter emitter{context, index, baked ? nullptr : &transform, matrix};
+  Status status = ConvertRuns(emitter, document, index);
+  // The flattened content leaves textPath content out: each textPath of the
+  // text draws its own characters along its path after the text's runs.
+  for (int32_t i = index + 1; status == kOk && i < document.recordCount; ++i) {
+    if (!InContentOf(document, i, index)) {
+      if (document.records[i].parent < index) break;  // past the text's subtree
+      continue;
+    }
+    if (document.records[i].elementType == kElemTextPath) {
+      status = ConvertTextPath(emitter, document, i);
+    }
+  }
+  return status;
+}
+
+namespace {
+
+// The text's own runs, those of its tspans and its trefs, in reading order.
+Status ConvertRuns(RunEmitter& emitter, SvgDocument& document, int32_t index) {
+  ConversionContext& context = emitter.context;
+  const ElementRecord& textRecord = document.records[index];
   const TextRecord& text = textRecord.data.text.own;
   if (text.content == nullptr || text.content[0] == '\0') return kOk;
   const std::string_view content(text.content);
 
   // The flattened content holds the character runs of the text, its tspans
-  // and its trefs only: textPath, altGlyph and glyphRef content, and text
-  // inside other child elements, never reach it and are not drawn.
+  // and its trefs only: altGlyph and glyphRef content, and text inside other
+  // child elements but textPath, never reach it and are not drawn.
   // Markers are found in the content as written: references are decoded
   // run by run afterwards, so "&lt;TSPAN&gt;" stays text.
   Markers markers;
@@ -667,10 +860,6 @@ Status ConvertText(ConversionContext& context, SvgDocument& document, int32_t in
   KernelBlock<int32_t> runUnits(SVGFLT_ALLOC(int32_t, static_cast<std::size_t>(runCount)));
   if (!runUnits) return kErrNoMemory;
 
-  SvgMatrix matrix = kIdentityMatrix;
-  const TransformList& transform = CommonOf(textRecord).transform;
-  const bool baked = BakedMatrix(context, transform, &matrix);
-  RunEmitter emitter{context, index, baked ? nullptr : &transform, matrix};
   TextPosition position{LengthToPixels(context, text.x, LengthAxis::kHorizontal),
                         LengthToPixels(context, text.y, LengthAxis::kVertical)};
 
@@ -708,5 +897,7 @@ Status ConvertText(ConversionContext& context, SvgDocument& document, int32_t in
   }
   return status;
 }
+
+}  // namespace
 
 }  // namespace svgflt

@@ -234,30 +234,40 @@ TEST_F(TextElements, TspanListsFromAttributes) {
   EXPECT_EQ(tspan.y.count, 0);
 }
 
-TEST_F(TextElements, TextPathKeywords) {
+// Keywords, and the characters the textPath draws itself: blanks collapsed,
+// ends trimmed, those of its tspans included.
+TEST_F(TextElements, TextPathKeywordsAndCharacters) {
   struct Case {
     const char* attributes;
+    const char* content;
     Status status;
     int32_t method;
     int32_t spacing;
+    const char* characters;
   };
   const Case cases[] = {
-      {"method='stretch' spacing='exact'", kOk, 1, 1},
-      {"method='ALIGN' spacing='Auto'", kOk, 0, 0},
-      {"", kOk, 0, 0},
-      {"method='warp'", kErrBadValue, 0, 0},
-      {"spacing='auto' spacing='exact'", kErrDuplicateAttribute, 0, 0},
+      {"method='stretch' spacing='exact'", "t", kOk, 1, 1, "t"},
+      {"method='ALIGN' spacing='Auto'", "t", kOk, 0, 0, "t"},
+      {"", " a\n\t <tspan>b  c</tspan> d ", kOk, 0, 0, "a b c d"},
+      {"", "  ", kOk, 0, 0, nullptr},
+      {"method='warp'", "t", kErrBadValue, 0, 0, nullptr},
+      {"spacing='auto' spacing='exact'", "t", kErrDuplicateAttribute, 0, 0, nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.attributes);
     const std::string svg = std::string("<svg><text><textPath xlink:href='#p' ") + c.attributes +
-                            ">t</textPath></text></svg>";
+                            ">" + c.content + "</textPath></text></svg>";
     ASSERT_EQ(Load(svg), c.status);
     if (c.status != kOk) continue;
     const TextPathRecord& path = First(kElemTextPath).data.textPath.own;
     EXPECT_EQ(path.method, c.method);
     EXPECT_EQ(path.spacing, c.spacing);
     EXPECT_STREQ(path.href, "p");
+    if (c.characters == nullptr) {
+      EXPECT_EQ(path.content, nullptr);
+    } else {
+      EXPECT_STREQ(path.content, c.characters);
+    }
   }
 }
 
