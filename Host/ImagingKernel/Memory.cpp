@@ -136,7 +136,7 @@ IK_API void* KernelRealloc(void* block, uint32_t newSize, int32_t line,
                            const char16_t* sourcePath) {
   if (block == nullptr) return KernelAlloc(1, newSize, line, sourcePath);
   auto& state = State();
-  uint32_t oldSize = 0;
+  ikernel::BlockInfo old{};
   {
     std::lock_guard lock(state.mutex);
     ++state.totalAllocations;
@@ -145,20 +145,23 @@ IK_API void* KernelRealloc(void* block, uint32_t newSize, int32_t line,
       ikernel::ReportInvalidRelease("KernelRealloc", block);
       return nullptr;
     }
-    oldSize = it->second.bytes;
+    old = it->second;
+    // Out of the registry while realloc runs: once realloc has given the old
+    // address back, another thread's allocation may get it and register it.
+    state.blocks.erase(it);
   }
-  if (newSize == 0 || !ikernel::TakeAllocationTicket()) return nullptr;
-  // The registry entry stays while realloc runs: another thread cannot free
-  // this block legitimately at the same time anyway.
-  void* grown = std::realloc(block, newSize);
-  if (grown == nullptr) return nullptr;
-  if (newSize > oldSize) {
-    std::memset(static_cast<char*>(grown) + oldSize, ikernel::kFreshFill, newSize - oldSize);
+  void* grown = nullptr;
+  if (newSize != 0 && ikernel::TakeAllocationTicket()) grown = std::realloc(block, newSize);
+  if (grown != nullptr && newSize > old.bytes) {
+    std::memset(static_cast<char*>(grown) + old.bytes, ikernel::kFreshFill, newSize - old.bytes);
   }
   std::lock_guard lock(state.mutex);
-  state.blocks.erase(block);
+  if (grown == nullptr) {
+    state.blocks[block] = old;  // the block stays as it was
+    return nullptr;
+  }
   state.blocks[grown] = {newSize, line, InternTag(state, sourcePath)};
-  state.liveBytes += static_cast<int64_t>(newSize) - static_cast<int64_t>(oldSize);
+  state.liveBytes += static_cast<int64_t>(newSize) - static_cast<int64_t>(old.bytes);
   return grown;
 }
 
