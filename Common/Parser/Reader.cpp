@@ -1,6 +1,7 @@
 #include "Common/Parser/Reader.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 #include <string_view>
 #include <type_traits>
@@ -61,13 +62,52 @@ const unsigned char* SkipUntil(const unsigned char* at, const unsigned char* sto
   return at;
 }
 
-// Names are short: a plain loop beats a call to memcmp.
-bool SameBytes(const char* a, const unsigned char* b, std::size_t size) {
-  for (std::size_t i = 0; i < size; ++i) {
-    if (static_cast<unsigned char>(a[i]) != b[i]) return false;
-  }
-  return true;
+std::uint64_t Load8(const void* at) {
+  std::uint64_t word;
+  std::memcpy(&word, at, 8);
+  return word;
 }
+
+// The first `bytes` bytes of a word loaded from memory (little-endian).
+std::uint64_t FirstBytes(std::uint64_t word, std::size_t bytes) {
+  return bytes >= 8 ? word : word & ((std::uint64_t{1} << (8 * bytes)) - 1);
+}
+
+}  // namespace
+
+// A string of the input as the shared-string table looks it up. Strings of
+// up to 16 bytes are hashed and compared as two words, kept in the table
+// beside the copy; the input is read that far only where it has that many
+// bytes left.
+Parser::StringKey Parser::KeyOf(const unsigned char* from, std::size_t size) const {
+  StringKey key{from, size, 0, 0, 0, false};
+  if constexpr (std::endian::native == std::endian::little) {
+    if (size <= 16 && end - from >= 16) {
+      key.words = true;
+      key.low = FirstBytes(Load8(from), size);
+      key.high = size > 8 ? FirstBytes(Load8(from + 8), size - 8) : 0;
+      const std::uint64_t mixed =
+          (key.low * 0x9E3779B97F4A7C15u + key.high + size) * 0xC2B2AE3D27D4EB4Fu;
+      key.hash = static_cast<std::uint32_t>(mixed >> 32);
+      return key;
+    }
+  }
+  std::uint32_t hash = 2166136261u;
+  for (std::size_t i = 0; i < size; ++i) hash = (hash ^ from[i]) * 16777619u;
+  key.hash = hash;
+  return key;
+}
+
+// A table entry made from a key of words holds them; any other entry is
+// compared byte by byte.
+bool Parser::StringKey::Matches(const SharedSlot& entry) const {
+  if (words && size <= 16 && (entry.low | entry.high) != 0) {
+    return entry.low == low && entry.high == high;
+  }
+  return std::memcmp(entry.data, from, size) == 0;
+}
+
+namespace {
 
 // What the preserve-flag step does with an element's attributes.
 enum class TextRole { kNone, kGroup, kText, kTspan };
@@ -305,26 +345,26 @@ Attribute& Parser::MakeAttribute(NodeString name, Element& element, NodeString v
   return block->attribute;
 }
 
-// Element and attribute names repeat: each distinct one is copied once per
-// document and shared by every node that bears it. A document with more
-// names than the table holds copies the rest one by one.
-NodeString Parser::SharedName(const unsigned char* from, std::size_t size, int failCode) {
-  // Length and three characters tell most names apart; the rest probe.
-  const std::size_t hash =
-      size * 97u + from[0] * 31u + from[size / 2] * 7u + from[size - 1];
-  std::size_t slot = hash & (kNameSlots - 1);
+// Names repeat, and so do short values and the line breaks and indents
+// between tags: each distinct one is copied once per document and shared by
+// every node that bears it. A document with more distinct strings than the
+// table holds copies the rest one by one.
+NodeString Parser::SharedString(const unsigned char* from, std::size_t size, int failCode) {
+  if (size == 0) return NodeString::Borrowed("", 0);
+  const StringKey key = KeyOf(from, size);
+  std::size_t slot = key.hash & (kSharedSlots - 1);
   for (;;) {
-    NameSlot& entry = names_[slot];
+    SharedSlot& entry = shared_[slot];
     if (entry.data == nullptr) break;
-    if (entry.size == size && SameBytes(entry.data, from, size)) {
+    if (entry.hash == key.hash && entry.size == size && key.Matches(entry)) {
       return NodeString::Borrowed(entry.data, size);
     }
-    slot = (slot + 1) & (kNameSlots - 1);
+    slot = (slot + 1) & (kSharedSlots - 1);
   }
   NodeString copy = ArenaString(from, size, failCode);
-  if (nameCount_ < kNameSlots * 3 / 4) {
-    names_[slot] = {copy.data(), static_cast<std::uint32_t>(size)};
-    ++nameCount_;
+  if (sharedCount_ < kSharedSlots * 3 / 4) {
+    shared_[slot] = {copy.data(), static_cast<std::uint32_t>(size), key.hash, key.low, key.high};
+    ++sharedCount_;
   }
   return copy;
 }
@@ -347,8 +387,8 @@ void Parser::AddTextRun(NodeContainer& container, const unsigned char* from, std
     return;
   }
   // Most runs between pieces of markup are empty.
-  NodeString text = size == 0 ? NodeString::Borrowed("", 0)
-                              : ArenaString(from, size, kErrUnknownMarkup);
+  NodeString text = size <= kSharedValueBytes ? SharedString(from, size, kErrUnknownMarkup)
+                                              : ArenaString(from, size, kErrUnknownMarkup);
   Append(container, MakeNode<Text>(__LINE__, kErrUnknownMarkup, &container, std::move(text)));
 }
 
@@ -392,8 +432,8 @@ Document* Parser::Parse(const unsigned char* data, std::size_t length) {
   failCountdown_ = &NodeFailCountdown();
   countInBulk_ = KernelTrackingDetail() == 0;
   counted_ = 0;
-  nameCount_ = 0;
-  for (NameSlot& entry : names_) entry = {};
+  sharedCount_ = 0;
+  for (SharedSlot& entry : shared_) entry = {};
 
   ReadXmlDeclaration(document);
   ReadMisc(document);
@@ -578,7 +618,7 @@ Element* Parser::ReadStartTag(NodeContainer& parent, bool isRoot, bool& isEmpty,
   const int failCode = isRoot ? kErrNoRoot : kErrUnknownMarkup;
   auto* element =
       MakeNode<Element>(__LINE__, failCode,
-                        SharedName(name, static_cast<std::size_t>(current - name), failCode),
+                        SharedString(name, static_cast<std::size_t>(current - name), failCode),
                         &parent);
   Append(parent, element);
   ReadAttributes(*element);
@@ -626,11 +666,11 @@ void Parser::ReadAttributes(Element& element) {
     SkipWhitespace();
     const std::string_view value = ReadQuotedValueView();
     NodeString nameString =
-        SharedName(name, static_cast<std::size_t>(nameEnd - name), kErrUnknownMarkup);
-    NodeString valueString =
-        value.empty() ? NodeString::Borrowed("", 0)
-                      : ArenaString(reinterpret_cast<const unsigned char*>(value.data()),
-                                    value.size(), kErrUnknownMarkup);
+        SharedString(name, static_cast<std::size_t>(nameEnd - name), kErrUnknownMarkup);
+    const auto* valueBytes = reinterpret_cast<const unsigned char*>(value.data());
+    NodeString valueString = value.size() <= kSharedValueBytes
+                                 ? SharedString(valueBytes, value.size(), kErrUnknownMarkup)
+                                 : ArenaString(valueBytes, value.size(), kErrUnknownMarkup);
     Attribute& attribute = MakeAttribute(std::move(nameString), element, std::move(valueString));
     if (count == kGathered) handOver();
     gathered[count++] = &attribute;

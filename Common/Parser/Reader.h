@@ -184,8 +184,8 @@ class Parser {
   template <typename T, typename... Args>
   T* MakeNode(int line, int failCode, Args&&... args);
   Attribute& MakeAttribute(NodeString name, Element& element, NodeString value);
-  // A name's bytes in the arena, shared with the nodes of the same name.
-  NodeString SharedName(const unsigned char* from, std::size_t size, int failCode);
+  // Bytes in the arena, shared with the nodes that hold the same string.
+  NodeString SharedString(const unsigned char* from, std::size_t size, int failCode);
   // A terminated copy of input bytes in the arena.
   NodeString ArenaString(const unsigned char* from, std::size_t size, int failCode);
   // AppendChild and AddText for the nodes of the document being read.
@@ -197,13 +197,29 @@ class Parser {
   long* failCountdown_ = nullptr;  // the thread's node allocation test switch
   bool countInBulk_ = false;  // tracking detail is off: nodes are only counted
   std::int64_t counted_ = 0;  // nodes counted so far
-  struct NameSlot {
+  struct SharedSlot {
     const char* data;  // null: free
     std::uint32_t size;
+    std::uint32_t hash;
+    std::uint64_t low;  // the bytes as words, for strings of up to 16 bytes
+    std::uint64_t high;
   };
-  static constexpr std::size_t kNameSlots = 256;
-  NameSlot names_[kNameSlots] = {};  // open addressing, by hash
-  std::size_t nameCount_ = 0;
+  struct StringKey {
+    const unsigned char* from;
+    std::size_t size;
+    std::uint64_t low;   // with `words`: the bytes, in two words
+    std::uint64_t high;
+    std::uint32_t hash;
+    bool words;
+    // True when the table's copy at `copy` holds the same bytes.
+    bool Matches(const SharedSlot& entry) const;
+  };
+  StringKey KeyOf(const unsigned char* from, std::size_t size) const;
+  static constexpr std::size_t kSharedSlots = 512;
+  // Values and text runs up to this size are shared; names always.
+  static constexpr std::size_t kSharedValueBytes = 16;
+  SharedSlot shared_[kSharedSlots] = {};  // open addressing, by hash
+  std::size_t sharedCount_ = 0;
   svgflt::KernelBlock<unsigned char> narrowed_;  // UTF-16 input, one byte per unit
 };
 
