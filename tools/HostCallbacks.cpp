@@ -20,6 +20,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 #include <png.h>
+#include <zlib.h>
 
 #include "ImagingKernel/ImagingKernel.h"
 #include "Module.h"
@@ -36,9 +37,13 @@ constexpr const char16_t* kSourcePath = u"tools/HostCallbacks";
 // Allocation kind for picture memory (the kernel's ordinary image memory).
 constexpr std::int32_t kImageMemory = 1;
 
-// Speed over size: the host writes many rasters, and level 1 with the Sub
-// filter is several times faster than the default at a modest size cost.
+// Speed over size: the host writes many rasters. Run-length deflate over
+// the Up filter encodes rendered drawings (flat areas, many small shapes)
+// about twice as fast as level 1 with the Sub filter, and smaller; both are
+// several times faster than the default.
 constexpr int kPngCompressionLevel = 1;
+constexpr int kPngStrategy = Z_RLE;
+constexpr int kPngFilter = PNG_FILTER_UP;
 
 bool IsPng(const std::uint8_t* data, std::size_t size) {
   static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -292,7 +297,8 @@ Status EncodePicture(const PngPicture& picture, std::vector<std::uint8_t>* out) 
   }
   png_set_write_fn(png, out, PngWriteVector, PngFlushNothing);
   png_set_compression_level(png, kPngCompressionLevel);
-  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+  png_set_compression_strategy(png, kPngStrategy);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, kPngFilter);
   png_set_IHDR(png, info, picture.width, picture.height, picture.bitDepth, picture.colourType,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (picture.colourType == PNG_COLOR_TYPE_PALETTE)

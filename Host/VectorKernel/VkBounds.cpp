@@ -162,6 +162,19 @@ bool ObjectBounds(const Object& object, KernelPoint* lower, KernelPoint* upper) 
   return box.Report(lower, upper);
 }
 
+Extent CurrentExtent(const VectorDocument& document, const Document& doc) {
+  return Extent{document.lowerBound, document.upperBound, doc.hasBounds};
+}
+
+bool BoundsAsKernelSet(const VectorDocument& document, const Document& doc) {
+  const auto same = [](const KernelPoint& a, const KernelPoint& b) {
+    return a.x == b.x && a.y == b.y && a.z == b.z;
+  };
+  return doc.hasBounds == doc.kernelBounds.any &&
+         same(document.lowerBound, doc.kernelBounds.lower) &&
+         same(document.upperBound, doc.kernelBounds.upper);
+}
+
 void AddObjectBounds(VectorDocument* document, Document& doc, const Object& object) {
   KernelPoint lo{}, hi{};
   if (!ObjectBounds(object, &lo, &hi)) return;
@@ -169,15 +182,16 @@ void AddObjectBounds(VectorDocument* document, Document& doc, const Object& obje
     document->lowerBound = lo;
     document->upperBound = hi;
     doc.hasBounds = true;
-    return;
+  } else {
+    Box box;
+    box.Add(document->lowerBound);
+    box.Add(document->upperBound);
+    box.Add(lo);
+    box.Add(hi);
+    document->lowerBound = box.lower;
+    document->upperBound = box.upper;
   }
-  Box box;
-  box.Add(document->lowerBound);
-  box.Add(document->upperBound);
-  box.Add(lo);
-  box.Add(hi);
-  document->lowerBound = box.lower;
-  document->upperBound = box.upper;
+  doc.kernelBounds = CurrentExtent(*document, doc);
 }
 
 void UpdateBounds(VectorDocument* document) {
@@ -193,6 +207,7 @@ void UpdateBounds(VectorDocument* document) {
   doc->hasBounds = !box.empty;
   document->lowerBound = box.lower;
   document->upperBound = box.upper;
+  doc->kernelBounds = CurrentExtent(*document, *doc);
 }
 
 }  // namespace vk

@@ -74,6 +74,14 @@ struct Group {
   std::u16string name;
 };
 
+// Document bounds as a value: the record's two corners and whether any
+// object has set them.
+struct Extent {
+  KernelPoint lower{};
+  KernelPoint upper{};
+  bool any = false;
+};
+
 struct Document {
   // In insertion (= enumeration and paint) order. A deque: adding never
   // moves the objects already stored, which with large documents (100,000
@@ -88,6 +96,16 @@ struct Document {
   VectorState state{};
   int32_t nextObjectId = 1;
   bool hasBounds = false;         // false until the first object with geometry
+  // The converter moves, scales and turns the object it has just added.
+  // Measuring every object again after each such change would make a load
+  // quadratic, so the bounds without the newest object are kept: a change
+  // of that object only adds its new box to them. `newest` is 0 while they
+  // are not known (another object changed since), and they count only while
+  // the record's bounds are still those the kernel last set
+  // (`kernelBounds`; the host may widen them itself).
+  VectorObjectRef newest = 0;
+  Extent withoutNewest;
+  Extent kernelBounds;
 };
 
 // The document behind a record; null when VectorInit has not run.
@@ -100,6 +118,10 @@ Object* FindObject(Document& doc, VectorObjectRef id);
 bool ObjectBounds(const Object& object, KernelPoint* lower, KernelPoint* upper);
 // Recomputes the document's lowerBound/upperBound from all its objects.
 void UpdateBounds(VectorDocument* document);
+// The record's bounds as an Extent.
+Extent CurrentExtent(const VectorDocument& document, const Document& doc);
+// True when the record's bounds are still those the kernel last set.
+bool BoundsAsKernelSet(const VectorDocument& document, const Document& doc);
 // Box of a text object (type 14) around its position, from its font size,
 // character count, alignment word and escapement; false for empty text.
 bool TextExtent(const Object& object, KernelPoint* lower, KernelPoint* upper);

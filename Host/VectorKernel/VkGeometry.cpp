@@ -576,12 +576,24 @@ int32_t ChangeObject(VectorDocument* document, VectorObjectRef id, Change change
   Object* o = FindObject(*doc, id);
   if (!o) return kVkErrNoObject;
   try {
+    // The newest object: its new box joins the bounds of all the others.
+    if (id == doc->newest && BoundsAsKernelSet(*document, *doc)) {
+      const int32_t status = change(*o);
+      document->lowerBound = doc->withoutNewest.lower;
+      document->upperBound = doc->withoutNewest.upper;
+      doc->hasBounds = doc->withoutNewest.any;
+      doc->kernelBounds = doc->withoutNewest;
+      AddObjectBounds(document, *doc, *o);
+      return status;
+    }
+    doc->newest = 0;  // the bounds without it no longer hold
     KernelPoint lo{}, hi{};
     const bool hadBox = ObjectBounds(*o, &lo, &hi);
     const int32_t status = change(*o);
     RefreshBounds(document, *doc, hadBox, lo, hi, *o);
     return status;
   } catch (const std::bad_alloc&) {
+    doc->newest = 0;
     UpdateBounds(document);
     return kVkErrNoMemory;
   }

@@ -16,7 +16,12 @@ VectorObjectRef StoreObject(VectorDocument* document, Document& doc, Object&& ob
   object.id = doc.nextObjectId;
   doc.objects.push_back(std::move(object));
   ++doc.nextObjectId;  // only once stored, so a failed add leaves no hole
+  // Bounds set by the host itself are not the objects' own: then the next
+  // change of this object measures all objects again, as any other change.
+  const bool known = BoundsAsKernelSet(*document, doc);
+  doc.withoutNewest = CurrentExtent(*document, doc);
   AddObjectBounds(document, doc, doc.objects.back());
+  doc.newest = known ? doc.objects.back().id : 0;
   return doc.objects.back().id;
 }
 

@@ -305,11 +305,20 @@ bool EvenOdd(const Object& o) {
   }
 }
 
-// Lays the object's outline into cairo's path in device coordinates and
-// leaves the matrix at the identity. False when it has no outline.
-bool OutlinePath(cairo_t* cr, const View& view, const Object& o) {
+// Room for outlines, reused from object to object to save an allocation
+// per object.
+struct OutlineBuffers {
   std::vector<KernelPoint> points;
   std::vector<uint8_t> kinds;
+};
+
+// Lays the object's outline into cairo's path in device coordinates and
+// leaves the matrix at the identity. False when it has no outline.
+bool OutlinePath(cairo_t* cr, const View& view, const Object& o, OutlineBuffers& buffers) {
+  std::vector<KernelPoint>& points = buffers.points;
+  std::vector<uint8_t>& kinds = buffers.kinds;
+  points.clear();
+  kinds.clear();
   if (ObjectOutline(o, points, kinds) != kVkOk || points.empty()) return false;
   // A point that is not finite has no place on the device (and cairo's
   // fixed-point conversion of it is undefined): such an object is left out.
@@ -335,8 +344,8 @@ void PaintPoint(cairo_t* cr, const View& view, const Object& o) {
   cairo_fill(cr);
 }
 
-void PaintShape(cairo_t* cr, const View& view, const Object& o) {
-  if (!OutlinePath(cr, view, o)) return;
+void PaintShape(cairo_t* cr, const View& view, const Object& o, OutlineBuffers& buffers) {
+  if (!OutlinePath(cr, view, o, buffers)) return;
   if (o.hasBrush && FillsInterior(o.type)) {
     cairo_set_fill_rule(cr, EvenOdd(o) ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
     if (ApplyBrush(cr, o.brush)) cairo_fill_preserve(cr);
@@ -431,26 +440,34 @@ void PaintRaster(cairo_t* cr, const View& view, const Object& o) {
   cairo_surface_destroy(image);
 }
 
-// A bitmap pixel (B, G, R and, at 32 bits, A) as premultiplied ARGB.
-uint32_t Premultiplied(const uint8_t* p, int bytes = 4) {
-  const uint32_t a = bytes == 4 ? p[3] : 255;
+// A 32-bit bitmap pixel (B, G, R, A) as premultiplied ARGB.
+uint32_t Premultiplied(const uint8_t* p) {
+  const uint32_t a = p[3];
   const uint32_t r = (p[2] * a + 127) / 255, g = (p[1] * a + 127) / 255,
                  b = (p[0] * a + 127) / 255;
   return (a << 24) | (r << 16) | (g << 8) | b;
 }
 
-// Copies the paint area of a 24- or 32-bit bitmap into a premultiplied
-// surface, or back.
+// Copies the paint area of a 24- or 32-bit bitmap into the surface, or
+// back. A 24-bit bitmap has no alpha, so its surface is RGB24 and the pixels
+// only change byte order; a 32-bit one goes through a premultiplied ARGB32
+// surface.
 void CopyIn(const BitmapRecord& b, const KernelRect& area, cairo_surface_t* s) {
   cairo_surface_flush(s);
   unsigned char* data = cairo_image_surface_get_data(s);
   const int stride = cairo_image_surface_get_stride(s);
   const int bytes = b.bitsPerPixel / 8;
   for (int y = area.top; y < area.bottom; ++y) {
-    const uint8_t* src = b.bits + static_cast<size_t>(y) * static_cast<size_t>(b.bytesPerRow);
+    const uint8_t* src = b.bits + static_cast<size_t>(y) * static_cast<size_t>(b.bytesPerRow) +
+                         static_cast<size_t>(area.left) * bytes;
     auto* dst = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y - area.top) * stride);
-    for (int x = area.left; x < area.right; ++x) {
-      dst[x - area.left] = Premultiplied(src + static_cast<size_t>(x) * bytes, bytes);
+    const int width = area.right - area.left;
+    if (bytes == 3) {
+      for (int x = 0; x < width; ++x, src += 3) {
+        dst[x] = 0xFF000000u | (uint32_t{src[2]} << 16) | (uint32_t{src[1]} << 8) | src[0];
+      }
+    } else {
+      for (int x = 0; x < width; ++x, src += 4) dst[x] = Premultiplied(src);
     }
   }
   cairo_surface_mark_dirty(s);
@@ -461,15 +478,25 @@ void CopyOut(cairo_surface_t* s, const KernelRect& area, BitmapRecord& b) {
   const unsigned char* data = cairo_image_surface_get_data(s);
   const int stride = cairo_image_surface_get_stride(s);
   const int bytes = b.bitsPerPixel / 8;
+  const int width = area.right - area.left;
   for (int y = area.top; y < area.bottom; ++y) {
-    uint8_t* dst = b.bits + static_cast<size_t>(y) * static_cast<size_t>(b.bytesPerRow);
+    uint8_t* p = b.bits + static_cast<size_t>(y) * static_cast<size_t>(b.bytesPerRow) +
+                 static_cast<size_t>(area.left) * bytes;
     const auto* src =
         reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y - area.top) * stride);
-    for (int x = area.left; x < area.right; ++x) {
-      const uint32_t v = src[x - area.left];
-      uint8_t* p = dst + static_cast<size_t>(x) * bytes;
+    if (bytes == 3) {
+      for (int x = 0; x < width; ++x, p += 3) {
+        const uint32_t v = src[x];
+        p[0] = static_cast<uint8_t>(v);
+        p[1] = static_cast<uint8_t>(v >> 8);
+        p[2] = static_cast<uint8_t>(v >> 16);
+      }
+      continue;
+    }
+    for (int x = 0; x < width; ++x, p += 4) {
+      const uint32_t v = src[x];
       // Pixels left untouched keep their bytes, colour under zero alpha too.
-      if (bytes == 4 && v == Premultiplied(p)) continue;
+      if (v == Premultiplied(p)) continue;
       const uint32_t a = v >> 24;
       uint32_t r = (v >> 16) & 0xFF, g = (v >> 8) & 0xFF, bl = v & 0xFF;
       if (a != 0 && a != 255) {
@@ -480,7 +507,7 @@ void CopyOut(cairo_surface_t* s, const KernelRect& area, BitmapRecord& b) {
       p[0] = static_cast<uint8_t>(bl);
       p[1] = static_cast<uint8_t>(g);
       p[2] = static_cast<uint8_t>(r);
-      if (bytes == 4) p[3] = static_cast<uint8_t>(a);
+      p[3] = static_cast<uint8_t>(a);
     }
   }
 }
@@ -496,11 +523,12 @@ bool LayerVisible(const Document& doc, VectorLayerRef layer) {
 // follows until a type-13 object flagged as clip end; clips nest.
 void PaintObjects(cairo_t* cr, const View& view, const Document& doc) {
   int clipDepth = 0;
+  OutlineBuffers buffers;
   for (const Object& o : doc.objects) {
     if (o.type == kVoClip) {
       cairo_save(cr);
       ++clipDepth;
-      if (OutlinePath(cr, view, o)) {
+      if (OutlinePath(cr, view, o, buffers)) {
         cairo_set_fill_rule(cr, EvenOdd(o) ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
         cairo_clip(cr);
       } else {
@@ -529,7 +557,7 @@ void PaintObjects(cairo_t* cr, const View& view, const Document& doc) {
       case kVoGroupObject:
         break;
       default:
-        PaintShape(cr, view, o);
+        PaintShape(cr, view, o, buffers);
         break;
     }
   }
@@ -563,7 +591,8 @@ VK_API int32_t VectorPaint(DrawingContext* context, VectorDocument* document, in
   if (area.right <= area.left || area.bottom <= area.top) return kVkOk;
 
   cairo_surface_t* surface = cairo_image_surface_create(
-      CAIRO_FORMAT_ARGB32, area.right - area.left, area.bottom - area.top);
+      bitmap->bitsPerPixel == 24 ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32,
+      area.right - area.left, area.bottom - area.top);
   if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
     cairo_surface_destroy(surface);
     return kVkErrNoMemory;

@@ -433,6 +433,23 @@ TEST_F(Transforms, DocumentBoundsGrowAndShrinkWithTheObjects) {
   ExpectPoint(doc_.upperBound, 155, 55);
 }
 
+TEST_F(Transforms, ChangesOfTheNewestObjectJoinTheOtherObjectsBounds) {
+  const VectorObjectRef first = AddLine(0, 0, 10, 10);
+  const VectorObjectRef newest = AddCircle(20, 5, 1);
+  // Moved back inside, the newest object no longer holds the right edge.
+  const VectorTriple left{-15, 0, 0};
+  ASSERT_EQ(VectorObjectMove(&doc_, &left, newest), kVkOk);
+  ExpectPoint(doc_.lowerBound, 0, 0);
+  ExpectPoint(doc_.upperBound, 10, 10);
+  // After an older object changed, the newest one's change still sees it.
+  const VectorTriple twice{2, 2, 1};
+  ASSERT_EQ(VectorObjectScale(&doc_, &twice, first, nullptr), kVkOk);
+  const VectorTriple up{0, 25, 0};
+  ASSERT_EQ(VectorObjectMove(&doc_, &up, newest), kVkOk);
+  ExpectPoint(doc_.lowerBound, -5, -5);
+  ExpectPoint(doc_.upperBound, 15, 31);
+}
+
 TEST_F(Transforms, RejectBadArguments) {
   const VectorObjectRef line = AddLine(0, 0, 10, 5);
   const VectorTriple t{1, 1, 1};
