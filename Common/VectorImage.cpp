@@ -1,6 +1,7 @@
 // Embedded and linked images to raster objects.
 #include "Common/VectorImage.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -121,10 +122,10 @@ Status ConvertImage(ConversionContext& context, SvgDocument& document, int32_t i
   Status status = VectorInitObject(&record, kVoRaster);
   if (status != kOk) return status;
 
-  const double x = LengthToPixels(context, image.x, LengthAxis::kHorizontal);
-  const double y = LengthToPixels(context, image.y, LengthAxis::kVertical);
-  const double width = LengthToPixels(context, image.width, LengthAxis::kHorizontal);
-  const double height = LengthToPixels(context, image.height, LengthAxis::kVertical);
+  const double boxX = LengthToPixels(context, image.x, LengthAxis::kHorizontal);
+  const double boxY = LengthToPixels(context, image.y, LengthAxis::kVertical);
+  const double boxWidth = LengthToPixels(context, image.width, LengthAxis::kHorizontal);
+  const double boxHeight = LengthToPixels(context, image.height, LengthAxis::kVertical);
 
   const ImageSource& source = image.source;
   if (source.data != nullptr && source.dataSize > 0) {
@@ -145,6 +146,40 @@ Status ConvertImage(ConversionContext& context, SvgDocument& document, int32_t i
 
   const double origin = context.originY;
   const SvgMatrix m = ImageMatrix(context, CommonOf(element).transform);
+  // The picture keeps its proportions inside the element's box unless
+  // preserveAspectRatio is none: "meet" fits it in, "slice" fills the box
+  // and is clipped to it.
+  double x = boxX, y = boxY, width = boxWidth, height = boxHeight;
+  const SvgAspectRatio& ratio = image.preserveAspectRatio;
+  const BitmapRecord& bitmap = record.bitmap;
+  if (ratio.align != kAlignNone && bitmap.width > 0 && bitmap.height > 0 && boxWidth > 0 &&
+      boxHeight > 0) {
+    const double sx = boxWidth / bitmap.width;
+    const double sy = boxHeight / bitmap.height;
+    const double scale = ratio.meetOrSlice == kSlice ? std::max(sx, sy) : std::min(sx, sy);
+    width = bitmap.width * scale;
+    height = bitmap.height * scale;
+    const int32_t column = (ratio.align - kAlignXMinYMin) % 3;  // 0 min, 1 mid, 2 max
+    const int32_t row = (ratio.align - kAlignXMinYMin) / 3;
+    x = boxX + (boxWidth - width) * column / 2.0;
+    y = boxY + (boxHeight - height) * row / 2.0;
+    if (ratio.meetOrSlice == kSlice && context.clipOpened == 0 && context.clipContent == 0) {
+      KernelPoint corners[5] = {Placed(m, origin, boxX, boxY),
+                                Placed(m, origin, boxX + boxWidth, boxY),
+                                Placed(m, origin, boxX + boxWidth, boxY + boxHeight),
+                                Placed(m, origin, boxX, boxY + boxHeight),
+                                Placed(m, origin, boxX, boxY)};
+      uint8_t kinds[5] = {kPtMoveTo, kPtLineTo, kPtLineTo, kPtLineTo,
+                          kPtLineTo | kPtCloseFigure};
+      const VectorPointPath path{5, corners, kinds};
+      status = VectorSetClip(context.document, &path);
+      if (status != kOk) {
+        (void)FreeBitmap(&record.bitmap);
+        return status;
+      }
+      context.clipOpened = 1;
+    }
+  }
   double rotation = 0.0;
   if (IsIdentityMatrix(m)) {
     record.corner1 = Point(x, origin - y);

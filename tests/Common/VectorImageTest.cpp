@@ -133,7 +133,8 @@ class VectorImage : public VectorConvert {
 
 TEST_F(VectorImage, EmbeddedPngBecomesARasterObjectWithItsBitmap) {
   ASSERT_EQ(ConvertWith(DataImage("image/png", PngOf(6, 4, 24),
-                                  "x=\"0\" y=\"0\" width=\"100\" height=\"50\"")),
+                                  "x=\"0\" y=\"0\" width=\"100\" height=\"50\" "
+                                  "preserveAspectRatio=\"none\"")),
             kOk);
   const auto rasters = OfType(kVoRaster);
   ASSERT_EQ(rasters.size(), 1u);
@@ -167,11 +168,22 @@ TEST_F(VectorImage, PlacementFollowsTheElementGeometry) {
        200, -150},
       {"<defs>", "id=\"i\" x=\"10\" y=\"20\" width=\"30\" height=\"40\"",
        "</defs><use xlink:href=\"#i\" x=\"5\" transform=\"scale(2)\"/>", 30, -40, 90, -120},
+      // The square picture keeps its proportions: fitted in, or filling the box.
+      {"", "width=\"100\" height=\"50\" preserveAspectRatio=\"xMidYMid\"", "", 25, 0, 75, -50},
+      {"", "width=\"100\" height=\"50\" preserveAspectRatio=\"xMaxYMin meet\"", "", 50, 0, 100,
+       -50},
+      {"", "width=\"100\" height=\"50\" preserveAspectRatio=\"xMinYMax slice\"", "", 0, 50,
+       100, -50},
   };
   const Bytes png = PngOf(2, 2, 24);
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.before << c.geometry << c.after);
-    ASSERT_EQ(ConvertWith(c.before + DataImage("image/png", png, c.geometry) + c.after), kOk);
+    const std::string geometry = std::string(c.geometry).find("preserve") == std::string::npos
+                                     ? std::string(c.geometry) + " preserveAspectRatio=\"none\""
+                                     : std::string(c.geometry);
+    ASSERT_EQ(ConvertWith(c.before + DataImage("image/png", png, geometry.c_str()) + c.after), kOk);
+    // Only a slice is clipped to the element's box.
+    EXPECT_EQ(OfType(kVoClip).size(), geometry.find("slice") != std::string::npos ? 1u : 0u);
     const auto rasters = OfType(kVoRaster);
     ASSERT_EQ(rasters.size(), 1u);
     StoredObject o(&vector_, rasters[0]);
@@ -276,7 +288,7 @@ TEST_F(VectorImage, LinkedFileIsLeftOutDuringInfo) {
 TEST_F(VectorImage, RotatedImageIsTurnedByTheKernel) {
   ASSERT_EQ(ConvertWith(DataImage("image/png", PngOf(2, 2, 24),
                                   "x=\"0\" y=\"0\" width=\"100\" height=\"50\" "
-                                  "transform=\"rotate(30)\"")),
+                                  "transform=\"rotate(30)\" preserveAspectRatio=\"none\"")),
             kOk);
   const auto rasters = OfType(kVoRaster);
   ASSERT_EQ(rasters.size(), 1u);
@@ -300,7 +312,7 @@ TEST_F(VectorImage, RotatedImageIsTurnedByTheKernel) {
 TEST_F(VectorImage, RotationAboutACentreKeepsThatCentre) {
   ASSERT_EQ(ConvertWith(DataImage("image/png", PngOf(2, 2, 24),
                                   "x=\"0\" y=\"0\" width=\"100\" height=\"50\" "
-                                  "transform=\"rotate(90 50 25)\"")),
+                                  "transform=\"rotate(90 50 25)\" preserveAspectRatio=\"none\"")),
             kOk);
   const auto rasters = OfType(kVoRaster);
   ASSERT_EQ(rasters.size(), 1u);
