@@ -97,71 +97,46 @@ TEST_F(VectorText, TspanSplitsTheContentIntoRunsInReadingOrder) {
   for (const auto& t : texts) EXPECT_DOUBLE_EQ(t.y, -20.0);
 }
 
-TEST_F(VectorText, NestedTspansGiveEachRunItsInnermostOwner) {
-  const auto texts = ConvertTexts(
-      R"svg(<text x="0" y="20"><tspan fill="red">a<tspan fill="blue">b</tspan>c</tspan>d</text>)svg");
-  ASSERT_EQ(texts.size(), 4u);
-  const std::u16string expected[] = {u"a", u"b", u"c", u"d"};
-  const int32_t colours[] = {0x0000FF, 0xFF0000, 0x0000FF, 0};
-  for (int i = 0; i < 4; ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(texts[i].text, expected[i]);
-    EXPECT_EQ(texts[i].brushColour, colours[i]);
-  }
-}
-
-TEST_F(VectorText, WhitespaceOnlyRunsDrawNothing) {
-  for (const char* body :
-       {"<text x=\"1\" y=\"2\">\n\t<tspan>x</tspan>\n\t</text>",
-        "<text x=\"1\" y=\"2\" xml:space=\"preserve\">\n\t<tspan>x</tspan>\r\n</text>",
-        "<text x=\"1\" y=\"2\"><tspan>x</tspan> <tspan> </tspan></text>"}) {
-    SCOPED_TRACE(body);
-    const auto texts = ConvertTexts(body);
-    ASSERT_EQ(texts.size(), 1u);
-    EXPECT_EQ(texts[0].text, u"x");
-  }
-}
-
-TEST_F(VectorText, EmptyTextDrawsNothing) {
-  EXPECT_TRUE(ConvertTexts(R"svg(<text x="1" y="2"></text><text x="1" y="2"/>)svg").empty());
-}
-
-TEST_F(VectorText, ReferencesAreDrawnAsTheirCharacters) {
+// Which runs are drawn, in which order and with which owner's fill.
+TEST_F(VectorText, RunsAndTheirOwners) {
   const struct {
     const char* body;
-    std::u16string expected;
+    std::vector<std::u16string> texts;
+    std::vector<int32_t> colours;
   } cases[] = {
-      {"<text>&lt;b&gt;</text>", u"<b>"},
-      {"<text>a &amp; b &quot;c&quot; &apos;d&apos;</text>", u"a & b \"c\" 'd'"},
-      {"<text>&lt;TSPAN&gt;x</text>", u"<TSPAN>x"},
-      {"<text>caf&#233; &#x41;</text>", u"caf\u00e9 A"},
+      // Nested tspans: each run takes its innermost owner.
+      {R"(<text><tspan fill="red">a<tspan fill="blue">b</tspan>c</tspan>d</text>)",
+       {u"a", u"b", u"c", u"d"}, {0x0000FF, 0xFF0000, 0x0000FF, 0}},
+      // Runs of only line breaks, tabs or one blank draw nothing.
+      {"<text>\n\t<tspan>x</tspan>\n\t</text>", {u"x"}, {0}},
+      {"<text xml:space=\"preserve\">\n\t<tspan>x</tspan>\r\n</text>", {u"x"}, {0}},
+      {"<text><tspan>x</tspan> <tspan> </tspan></text>", {u"x"}, {0}},
+      {"<text></text><text/>", {}, {}},
+      // References are drawn as their characters, markers in them as text.
+      {"<text>&lt;b&gt;</text>", {u"<b>"}, {0}},
+      {"<text>a &amp; b &quot;c&quot; &apos;d&apos;</text>", {u"a & b \"c\" 'd'"}, {0}},
+      {"<text>&lt;TSPAN&gt;x</text>", {u"<TSPAN>x"}, {0}},
+      {"<text>caf&#233; &#x41;</text>", {u"caf\u00e9 A"}, {0}},
+      // A tref draws the referenced text's characters with its own paint.
+      {R"(<defs><text id="t">Ref<tspan>er</tspan></text></defs>)"
+       R"(<text>x<tref xlink:href="#t" fill="red"/></text>)",
+       {u"x", u"Refer"}, {0, 0x0000FF}},
+      {R"(<text><tref xlink:href="#none"/>a</text>)", {u"a"}, {0}},
+      // Text inside other child elements is not drawn.
+      {"<text>a<a><tspan>c</tspan></a>d</text>", {u"a", u"d"}, {0, 0}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.body);
     const auto texts = ConvertTexts(c.body);
-    ASSERT_EQ(texts.size(), 1u);
-    EXPECT_EQ(texts[0].text, c.expected);
+    ASSERT_EQ(texts.size(), c.texts.size());
+    for (size_t i = 0; i < texts.size(); ++i) {
+      EXPECT_EQ(texts[i].text, c.texts[i]) << i;
+      EXPECT_EQ(texts[i].brushColour, c.colours[i]) << i;
+      if (i > 0) {
+        EXPECT_GT(texts[i].x, texts[i - 1].x) << i;
+      }
+    }
   }
-}
-
-TEST_F(VectorText, TrefDrawsTheReferencedTextAtThePosition) {
-  const auto texts = ConvertTexts(
-      R"svg(<defs><text id="t">Ref<tspan>er</tspan></text></defs>)svg"
-      R"svg(<text x="5" y="10">x<tref xlink:href="#t" fill="red"/></text>)svg");
-  ASSERT_EQ(texts.size(), 2u);
-  EXPECT_EQ(texts[0].text, u"x");
-  EXPECT_EQ(texts[1].text, u"Refer");
-  EXPECT_EQ(texts[1].brushColour, 0x0000FF);
-  EXPECT_GT(texts[1].x, texts[0].x);
-}
-
-TEST_F(VectorText, ContentOfOtherChildElementsIsNotDrawn) {
-  const auto texts = ConvertTexts(
-      R"svg(<text x="5" y="10">a<a><tspan>c</tspan></a>d</text>)svg");
-  ASSERT_EQ(texts.size(), 2u);
-  EXPECT_EQ(texts[0].text, u"a");
-  EXPECT_EQ(texts[1].text, u"d");
-  EXPECT_EQ(texts[1].brushColour, 0);
 }
 
 // A textPath's characters follow its path one by one after the text's own
@@ -201,12 +176,6 @@ TEST_F(VectorText, TextPathCharactersFollowThePath) {
   }
 }
 
-TEST_F(VectorText, TrefToAMissingIdDrawsNothing) {
-  const auto texts = ConvertTexts(R"svg(<text x="5" y="10"><tref xlink:href="#none"/>a</text>)svg");
-  ASSERT_EQ(texts.size(), 1u);
-  EXPECT_EQ(texts[0].text, u"a");
-}
-
 // --- fonts -------------------------------------------------------------------
 
 TEST_F(VectorText, FontFamilyBecomesTheFaceName) {
@@ -219,20 +188,16 @@ TEST_F(VectorText, FontFamilyBecomesTheFaceName) {
       {"'Times New Roman', serif", u"Times New Roman"},
       {" Verdana ,sans-serif", u"Verdana"},
       {"An Extremely Long Family Name Beyond The Limit", u"An Extremely Long Family Name B"},
+      {nullptr, u""},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.family);
-    const auto texts =
-        ConvertTexts(std::string("<text font-family=\"") + c.family + "\">A</text>");
+    SCOPED_TRACE(c.family != nullptr ? c.family : "none");
+    const std::string attribute =
+        c.family != nullptr ? std::string(" font-family=\"") + c.family + "\"" : "";
+    const auto texts = ConvertTexts("<text" + attribute + ">A</text>");
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_EQ(Face(texts[0].font), c.face);
   }
-}
-
-TEST_F(VectorText, UnnamedFamilyLeavesTheFaceEmpty) {
-  const auto texts = ConvertTexts("<text>A</text>");
-  ASSERT_EQ(texts.size(), 1u);
-  EXPECT_EQ(Face(texts[0].font), u"");
 }
 
 TEST_F(VectorText, WeightStyleAndDecorationReachTheFont) {
@@ -396,27 +361,32 @@ TEST_F(VectorText, VerticalWritingModeStacksTheRuns) {
 
 // --- transforms -------------------------------------------------------------------
 
-TEST_F(VectorText, GroupTranslationMovesThePosition) {
-  const auto texts = ConvertTexts(R"svg(<g transform="translate(5,7)"><text x="10" y="20">A</text></g>)svg");
-  ASSERT_EQ(texts.size(), 1u);
-  EXPECT_DOUBLE_EQ(texts[0].x, 15.0);
-  EXPECT_DOUBLE_EQ(texts[0].y, -27.0);
-}
-
-TEST_F(VectorText, GroupScaleScalesPositionAndSizeOnce) {
-  const auto texts =
-      ConvertTexts(R"svg(<g transform="translate(1,2) scale(2)"><text x="10" y="20" font-size="10">A</text></g>)svg");
-  ASSERT_EQ(texts.size(), 1u);
-  EXPECT_DOUBLE_EQ(texts[0].x, 21.0);
-  EXPECT_DOUBLE_EQ(texts[0].y, -42.0);
-  EXPECT_DOUBLE_EQ(texts[0].fontSize, 20.0);
-}
-
-TEST_F(VectorText, OwnMatrixTranslationMovesThePosition) {
-  const auto texts = ConvertTexts(R"svg(<text x="10" y="20" transform="matrix(1 0 0 1 4 6)">A</text>)svg");
-  ASSERT_EQ(texts.size(), 1u);
-  EXPECT_DOUBLE_EQ(texts[0].x, 14.0);
-  EXPECT_DOUBLE_EQ(texts[0].y, -26.0);
+// The first run's anchor and size under the groups' and the text's own
+// transforms, the text's acting first.
+TEST_F(VectorText, TransformsPlaceTheRuns) {
+  const struct {
+    const char* body;
+    double x, y, fontSize;
+  } cases[] = {
+      {R"svg(<g transform="translate(5,7)"><text x="10" y="20">A</text></g>)svg", 15, -27, 12},
+      {R"svg(<g transform="translate(1,2) scale(2)"><text x="10" y="20" font-size="10">A</text></g>)svg",
+       21, -42, 20},
+      {R"svg(<text x="10" y="20" transform="matrix(1 0 0 1 4 6)">A</text>)svg", 14, -26, 12},
+      {R"svg(<text x="10" y="20" transform="translate(100,50)">a<tspan>b</tspan></text>)svg", 110, -70,
+       12},
+      {R"svg(<g transform="scale(2)"><text x="10" y="20" transform="translate(5,0)">A</text></g>)svg",
+       30, -40, 24},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.body);
+    const auto texts = ConvertTexts(c.body);
+    ASSERT_FALSE(texts.empty());
+    EXPECT_DOUBLE_EQ(texts[0].x, c.x);
+    EXPECT_DOUBLE_EQ(texts[0].y, c.y);
+    EXPECT_DOUBLE_EQ(texts[0].fontSize, c.fontSize);
+    // Every run of the element lands on the same baseline.
+    for (const auto& t : texts) EXPECT_DOUBLE_EQ(t.y, c.y);
+  }
 }
 
 TEST_F(VectorText, GroupRotationTurnsTheTextIntoAnOutline) {
@@ -431,15 +401,6 @@ TEST_F(VectorText, GroupRotationTurnsTheTextIntoAnOutline) {
   StoredObject o(&vector_, paths[0]);
   ASSERT_EQ(o.status(), kVkOk);
   EXPECT_GT(o->path.count, 4);
-}
-
-TEST_F(VectorText, ElementTransformReachesEveryRun) {
-  const auto texts = ConvertTexts(R"svg(<text x="10" y="20" transform="translate(100,50)">a<tspan>b</tspan></text>)svg");
-  ASSERT_EQ(texts.size(), 2u);
-  EXPECT_DOUBLE_EQ(texts[0].x, 110.0);
-  EXPECT_DOUBLE_EQ(texts[0].y, -70.0);
-  EXPECT_DOUBLE_EQ(texts[1].y, -70.0);
-  EXPECT_GT(texts[1].x, 110.0);
 }
 
 TEST_F(VectorText, HiddenTextIsMarked) {
