@@ -411,8 +411,23 @@ Status CloseClip(ConversionContext& context) {
 
 Status ExpandUse(ConversionContext& context, SvgDocument& document, int32_t useIndex);
 
+// One level of content nesting while it lives.
+class ContentLevel {
+ public:
+  explicit ContentLevel(int32_t& nesting) : nesting_(nesting) { ++nesting_; }
+  ContentLevel(const ContentLevel&) = delete;
+  ContentLevel& operator=(const ContentLevel&) = delete;
+  ~ContentLevel() { --nesting_; }
+
+ private:
+  int32_t& nesting_;
+};
+
 Status ConvertContent(ConversionContext& context, SvgDocument& document, int32_t index) {
   if (context.useObjects >= kUseObjectBudget) return kOk;
+  const ContentLevel level(context.useNesting);
+  context.useWork += context.useNesting;
+  if (context.useWork > kUseWorkBudget) return kOk;
   const ElementRecord& record = document.records[index];
   const int32_t type = record.elementType;
   const bool drawn = IsShape(type) || type == kElemImage || type == kElemText;
@@ -474,9 +489,12 @@ Status ConvertContent(ConversionContext& context, SvgDocument& document, int32_t
 // for a symbol with a viewBox scaled onto the use's width and height). The
 // placement travels in the context's content matrix. A use that references
 // an element containing it draws nothing; so do uses nested deeper than
-// kMaxUseDepth and everything once kUseObjectBudget objects were expanded.
+// kMaxUseDepth and everything once kUseObjectBudget objects were expanded
+// or kUseWorkBudget was spent.
 Status ExpandUse(ConversionContext& context, SvgDocument& document, int32_t useIndex) {
-  if (context.useDepth >= kMaxUseDepth || context.useObjects >= kUseObjectBudget) return kOk;
+  if (context.useDepth >= kMaxUseDepth || context.useObjects >= kUseObjectBudget ||
+      context.useWork > kUseWorkBudget)
+    return kOk;
   const ElementRecord& useRecord = document.records[useIndex];
   const UseData& use = useRecord.data.use;
   if (use.href == nullptr) return kOk;

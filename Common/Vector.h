@@ -25,6 +25,12 @@ inline constexpr int32_t kMaxUseDepth = 8;
 // `use` content draws nothing. Together with the depth this bounds the work
 // of exponentially nested references.
 inline constexpr int32_t kUseObjectBudget = 100000;
+// Work that `use` expansions may do in one document, counted per element
+// they visit (drawn or not) by its nesting inside the expansions, which is
+// the length of the chain its inherited values are resolved along. Once
+// spent, further `use` content draws nothing. This bounds references to
+// empty or deeply nested content, which add no objects.
+inline constexpr int64_t kUseWorkBudget = 4000000;
 
 // Kernel object list entry: the element and the kernel object made for it.
 struct ElementObject {
@@ -105,6 +111,8 @@ struct ConversionContext {
   // `use` expansion.
   int32_t useDepth;        // nesting of the expansions in progress
   int32_t useObjects;      // objects added by expansions so far
+  int32_t useNesting;      // content elements open in the expansions in progress
+  int64_t useWork;         // spent of kUseWorkBudget
   int32_t hasContentMatrix;
   SvgMatrix contentMatrix;  // placement of the content being expanded
 
