@@ -75,11 +75,22 @@ TEST_F(ShapeConvert, RectWithMatrixBecomesAFourPointPolygon) {
   }
 }
 
-TEST_F(ShapeConvert, RectWithoutAreaAddsNothing) {
-  for (const char* body : {"<rect width=\"0\" height=\"5\"/>", "<rect width=\"5\" height=\"0\"/>"}) {
-    SCOPED_TRACE(body);
-    ASSERT_EQ(ConvertFirst(body, kElemRect), kOk);
+TEST_F(ShapeConvert, DegenerateShapesAddNothing) {
+  const struct {
+    const char* body;
+    int32_t type;
+  } cases[] = {
+      {"<rect width=\"0\" height=\"5\"/>", kElemRect},
+      {"<rect width=\"5\" height=\"0\"/>", kElemRect},
+      {"<circle r=\"0\"/>", kElemCircle},
+      {"<ellipse rx=\"5\" ry=\"0\"/>", kElemEllipse},
+      {"<line x1=\"3\" y1=\"3\" x2=\"3\" y2=\"3\"/>", kElemLine},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.body);
+    ASSERT_EQ(ConvertFirst(c.body, c.type), kOk);
     EXPECT_TRUE(objects_.empty());
+    EXPECT_TRUE(pairs_.empty());
   }
 }
 
@@ -122,12 +133,6 @@ TEST_F(ShapeConvert, LineIsPairedWithItsElement) {
   ASSERT_EQ(pairs_.size(), 1u);
   EXPECT_EQ(pairs_[0].elementIndex, elementIndex_);
   EXPECT_EQ(pairs_[0].object, line->h.id);
-}
-
-TEST_F(ShapeConvert, LineOfCoincidentPointsAddsNothing) {
-  ASSERT_EQ(ConvertFirst("<line x1=\"3\" y1=\"3\" x2=\"3\" y2=\"3\"/>", kElemLine), kOk);
-  EXPECT_TRUE(objects_.empty());
-  EXPECT_TRUE(pairs_.empty());
 }
 
 TEST_F(ShapeConvert, DisabledPaintHidesTheObject) {
@@ -340,50 +345,38 @@ class PathConvert : public ShapeConvert {
   std::vector<uint8_t> kinds_;
 };
 
-TEST_F(PathConvert, MoveLinesAndClose) {
-  Path("M10 10 H20 V20 L10 20 Z");
-  ASSERT_EQ(kinds_, (std::vector<uint8_t>{6, 2, 2, 2, 3}));
-  ExpectPoint(1, 20, -10);
-  ExpectPoint(2, 20, -20);
-  ExpectPoint(4, 10, -10);
-}
-
-TEST_F(PathConvert, RelativeCommandAfterCloseStartsAtTheSubpathStart) {
-  Path("M10 10 l10 0 l0 10 z l5 5");
-  ASSERT_EQ(kinds_, (std::vector<uint8_t>{6, 2, 2, 3, 6, 2}));
-  ExpectPoint(4, 10, -10);
-  ExpectPoint(5, 15, -15);
-}
-
-TEST_F(PathConvert, SmoothCubicReflectsThePreviousControl) {
-  Path("M0 0 C10 0 20 10 20 20 S30 40 40 40 s10 0 10 10");
-  ASSERT_EQ(points_.size(), 10u);
-  ExpectPoint(4, 20, -30);  // 2 * (20, 20) - (20, 10)
-  ExpectPoint(6, 40, -40);
-  ExpectPoint(7, 50, -40);  // reflection of (30, 40) about (40, 40)
-  ExpectPoint(9, 50, -50);
-}
-
-TEST_F(PathConvert, SmoothCubicAfterALineStartsAtTheCurrentPoint) {
-  Path("M0 0 L10 0 S20 10 30 0");
-  ExpectPoint(2, 10, 0);
-}
-
-TEST_F(PathConvert, QuadraticsAreRaisedToCubics) {
-  Path("M0 0 Q10 10 20 0 T40 0");
-  ASSERT_EQ(points_.size(), 7u);
-  ExpectPoint(1, 20.0 / 3, -20.0 / 3);
-  ExpectPoint(2, 10 + 10.0 / 3, -(10 - 10.0 / 3));
-  ExpectPoint(3, 20, 0);
-  // T reflects (10, 10) about (20, 0) to (30, -10).
-  ExpectPoint(4, 20 + 2.0 / 3 * 10, 2.0 / 3 * 10);
-  ExpectPoint(6, 40, 0);
-}
-
-TEST_F(PathConvert, ArcWithAZeroRadiusIsALine) {
-  Path("M0 0 A0 5 0 0 1 10 10");
-  ASSERT_EQ(kinds_, (std::vector<uint8_t>{6, 2}));
-  ExpectPoint(1, 10, -10);
+// Point kinds and chosen points (placed, y up) of converted path data.
+TEST_F(PathConvert, SegmentsBecomePoints) {
+  struct Point {
+    size_t index;
+    double x, y;
+  };
+  const struct {
+    const char* d;
+    std::vector<uint8_t> kinds;
+    std::vector<Point> points;
+  } cases[] = {
+      {"M10 10 H20 V20 L10 20 Z", {6, 2, 2, 2, 3}, {{1, 20, -10}, {2, 20, -20}, {4, 10, -10}}},
+      // After a close, a relative command starts at the sub-path's start.
+      {"M10 10 l10 0 l0 10 z l5 5", {6, 2, 2, 3, 6, 2}, {{4, 10, -10}, {5, 15, -15}}},
+      // S reflects the previous cubic's second control, after anything
+      // else it starts at the current point.
+      {"M0 0 C10 0 20 10 20 20 S30 40 40 40 s10 0 10 10", {6, 4, 4, 4, 4, 4, 4, 4, 4, 4},
+       {{4, 20, -30}, {6, 40, -40}, {7, 50, -40}, {9, 50, -50}}},
+      {"M0 0 L10 0 S20 10 30 0", {6, 2, 4, 4, 4}, {{2, 10, 0}}},
+      // Quadratics are raised to cubics; T reflects (10, 10) about (20, 0).
+      {"M0 0 Q10 10 20 0 T40 0", {6, 4, 4, 4, 4, 4, 4},
+       {{1, 20.0 / 3, -20.0 / 3}, {2, 10 + 10.0 / 3, -(10 - 10.0 / 3)}, {3, 20, 0},
+        {4, 20 + 2.0 / 3 * 10, 2.0 / 3 * 10}, {6, 40, 0}}},
+      {"M0 0 A0 5 0 0 1 10 10", {6, 2}, {{1, 10, -10}}},  // a zero radius draws a line
+      {"M0 0 L10 0 L10 10", {6, 2, 2}, {}},                 // open and filled: one object
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.d);
+    Path(c.d);
+    EXPECT_EQ(kinds_, c.kinds);
+    for (const Point& p : c.points) ExpectPoint(p.index, p.x, p.y);
+  }
 }
 
 TEST_F(PathConvert, ArcFlagsChooseTheArc) {
@@ -416,20 +409,6 @@ TEST_F(PathConvert, ArcEndsExactlyAtItsEndPoint) {
   Path("M3 7 a13 9 25 1 0 17 -11");
   ASSERT_FALSE(points_.empty());
   ExpectPoint(points_.size() - 1, 20, 4);
-}
-
-TEST_F(PathConvert, FilledOpenPathIsOneObject) {
-  Path("M0 0 L10 0 L10 10");
-  EXPECT_EQ(kinds_, (std::vector<uint8_t>{6, 2, 2}));
-}
-
-TEST_F(PathConvert, PathWithATransformMatrixIsTransformed) {
-  ASSERT_EQ(ConvertFirst("<path d=\"M1 1 L2 1\" transform=\"matrix(1 0 0 1 10 20)\"/>", kElemPath),
-            kOk);
-  StoredObject path(&vector_, Only());
-  ASSERT_EQ(path->path.count, 2);
-  EXPECT_DOUBLE_EQ(path->path.points[0].x, 11);
-  EXPECT_DOUBLE_EQ(path->path.points[0].y, -21);
 }
 
 TEST_F(ShapeConvert, EveryAllocationFailureOfAShapeIsReported) {
