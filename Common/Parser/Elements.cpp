@@ -416,7 +416,8 @@ void DeleteNode(Node* node) {
   if (node == nullptr) return;
   // A heap container empties itself in its destructor; an arena node has
   // none that runs, so what it owns goes first.
-  if (node->Storage() == kNodeFromArena && IsContainer(node)) {
+  if ((node->Storage() == kNodeFromArena || node->Storage() == kNodeCounted) &&
+      IsContainer(node)) {
     DestroyOwned(static_cast<NodeContainer*>(node), node->TypeCode() == kElementNode);
   }
   Release(node);

@@ -11,6 +11,7 @@
 
 #include "Common/Parser/Elements.h"
 #include "Common/Parser/Reader.h"
+#include "ImagingKernel/ImagingKernel.h"
 
 namespace parsertest {
 
@@ -75,6 +76,20 @@ inline std::string DescribeChildren(const AdvXMLParser::NodeContainer& container
   }
   return out;
 }
+
+// Tracked objects are only counted while one lives: for the reader's batch
+// count. Nothing tracked outside its life may be untracked within it, nor
+// the other way round.
+class TrackingDetailOff {
+ public:
+  TrackingDetailOff() : wasOn_(KernelTrackingDetail()) { KernelSetTrackingDetail(0); }
+  TrackingDetailOff(const TrackingDetailOff&) = delete;
+  TrackingDetailOff& operator=(const TrackingDetailOff&) = delete;
+  ~TrackingDetailOff() { KernelSetTrackingDetail(wasOn_); }
+
+ private:
+  int32_t wasOn_;
+};
 
 // Starts every test with an empty per-thread text state.
 class ParserTest : public ::testing::Test {

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ImagingKernel/ImagingKernel.h"
@@ -23,6 +24,8 @@ using ReaderPrologue = parsertest::ParserTest;
 using ReaderEncoding = parsertest::ParserTest;
 using ReaderPreserve = parsertest::ParserTest;
 using ReaderLimits = parsertest::ParserTest;
+using ReaderTracking = parsertest::ParserTest;
+using ReaderThreads = parsertest::ParserTest;
 
 struct ChildCase {
   const char* text;
@@ -80,10 +83,38 @@ TEST_F(ReaderChildren, KeepsAttributesRawAndInOrder) {
     EXPECT_EQ(attribute.name, expected[i].name);
     EXPECT_EQ(attribute.parent, &a);
     ASSERT_EQ(attribute.children.size(), 1u);
+    EXPECT_EQ(attribute.children[0]->parent, &attribute);
     EXPECT_EQ(DescribeChildren(attribute), std::string("T\"") + expected[i].raw + "\"");
   }
   EXPECT_EQ(a.attributes[1]->GetText(), "a&lt;b");
   EXPECT_EQ(a.attributes[3]->GetText(), "two\nlines");
+}
+
+// Equal names, values and text runs share their bytes within a document;
+// strings that differ in one byte, at any place and length around the
+// word boundaries of the comparison, must each keep their own.
+TEST_F(ReaderChildren, KeepsLookAlikeStringsApart) {
+  const std::string values[] = {
+      "a",        "b",        "ab",        "ba",        "abcdefg",          "abcdefh",
+      "abcdefgh", "abcdefgi", "abcdefghi", "abcdefghj", "abcdefghijklmnop", "abcdefghijklmnoq",
+      "abcdefghijklmnopq",    "abcdefghijklmnopr",      "\n  ",             "\n   ",
+      "a",        "abcdefgh"};
+  std::string text = "<r>";
+  for (const std::string& value : values) text += "<e v='" + value + "'>" + value + "</e>";
+  text += "</r>";
+  auto document = Parse(text);
+  std::size_t index = 0;
+  for (const Node* child : document->root->children) {
+    if (!child->IsType(kElementNode)) continue;
+    ASSERT_LT(index, std::size(values));
+    const std::string& value = values[index++];
+    SCOPED_TRACE(value);
+    const auto& element = static_cast<const Element&>(*child);
+    EXPECT_EQ(element.name, "e");
+    EXPECT_EQ(DescribeChildren(*element.attributes[0]), "T\"" + value + "\"");
+    EXPECT_EQ(DescribeChildren(element), "T\"" + value + "\"");
+  }
+  EXPECT_EQ(index, std::size(values));
 }
 
 TEST_F(ReaderPrologue, ReadsTheXmlDeclaration) {
@@ -111,18 +142,20 @@ TEST_F(ReaderPrologue, ReadsTheXmlDeclaration) {
 }
 
 TEST_F(ReaderPrologue, KeepsCommentsAndInstructionsAroundTheRoot) {
-  auto document = Parse(
-      "<?xml version='1.0'?>\n<!-- head -->\n<?xml-stylesheet href='s.css'?>\n"
-      "<svg/>\n<!-- tail --> \n<?end?>\n");
-  EXPECT_EQ(DescribeChildren(*document),
-            "C\" head \" P(xml-stylesheet)\"href='s.css'\" E(svg) C\" tail \" P(end)\"\"");
-  EXPECT_EQ(document->root, document->children[2]);
-  EXPECT_EQ(document->root->name, "svg");
-}
-
-TEST_F(ReaderPrologue, TakesAStylesheetInstructionAtTheVeryStartForAnInstruction) {
-  auto document = Parse("<?xml-stylesheet href='s.css'?><svg/>");
-  EXPECT_EQ(DescribeChildren(*document), "P(xml-stylesheet)\"href='s.css'\" E(svg)");
+  const ChildCase cases[] = {
+      {"<?xml version='1.0'?>\n<!-- head -->\n<?xml-stylesheet href='s.css'?>\n"
+       "<svg/>\n<!-- tail --> \n<?end?>\n",
+       "C\" head \" P(xml-stylesheet)\"href='s.css'\" E(svg) C\" tail \" P(end)\"\""},
+      // At the very start, a stylesheet instruction is no XML declaration.
+      {"<?xml-stylesheet href='s.css'?><svg/>", "P(xml-stylesheet)\"href='s.css'\" E(svg)"},
+  };
+  for (const ChildCase& c : cases) {
+    SCOPED_TRACE(c.text);
+    auto document = Parse(c.text);
+    EXPECT_EQ(DescribeChildren(*document), c.children);
+    EXPECT_EQ(document->root->name, "svg");
+    EXPECT_EQ(document->root->parent, document.get());
+  }
 }
 
 // Positions count from line 1; on the first line the first character has
@@ -185,12 +218,7 @@ TEST_F(ReaderFaults, ReportsCodeLineAndColumn) {
       {"<a/>x", kErrTrailingContent, 1, 6},
       {"<a/><b/>", kErrTrailingContent, 1, 6},
       {"<a/>\n <!-- c -->\n &amp;", kErrTrailingContent, 3, 2},
-  };
-  for (const auto& c : cases) ExpectFault(c);
-}
-
-TEST_F(ReaderFaults, CountsLinesForEveryKindOfLineEnd) {
-  const parsertest::ExpectedFault cases[] = {
+      // Every kind of line end counts one line.
       {"<a>\n<b>\n</a>", kErrEndTagMismatch, 3, 3},
       {"<a>\r\n<b>\r\n</a>", kErrEndTagMismatch, 3, 3},
       {"<a>\r<b>\r</a>", kErrEndTagMismatch, 3, 3},
@@ -238,19 +266,14 @@ TEST_F(ReaderFaults, FailsCleanlyWhenAnyNodeCannotBeAllocated) {
   }
   FailNodeAllocation(0);
   EXPECT_GT(n, 15);  // every node of the document was tried
-}
-
-TEST_F(ReaderFaults, ContentNodeAllocationFailureIsUnknownMarkup) {
-  FailNodeAllocation(3);  // the Document, the root, then its first Text
-  auto fault = parsertest::Fault("<a>x</a>");
-  ASSERT_TRUE(fault.has_value());
-  EXPECT_EQ(fault->code, kErrUnknownMarkup);
-  EXPECT_EQ(fault->line, 1);
-  EXPECT_EQ(fault->column, 5);
-  FailNodeAllocation(2);
-  fault = parsertest::Fault("<a>x</a>");
-  ASSERT_TRUE(fault.has_value());
-  EXPECT_EQ(fault->code, kErrNoRoot);
+  // The Document, the root, then its first Text: the root is the one node
+  // whose failure means no root; a content node fails where it stands.
+  const parsertest::ExpectedFault failures[] = {{"<a>x</a>", kErrNoRoot, 1, 3},
+                                                {"<a>x</a>", kErrUnknownMarkup, 1, 5}};
+  for (long node = 2; node <= 3; ++node) {
+    FailNodeAllocation(node);
+    ExpectFault(failures[node - 2]);
+  }
 }
 
 TEST_F(ReaderFaults, PreserveFlagAllocationFailureEndsTheParse) {
@@ -284,16 +307,10 @@ TEST_F(ReaderEncoding, NarrowsUtf16OfEitherByteOrderToTheLowByte) {
     EXPECT_EQ(parser.byteOrder, bigEndian ? 0xFEFF : 0xFFFE);
     EXPECT_EQ(DescribeChildren(*document->root), "T\"xAy\" E(b) T\"\"");
     EXPECT_EQ(document->root->attributes[0]->GetText(), "A");
-  }
-}
-
-TEST_F(ReaderEncoding, CountsUtf16PositionsInCharacters) {
-  for (bool bigEndian : {false, true}) {
-    SCOPED_TRACE(bigEndian ? "big-endian" : "little-endian");
-    auto bytes = Utf16(u"<a>\r\n</b>", bigEndian);
-    Parser parser;
+    // Positions count characters, not bytes.
+    bytes = Utf16(u"<a>\r\n</b>", bigEndian);
     try {
-      parsertest::DocumentPtr document(parser.Parse(bytes.data(), bytes.size()));
+      parsertest::DocumentPtr wrong(parser.Parse(bytes.data(), bytes.size()));
       ADD_FAILURE() << "parsed";
     } catch (const ParsingException& e) {
       EXPECT_EQ(e.code, kErrEndTagMismatch);
@@ -337,27 +354,23 @@ TEST_F(ReaderPreserve, RecordsOneEntryPerTextAttribute) {
       {"<svg><g xml:space='preserve'/><g xml:space='default'/><text x='1'/></svg>", {0}, 0},
       {"<svg><g xml:space='preserve'/><text xml:space='default' y='1'/></svg>", {0, 1}, 1},
   };
+  const KernelAccounting before = svgflt::testing::KernelSnapshot();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    ResetTextState();
     TextState().defaultPreserve = 0;
     auto document = Parse(c.text);
     EXPECT_EQ(RecordedFlags(), c.flags);
     EXPECT_EQ(TextState().preserveCount, static_cast<int>(c.flags.size()));
     EXPECT_EQ(TextState().defaultPreserve, c.defaultAfter);
+    // The reset frees the flags and leaves the default.
+    ResetTextState();
+    EXPECT_EQ(TextState().preserveFlags, nullptr);
+    EXPECT_EQ(TextState().preserveCount, 0);
+    EXPECT_EQ(TextState().flagCount, 0);
+    EXPECT_EQ(TextState().defaultPreserve, c.defaultAfter);
+    document.reset();
+    svgflt::testing::ExpectNothingLiveSince(before);
   }
-}
-
-TEST_F(ReaderPreserve, ResetFreesTheFlags) {
-  const KernelAccounting before = svgflt::testing::KernelSnapshot();
-  auto document = Parse("<svg><text x='1'/></svg>");
-  EXPECT_NE(TextState().preserveFlags, nullptr);
-  ResetTextState();
-  EXPECT_EQ(TextState().preserveFlags, nullptr);
-  EXPECT_EQ(TextState().preserveCount, 0);
-  EXPECT_EQ(TextState().flagCount, 0);
-  document.reset();
-  svgflt::testing::ExpectNothingLiveSince(before);
 }
 
 TEST_F(ReaderPreserve, FlagsFeedGetTextInDocumentOrder) {
@@ -438,6 +451,78 @@ TEST_F(ReaderLimits, RejectsNestingPastTheLimit) {
   });
   EXPECT_EQ(code, kErrNestingTooDeep);
   EXPECT_EQ(column, 1 + 7 * kMaxNestingDepth + 6);  // just after the last "<tspan"
+}
+
+// Without tracking detail the reader counts a document's nodes with the
+// tracker in one batch; whatever happens to the tree afterwards, destroying
+// it gives back exactly what was counted.
+TEST_F(ReaderTracking, CountsNodesInOneBatchWithoutDetail) {
+  const int64_t before = svgflt::testing::KernelSnapshot().trackedObjects;
+  const int64_t invalidBefore = KernelInvalidReleases();
+  const std::string text = "<!--c--><svg a='1'><g>t&e;<text x='2'>u</text></g></svg>";
+  parsertest::TrackingDetailOff detailOff;
+  auto tracked = [&] { return svgflt::testing::KernelSnapshot().trackedObjects - before; };
+  {
+    auto document = Parse(text);
+    // Document and comment; svg, its attribute and value; g and two texts
+    // in svg; t, the reference, two texts and text in g; x, its value and
+    // u in text. The arena adds its first blocks: elements, attributes,
+    // texts, other nodes, and strings and arrays.
+    EXPECT_EQ(tracked(), 16 + 5);
+  }
+  EXPECT_EQ(tracked(), 0);
+  {
+    auto document = Parse(text);
+    Element& svg = *document->root;
+    Node* g = svg.children[1];
+    svg.children.erase(svg.children.begin() + 1);
+    DeleteNode(g);
+    EXPECT_EQ(tracked(), 16 + 5 - 9);  // g and the 8 nodes in it
+    ASSERT_TRUE(AddText(svg, "added"));
+    EXPECT_EQ(DescribeChildren(svg), "T\"\" T\"\" T\"added\"");
+  }
+  EXPECT_EQ(tracked(), 0);
+  FailNodeAllocation(6);
+  EXPECT_THROW(Parse(text), ParsingException);
+  FailNodeAllocation(0);
+  EXPECT_EQ(tracked(), 0);
+  EXPECT_EQ(KernelInvalidReleases(), invalidBefore);
+}
+
+// Each thread reads and flattens its own documents: the preserve flags, the
+// text cursor and the allocation test switch are the thread's own.
+TEST_F(ReaderThreads, ReadDocumentsOnEightThreadsAtOnce) {
+  const KernelAccounting before = svgflt::testing::KernelSnapshot();
+  constexpr int kThreads = 8;
+  std::vector<std::string> failures(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([t, &failures] {
+      const bool preserve = t % 2 == 0;
+      const std::string space = preserve ? "preserve" : "default";
+      const std::string text = "<svg><text xml:space='" + space + "'> t" + std::to_string(t) +
+                               "  x </text><g id='g" + std::to_string(t) + "'/></svg>";
+      const std::string expected =
+          preserve ? "<STRING> t" + std::to_string(t) + "  x </STRING>"
+                   : "<STRING> t" + std::to_string(t) + " x </STRING>";
+      for (int round = 0; round < 200 && failures[t].empty(); ++round) {
+        ResetTextState();
+        auto document = Parse(text);
+        TextState().preserveCount = 0;
+        const std::string flattened = document->root->children[1]->GetText();
+        const std::string id = document->root->children[3]->name == "g"
+                                   ? static_cast<const Element*>(document->root->children[3])
+                                         ->attributes[0]->GetText()
+                                   : "";
+        if (flattened != expected) failures[t] = flattened;
+        if (id != "g" + std::to_string(t)) failures[t] = id;
+      }
+      ResetTextState();
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(failures[t], "") << t;
+  svgflt::testing::ExpectNothingLiveSince(before);
 }
 
 TEST_F(ReaderLimits, ParsesAWideDocument) {
