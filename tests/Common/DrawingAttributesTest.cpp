@@ -96,71 +96,75 @@ TEST_F(Paint, RectWithoutPaintIsBlackSolidWithoutPen) {
   EXPECT_EQ(context_.radialGradient, 0);
 }
 
-TEST_F(Paint, FillNoneIsHollow) {
-  Resolve(Svg("<rect id='t' width='10' height='10' fill='none' stroke='red'/>"));
-  EXPECT_EQ(Brush()[0], kBrushPlainSize);
-  EXPECT_EQ(Brush()[2], kBrushHollow);
-  EXPECT_EQ(context_.pen.colour, kRed);
-  EXPECT_NE(context_.pen.style & kPenStyleMask, static_cast<uint32_t>(kPenNull));
-}
-
-TEST_F(Paint, FillColourForms) {
-  struct Case {
-    const char* fill;
+// The plain brush (size word, style, colour), fill rule and paint flag of
+// the element "t".
+TEST_F(Paint, PlainBrushFillRuleAndPaintFlag) {
+  constexpr int32_t kSolid = kBrushSolid;
+  constexpr int32_t kHollow = kBrushHollow;
+  const struct {
+    std::string body;
+    int32_t style;
     uint32_t colour;
-  };
-  const Case cases[] = {
-      {"#abc", 0xCCBBAA},         {"#aabbcc", 0xCCBBAA},  {"#FF0000", kRed},
-      {"red", kRed},              {"RED", kRed},          {"rgb(0,0,255)", kBlue},
-      {"rgb(100%,50%,0%)", 0x0080FF}, {"lightgrey", 0xD3D3D3}, {"nosuchcolour", 0},
-      {"url(#brushCross)", 0},    {"url(#missing)", 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.fill);
-    Resolve(Svg("<defs><pattern id='brushCross' width='8' height='8'/></defs>"
-                "<path id='t' d='M0 0L10 0' fill='" +
-                std::string(c.fill) + "'/>"));
-    EXPECT_EQ(Brush()[0], kBrushPlainSize);
-    EXPECT_EQ(Brush()[2], kBrushSolid);
-    EXPECT_EQ(static_cast<uint32_t>(Brush()[3]), c.colour);
-    EXPECT_EQ(context_.fillColour, c.colour);
-  }
-}
-
-TEST_F(Paint, CurrentColorTakesTheColorProperty) {
-  Resolve(Svg("<g color='lime'><rect id='t' width='1' height='1' fill='currentColor' "
-              "stroke='currentColor'/></g>"));
-  EXPECT_EQ(static_cast<uint32_t>(Brush()[3]), kLime);
-  EXPECT_EQ(context_.pen.colour, kLime);
-}
-
-TEST_F(Paint, FillRuleWord) {
-  Resolve(Svg("<g fill-rule='evenodd'><path id='t' d='M0 0L1 1'/></g>"));
-  EXPECT_EQ(context_.fillRule, kFillAlternate);
-  Resolve(Svg("<path id='t' d='M0 0L1 1' fill-rule='nonzero'/>"));
-  EXPECT_EQ(context_.fillRule, kFillWinding);
-}
-
-TEST_F(Paint, DisplayAndVisibilityClearThePaintFlag) {
-  struct Case {
-    const char* body;
+    int32_t fillRule;
     int32_t enabled;
+  } cases[] = {
+      {"<path id='t' d='M0 0L1 1' fill='#abc'/>", kSolid, 0xCCBBAA, kFillWinding, 1},
+      {"<path id='t' d='M0 0L1 1' fill='#aabbcc'/>", kSolid, 0xCCBBAA, kFillWinding, 1},
+      {"<path id='t' d='M0 0L1 1' fill='#FF0000'/>", kSolid, kRed, kFillWinding, 1},
+      {"<path id='t' d='M0 0L1 1' fill='RED'/>", kSolid, kRed, kFillWinding, 1},
+      {"<path id='t' d='M0 0L1 1' fill='rgb(0,0,255)'/>", kSolid, kBlue, kFillWinding, 1},
+      {"<path id='t' d='M0 0L1 1' fill='rgb(100%,50%,0%)'/>", kSolid, 0x0080FF, kFillWinding, 1},
+      {"<path id='t' d='M0 0L1 1' fill='lightgrey'/>", kSolid, 0xD3D3D3, kFillWinding, 1},
+      {"<path id='t' d='M0 0L1 1' fill='nosuchcolour'/>", kSolid, 0, kFillWinding, 1},
+      // A pattern, or a missing paint server, gives solid black.
+      {"<defs><pattern id='brushCross' width='8' height='8'/></defs>"
+       "<path id='t' d='M0 0L1 1' fill='url(#brushCross)'/>",
+       kSolid, 0, kFillWinding, 1},
+      {"<path id='t' d='M0 0L1 1' fill='url(#missing)'/>", kSolid, 0, kFillWinding, 1},
+      {"<rect id='t' width='10' height='10' fill='none'/>", kHollow, 0, kFillWinding, 1},
+      {"<g color='lime'><rect id='t' width='1' height='1' fill='currentColor'/></g>", kSolid,
+       kLime, kFillWinding, 1},
+      {"<g fill-rule='evenodd'><path id='t' d='M0 0L1 1'/></g>", kSolid, 0, kFillAlternate, 1},
+      {"<path id='t' d='M0 0L1 1' fill-rule='nonzero'/>", kSolid, 0, kFillWinding, 1},
+      // Opacity outside the translucency window, on rects and circles, or
+      // on a group (not inherited) keeps the solid brush.
+      {"<path id='t' d='M0 0L1 1' fill='red' opacity='0.2'/>", kSolid, kRed, kFillWinding, 1},
+      {"<path id='t' d='M0 0L1 1' fill='red' opacity='0.3'/>", kSolid, kRed, kFillWinding, 1},
+      {"<path id='t' d='M0 0L1 1' fill='red' opacity='0.7'/>", kSolid, kRed, kFillWinding, 1},
+      {"<rect id='t' width='1' height='1' fill='red' opacity='0.5'/>", kSolid, kRed, kFillWinding,
+       1},
+      {"<circle id='t' r='1' fill='red' opacity='0.5'/>", kSolid, kRed, kFillWinding, 1},
+      {"<g opacity='0.5'><path id='t' d='M0 0L1 1' fill='red'/></g>", kSolid, kRed, kFillWinding,
+       1},
+      // display and visibility, own or inherited.
+      {"<path id='t' d='M0 0L1 1' display='none'/>", kSolid, 0, kFillWinding, 0},
+      {"<path id='t' d='M0 0L1 1' visibility='hidden'/>", kSolid, 0, kFillWinding, 0},
+      {"<path id='t' d='M0 0L1 1' visibility='collapse'/>", kSolid, 0, kFillWinding, 1},
+      {"<path id='t' d='M0 0L1 1' display='inline' visibility='visible'/>", kSolid, 0,
+       kFillWinding, 1},
+      {"<g display='none'><path id='t' d='M0 0L1 1'/></g>", kSolid, 0, kFillWinding, 0},
+      {"<g visibility='hidden'><path id='t' d='M0 0L1 1'/></g>", kSolid, 0, kFillWinding, 0},
+      {"<g visibility='hidden'><path id='t' d='M0 0L1 1' visibility='visible'/></g>", kSolid, 0,
+       kFillWinding, 1},
   };
-  const Case cases[] = {
-      {"<path id='t' d='M0 0L1 1'/>", 1},
-      {"<path id='t' d='M0 0L1 1' display='none'/>", 0},
-      {"<path id='t' d='M0 0L1 1' visibility='hidden'/>", 0},
-      {"<path id='t' d='M0 0L1 1' visibility='collapse'/>", 1},
-      {"<path id='t' d='M0 0L1 1' display='inline' visibility='visible'/>", 1},
-      {"<g display='none'><path id='t' d='M0 0L1 1'/></g>", 0},
-      {"<g visibility='hidden'><path id='t' d='M0 0L1 1'/></g>", 0},
-      {"<g visibility='hidden'><path id='t' d='M0 0L1 1' visibility='visible'/></g>", 1},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.body);
     Resolve(Svg(c.body));
+    EXPECT_EQ(Brush()[0], kBrushPlainSize);
+    EXPECT_EQ(Brush()[2], c.style);
+    if (c.style == kSolid) {
+      EXPECT_EQ(static_cast<uint32_t>(Brush()[3]), c.colour);
+    }
+    EXPECT_EQ(context_.fillRule, c.fillRule);
     EXPECT_EQ(context_.paintEnabled, c.enabled);
   }
+}
+
+TEST_F(Paint, CurrentColorStrokeAndNoneFill) {
+  Resolve(Svg("<g color='lime'><rect id='t' width='1' height='1' fill='none' "
+              "stroke='currentColor'/></g>"));
+  EXPECT_EQ(context_.pen.colour, kLime);
+  EXPECT_NE(context_.pen.style & kPenStyleMask, static_cast<uint32_t>(kPenNull));
 }
 
 // --- translucency ------------------------------------------------------------------
@@ -176,32 +180,6 @@ TEST_F(Paint, HalfOpaquePathGetsTwoColourBrush) {
   EXPECT_EQ(Brush()[5], 29);
   EXPECT_EQ(context_.pen.colour, 0xFF7F7Fu);
   EXPECT_FLOAT_EQ(context_.opacity, 0.5f);
-}
-
-TEST_F(Paint, OpacityOutsideTheWindowKeepsSolidBrush) {
-  for (const char* opacity : {"0.2", "0.3", "0.7", "1"}) {
-    SCOPED_TRACE(opacity);
-    Resolve(Svg("<path id='t' d='M0 0L1 1' fill='red' opacity='" + std::string(opacity) +
-                "'/>"));
-    EXPECT_EQ(Brush()[0], kBrushPlainSize);
-    EXPECT_EQ(Brush()[2], kBrushSolid);
-    EXPECT_EQ(static_cast<uint32_t>(Brush()[3]), kRed);
-  }
-}
-
-TEST_F(Paint, RectAndCircleMakeNoTranslucentBrush) {
-  for (const char* shape : {"<rect id='t' width='1' height='1'", "<circle id='t' r='1'"}) {
-    SCOPED_TRACE(shape);
-    Resolve(Svg(std::string(shape) + " fill='red' opacity='0.5'/>"));
-    EXPECT_EQ(Brush()[0], kBrushPlainSize);
-    EXPECT_EQ(static_cast<uint32_t>(Brush()[3]), kRed);
-  }
-}
-
-TEST_F(Paint, OpacityIsNotInherited) {
-  Resolve(Svg("<g opacity='0.5'><path id='t' d='M0 0L1 1' fill='red'/></g>"));
-  EXPECT_EQ(Brush()[0], kBrushPlainSize);
-  EXPECT_FLOAT_EQ(context_.opacity, 1.0f);
 }
 
 // --- pen ---------------------------------------------------------------------------
