@@ -55,9 +55,10 @@ count=$(wc -l < "$list")
 mkdir -p "$work/out"
 
 # Wall time of a command in milliseconds (bash's own clock: no extra process).
+# A failing command still counts; its name is noted in $work/failed.
 elapsed_ms() {
   local start=$EPOCHREALTIME
-  "$@" > /dev/null 2>&1 || true
+  "$@" > /dev/null 2>&1 || echo "${1##*/}" >> "$work/failed"
   local stop=$EPOCHREALTIME
   echo "$(( (${stop/./} - ${start/./}) / 1000 )).$(( (${stop/./} - ${start/./}) % 1000 / 100 ))"
 }
@@ -80,9 +81,11 @@ proc_resvg=$(median < "$work/resvg.ms")
 # --- one process for all files (wall time per file) ---
 per_file() { awk -v t="$1" -v n="$count" 'BEGIN {printf "%.2f", t / n}'; }
 rsvg_loop() {
+  local failed=0
   while IFS= read -r file; do
-    rsvg-convert -w "$width" -h "$height" "$file" -o "$work/out/rsvg.png" || true
+    rsvg-convert -w "$width" -h "$height" "$file" -o "$work/out/rsvg.png" || failed=1
   done < "$list"
+  return $failed
 }
 mapfile -t inputs < "$list"
 : > "$work/b-ours"; : > "$work/b-rsvg"; : > "$work/b-resvg"
@@ -119,7 +122,8 @@ make_icons() {
     { doc = doc $0 "\n" }
     END {
       body[n++] = doc
-      printf "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" viewBox=\"0 0 %d %d\">\n", 40 * 200, 40 * 200
+      # The files declare no other prefixes than these (on their roots).
+      printf "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" xmlns:svg=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %d %d\">\n", 40 * 200, 40 * 200
       size = 0; i = 0
       while (size < target) {
         size += group(body[i % n], (i % 40) * 200, int(i / 40) % 40 * 200); ++i
@@ -162,3 +166,7 @@ printf "%-28s %10s %10s %10s %8s %8s\n" "batch, per file (rsvg: loop)" "$batch_o
   "$(ratio "$batch_rsvg" "$batch_ours")" "$(ratio "$batch_resvg" "$batch_ours")"
 large "$work/icons.svg" "icons $(( $(stat -c %s "$work/icons.svg") / 1024 )) KiB"
 large "$work/shapes.svg" "shapes 100,000"
+if [ -s "$work/failed" ]; then
+  echo "failed runs (timed all the same):"
+  sort "$work/failed" | uniq -c
+fi
