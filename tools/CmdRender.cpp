@@ -108,10 +108,13 @@ Status SizeOfFile(const FilterModule& module, const std::u16string& name,
 // fltInfo as well; only linked files need fltLoad's file callback.
 bool LinksPictureFiles(const std::string& path) {
   std::string text;
-  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-    char buffer[1 << 16];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
-    std::fclose(file);
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0 && info.st_size > 0) {
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+      text.resize(static_cast<std::size_t>(info.st_size));
+      text.resize(std::fread(text.data(), 1, text.size(), file));
+      std::fclose(file);
+    }
   }
   const std::string_view all(text);
   for (std::size_t at = all.find("<image"); at != all.npos; at = all.find("<image", at + 6)) {
