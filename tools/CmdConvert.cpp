@@ -167,7 +167,8 @@ int CmdConvert(int argc, char** argv) {
     if (output.empty()) {
       output = options.output + "/" + StemOf(path) + ".svg";
     } else if (IsDirectory(output)) {
-      output += "/" + StemOf(path) + ".svg";
+      // Appended piece by piece: GCC 12 at -O3 warns falsely on "/" + string.
+      output.append("/").append(StemOf(path)).append(".svg");
     }
     if (progress)
       std::fprintf(stderr, "svgfilter: [%zu/%zu] %s -> %s\n", i + 1, count, path.c_str(),
