@@ -5,12 +5,14 @@
 // it may stay live in the imaging kernel.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <initializer_list>
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -117,21 +119,46 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-// A saved file with the temporary picture names masked, which differ from
-// save to save.
+// A saved file with the temporary picture names (svgXXXX.tmp) masked,
+// which differ from save to save.
 std::string MaskedSave(const std::string& text) {
-  static const std::regex kTempName("svg[0-9A-F]+\\.tmp");
-  return std::regex_replace(text, kTempName, "svg.tmp");
+  std::string out;
+  std::size_t at = 0;
+  for (std::size_t found = text.find("svg", at); found != std::string::npos;
+       found = text.find("svg", at)) {
+    std::size_t end = found + 3;
+    while (end < text.size() && std::isxdigit(static_cast<unsigned char>(text[end])) &&
+           !std::islower(static_cast<unsigned char>(text[end])))
+      ++end;
+    const bool name = end > found + 3 && text.compare(end, 4, ".tmp") == 0;
+    out.append(text, at, (name ? found + 3 : end) - at);
+    at = end;
+  }
+  return out + text.substr(at);
+}
+
+// `line` without its attribute `name` when the attribute's value begins
+// with one of `prefixes` (any value when none is given).
+std::string WithoutAttribute(std::string line, const std::string& name,
+                             std::initializer_list<const char*> prefixes = {}) {
+  const std::size_t start = line.find(" " + name + "=\"");
+  if (start == std::string::npos) return line;
+  const std::size_t value = start + name.size() + 3;
+  const std::size_t close = line.find('"', value);
+  if (close == std::string::npos) return line;
+  bool matches = prefixes.size() == 0;
+  for (const char* prefix : prefixes) matches = matches || line.compare(value, std::strlen(prefix), prefix) == 0;
+  if (matches) line.erase(start, close + 1 - start);
+  return line;
 }
 
 // A line of saved text without what the writer leaves out when one of its
 // small copies cannot be allocated: the font-family, the stroke-dasharray,
 // and the hatch pattern a fill refers to (the brush colour replaces it).
 std::string WithoutDegradable(const std::string& line) {
-  static const std::regex kDegradable(
-      "font-family=\"[^\"]*\" |stroke-dasharray=\"[^\"]*\" |"
-      "fill=\"(url\\(#brush[A-Za-z]+\\)|#[0-9A-F]{6})\" ");
-  return std::regex_replace(line, kDegradable, "");
+  return WithoutAttribute(
+      WithoutAttribute(WithoutAttribute(line, "font-family"), "stroke-dasharray"), "fill",
+      {"url(#brush", "#"});
 }
 
 // True when `got` is the saved text `want` with one line degraded as the
