@@ -219,6 +219,51 @@ Status OpenGroup(ConversionContext& context, SvgDocument& document, int32_t inde
   return kOk;
 }
 
+// An inner `svg` opens a group like `g` whose matrix places its viewport
+// (x, y, width, height) and maps its viewBox onto it. Its content is not
+// clipped to the viewport.
+Status OpenViewport(ConversionContext& context, SvgDocument& document, int32_t index) {
+  ElementRecord& record = document.records[index];
+  const SvgElementData& svg = record.data.svg;
+  const double x = LengthToPixels(context, svg.x, LengthAxis::kHorizontal);
+  const double y = LengthToPixels(context, svg.y, LengthAxis::kVertical);
+  const double width = LengthToPixels(context, svg.width, LengthAxis::kHorizontal);
+  const double height = LengthToPixels(context, svg.height, LengthAxis::kVertical);
+  const SvgMatrix outer = InheritedMatrix(context);
+  SvgMatrix m = MultiplyMatrix(outer, Translation(x, y));
+  if (svg.hasViewBox != 0 && svg.viewBox.width > 0 && svg.viewBox.height > 0 && width > 0 &&
+      height > 0) {
+    m = MultiplyMatrix(m, ViewBoxMapping(svg.viewBox, svg.preserveAspectRatio, width, height));
+  }
+  Status status = PushTransform(&context.stack, nullptr, record.builtChildCount);
+  if (status != kOk) return status;
+  TransformNode* node = context.stack;
+  node->matrix = m;
+  if (context.viewportClipCount < kMaxClippedViewports) {
+    ViewportClip& clip = context.viewportClips[context.viewportClipCount++];
+    clip.node = node;
+    const double xs[5] = {x, x + width, x + width, x, x};
+    const double ys[5] = {y, y, y + height, y + height, y};
+    for (int32_t i = 0; i < 5; ++i) {
+      clip.corners[i] = KernelPoint{outer.a * xs[i] + outer.c * ys[i] + outer.e,
+                                    context.originY - (outer.b * xs[i] + outer.d * ys[i] + outer.f),
+                                    0.0, 0};
+    }
+  }
+  if (node->below != nullptr && node->below->groupId != 0) {
+    node->groupId = node->below->groupId;
+    node->groupLayer = node->below->groupLayer;
+  } else {
+    VectorGroupRef group{};
+    status = VectorAddGroup(context.document, &context.groupDesc, &group, 4);
+    if (status != kOk) return status;
+    node->groupId = group.group;
+    node->groupLayer = group.layer;
+  }
+  UpdateCurrentGroup(context);
+  return kOk;
+}
+
 Status CloseGroups(ConversionContext& context) {
   while (context.stack != nullptr && context.stack != context.rootNode &&
          context.stack->count <= 0) {
@@ -390,21 +435,45 @@ Status ClippedBounds(ConversionContext& context, const ElementRecord& element, B
   return kOk;
 }
 
+// Ends every clip set for the element, innermost first.
 Status CloseClip(ConversionContext& context) {
+  const int32_t opened = context.clipOpened;
   context.clipOpened = 0;
   VectorState state{};
   Status status = VectorGetState(context.document, &state);
   if (status != kOk) return status;
   state.clipMode = kClipModeAfterElement;
   status = VectorSetState(context.document, &state);
-  if (status != kOk) return status;
-  VectorPathObject end;
-  status = VectorInitObject(&end, kVoPath);
-  if (status != kOk) return status;
-  end.h.flags |= kVoFlagClipEnd;
-  end.pen.style = 0;
-  VectorObjectRef ref = 0;
-  return VectorAddObject(context.document, 0, kVoPath, &end, &ref);
+  for (int32_t i = 0; status == kOk && i < opened; ++i) {
+    VectorPathObject end;
+    status = VectorInitObject(&end, kVoPath);
+    if (status != kOk) return status;
+    end.h.flags |= kVoFlagClipEnd;
+    end.pen.style = 0;
+    VectorObjectRef ref = 0;
+    status = VectorAddObject(context.document, 0, kVoPath, &end, &ref);
+  }
+  return status;
+}
+
+// Sets the clip rectangles of the inner svg viewports still open around
+// the element; viewports closed since are forgotten first.
+Status OpenViewportClips(ConversionContext& context) {
+  while (context.viewportClipCount > 0 &&
+         !OnStack(context, context.viewportClips[context.viewportClipCount - 1].node)) {
+    --context.viewportClipCount;
+  }
+  static constexpr uint8_t kKinds[5] = {kPtMoveTo, kPtLineTo, kPtLineTo, kPtLineTo,
+                                        kPtLineTo | kPtCloseFigure};
+  uint8_t kinds[5];
+  std::memcpy(kinds, kKinds, sizeof(kinds));
+  for (int32_t i = 0; i < context.viewportClipCount; ++i) {
+    const VectorPointPath path{5, context.viewportClips[i].corners, kinds};
+    const Status status = VectorSetClip(context.document, &path);
+    if (status != kOk) return status;
+    ++context.clipOpened;
+  }
+  return kOk;
 }
 
 // --- use --------------------------------------------------------------------
@@ -558,8 +627,9 @@ Status ConvertElement(ConversionContext& context, SvgDocument& document, int32_t
   switch (type) {
     case kElemSvg:
       status = DrawingAttributes(context, document, index);
-      if (status == kOk && record.parent < 0) status = SetUpViewport(context, document, index);
-      return status;
+      if (status != kOk) return status;
+      return record.parent < 0 ? SetUpViewport(context, document, index)
+                               : OpenViewport(context, document, index);
     case kElemG:
       status = DrawingAttributes(context, document, index);
       if (status == kOk) status = OpenGroup(context, document, index);
@@ -606,8 +676,11 @@ Status Walk(ConversionContext& context, SvgDocument& document) {
         UpdateCurrentGroup(context);
       }
     }
+    // Children of groups, links and inner svg elements count down their
+    // node.
+    const bool innerSvgChild = parentType == kElemSvg && ParentOf(document, record.parent) >= 0;
     if (context.stack != nullptr && context.stack != context.rootNode &&
-        (parentType == kElemG || parentType == kElemA)) {
+        (parentType == kElemG || parentType == kElemA || innerSvgChild)) {
       --context.stack->count;
     }
     context.clipContent = parentType == kElemClipPath ? 1 : 0;
@@ -836,6 +909,8 @@ Status ApplyElementTransform(ConversionContext& context, const TransformList& li
 
 Status OpenClip(ConversionContext& context, SvgDocument& document, int32_t elementIndex) {
   if (context.clipContent != 0) return kOk;
+  Status status = OpenViewportClips(context);
+  if (status != kOk) return status;
   const ElementRecord& element = document.records[elementIndex];
   const ClipPathReference& reference = CommonOf(element).props.clipPath;
   if (reference.kind != kReferenceUrl || reference.id == nullptr) return kOk;
@@ -848,7 +923,6 @@ Status OpenClip(ConversionContext& context, SvgDocument& document, int32_t eleme
   // objectBoundingBox units, the element's box.
   SvgMatrix m = FoldTransformList(InheritedMatrix(context), CommonOf(element).transform);
   m = FoldTransformList(m, CommonOf(clipRecord).transform);
-  Status status = kOk;
   if (clipRecord.data.clipPath.clipPathUnits == kObjectBoundingBox) {
     BoundingBox box{};
     bool found = false;
@@ -870,7 +944,7 @@ Status OpenClip(ConversionContext& context, SvgDocument& document, int32_t eleme
   if (status == kOk) {
     const VectorPointPath path{outline.count, outline.points, outline.kinds};
     status = VectorSetClip(context.document, &path);
-    if (status == kOk) context.clipOpened = 1;
+    if (status == kOk) ++context.clipOpened;
   }
   FreePathBuffer(outline);
   return status;

@@ -39,6 +39,17 @@ struct ElementObject {
 };
 static_assert(sizeof(ElementObject) == 8);
 
+// Inner `svg` viewports whose content is clipped at once; deeper ones
+// leave their content unclipped.
+inline constexpr int32_t kMaxClippedViewports = 16;
+
+// The clip rectangle of an open inner `svg` viewport, placed (y up), and
+// the stack node that lives as long as the viewport.
+struct ViewportClip {
+  const TransformNode* node;
+  KernelPoint corners[5];
+};
+
 // One suspended link of an outer `a` while a nested `a` is in force.
 struct SuspendedLink {
   int32_t count;  // elements of the outer link still to come
@@ -105,7 +116,7 @@ struct ConversionContext {
   int32_t suspendedCapacity;
 
   VectorObjectRef lastObject;  // object most recently added, 0 for none
-  int32_t clipOpened;          // 1 when a clip was set for the current element
+  int32_t clipOpened;          // clips set for the current element, each ended after it
   int32_t clipContent;         // 1 while the element is a child of a clipPath
 
   // `use` expansion.
@@ -117,6 +128,9 @@ struct ConversionContext {
   SvgMatrix contentMatrix;  // placement of the content being expanded
 
   VectorObjectList objects;  // ElementObject entries
+
+  ViewportClip viewportClips[kMaxClippedViewports];  // innermost last
+  int32_t viewportClipCount;
 };
 static_assert(std::is_trivially_copyable_v<ConversionContext>);
 

@@ -163,7 +163,7 @@ Status ConvertImage(ConversionContext& context, SvgDocument& document, int32_t i
     const int32_t row = (ratio.align - kAlignXMinYMin) / 3;
     x = boxX + (boxWidth - width) * column / 2.0;
     y = boxY + (boxHeight - height) * row / 2.0;
-    if (ratio.meetOrSlice == kSlice && context.clipOpened == 0 && context.clipContent == 0) {
+    if (ratio.meetOrSlice == kSlice && context.clipContent == 0) {
       KernelPoint corners[5] = {Placed(m, origin, boxX, boxY),
                                 Placed(m, origin, boxX + boxWidth, boxY),
                                 Placed(m, origin, boxX + boxWidth, boxY + boxHeight),
@@ -177,7 +177,7 @@ Status ConvertImage(ConversionContext& context, SvgDocument& document, int32_t i
         (void)FreeBitmap(&record.bitmap);
         return status;
       }
-      context.clipOpened = 1;
+      ++context.clipOpened;
     }
   }
   double rotation = 0.0;

@@ -722,6 +722,7 @@ Status ConvertTextPath(RunEmitter& emitter, SvgDocument& document, int32_t index
     return kOk;
   }
   Status status = DrawingAttributes(context, document, index);
+  if (status == kOk && context.clipOpened == 0) status = OpenClip(context, document, index);
   if (status != kOk) return status;
   PathPolyline line;
   status = FlattenTextPath(context, document.records[target], line);

@@ -167,6 +167,8 @@ TEST_F(ConvertDriver, ElementTransformListsPlaceTheObjectAsSvgDoes) {
       {"<g transform=\"rotate(90)\">", "translate(10,0)", "</g>", -60, 20, -20, 50},
       {"<defs>", "translate(10,0)",
        "</defs><use xlink:href=\"#r\" x=\"1\" transform=\"scale(2)\"/>", 42, 40, 102, 120},
+      {"<svg x=\"5\" y=\"6\" width=\"50\" height=\"50\" viewBox=\"0 0 100 100\">",
+       "translate(10,0)", "</svg>", 15, 16, 30, 36},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.before << c.transform << c.after);
@@ -480,6 +482,24 @@ TEST_F(ConvertDriver, ClipOutlineLiesInTheClippedElementsSpace) {
     EXPECT_NEAR(top, c.top, 1e-6);
     EXPECT_NEAR(bottom, c.bottom, 1e-6);
   }
+}
+
+TEST_F(ConvertDriver, InnerSvgClipsItsContentToItsViewport) {
+  ASSERT_EQ(Convert(Svg("<svg x=\"5\" y=\"6\" width=\"50\" height=\"40\"><svg x=\"1\" "
+                        "width=\"9\" height=\"9\"><circle r=\"90\"/></svg></svg>"
+                        "<rect width=\"1\" height=\"1\"/>")),
+            kOk);
+  // Both viewports' rectangles, the circle (moved, so a point path), two
+  // clip ends, then the rect outside them.
+  ASSERT_EQ(objects_.size(), 6u);
+  const int32_t types[] = {kVoClip, kVoClip, kVoPath, kVoPath, kVoPath, kVoRect};
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(objects_[i].type, types[i]) << i;
+  EXPECT_EQ(Drawn().size(), 2u);
+  StoredObject inner(&vector_, objects_[1]);
+  ASSERT_EQ(inner->clip.count, 5);
+  EXPECT_DOUBLE_EQ(inner->clip.points[0].x, 6);
+  EXPECT_DOUBLE_EQ(inner->clip.points[2].x, 15);
+  EXPECT_DOUBLE_EQ(inner->clip.points[2].y, -15);
 }
 
 TEST_F(ConvertDriver, ClipReferenceToAnythingElseIsIgnored) {
