@@ -41,6 +41,24 @@ inline std::string ObjectLines(VectorDocument* document) {
   return lines;
 }
 
+// Empty when `expected` and `got` are equal, else the first line where they
+// differ, to keep a failure message short.
+inline std::string FirstDifference(const std::string& expected, const std::string& got) {
+  if (expected == got) return "";
+  std::size_t at = 0;
+  int line = 1;
+  while (at < expected.size() && at < got.size() && expected[at] == got[at]) {
+    if (expected[at++] == '\n') ++line;
+  }
+  const std::size_t start = expected.rfind('\n', at == 0 ? 0 : at - 1);
+  const std::size_t from = start == std::string::npos ? 0 : start + 1;
+  const auto lineAt = [from](const std::string& text) {
+    return text.substr(from, text.find('\n', from) - from);
+  };
+  return "line " + std::to_string(line) + ": expected \"" + lineAt(expected) + "\", got \"" +
+         lineAt(got) + "\"";
+}
+
 struct VectorRun {
   svgflt::Status loadStatus = svgflt::kOk;
   std::string objects;  // ObjectLines of the loaded document
