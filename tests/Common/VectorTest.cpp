@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "Common/VectorConvertFixture.h"
 #include "Common/svg.h"
@@ -226,48 +227,51 @@ TEST_F(ConvertDriver, ViewBoxIsMappedOntoTheViewport) {
   }
 }
 
+// Percentages take whole hundredths of the root viewport, in pixels.
 TEST_F(ConvertDriver, PercentagesReferToTheRootViewport) {
-  ASSERT_EQ(Convert("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"199\" height=\"100\">"
-                    "<rect x=\"50%\" width=\"10\" height=\"10\"/></svg>"),
-            kOk);
-  StoredObject rect(&vector_, OfType(kVoRect).at(0));
-  EXPECT_DOUBLE_EQ(rect->rect.corner1.x, 50);
-}
-
-TEST_F(ConvertDriver, RootInInchesIsConvertedForPercentages) {
-  // 384 by 192 pixels; percentages take whole hundredths of them.
-  ASSERT_EQ(Convert("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"4in\" height=\"2in\">"
-                    "<rect x=\"50%\" y=\"50%\" width=\"1\" height=\"1\"/></svg>"),
-            kOk);
-  StoredObject rect(&vector_, OfType(kVoRect).at(0));
-  EXPECT_DOUBLE_EQ(rect->rect.corner1.x, 150);
-  EXPECT_DOUBLE_EQ(rect->rect.corner1.y, -50);
+  const struct {
+    const char* size;
+    double x, y;
+  } cases[] = {{"width=\"199\" height=\"100\"", 50, -50},  // 199 div 100 = 1
+               {"width=\"4in\" height=\"2in\"", 150, -50}};  // 384 by 192 pixels
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.size);
+    ASSERT_EQ(Convert(std::string("<svg xmlns=\"http://www.w3.org/2000/svg\" ") + c.size +
+                      "><rect x=\"50%\" y=\"50%\" width=\"1\" height=\"1\"/></svg>"),
+              kOk);
+    StoredObject rect(&vector_, OfType(kVoRect).at(0));
+    EXPECT_DOUBLE_EQ(rect->rect.corner1.x, c.x);
+    EXPECT_DOUBLE_EQ(rect->rect.corner1.y, c.y);
+  }
 }
 
 // --- links ------------------------------------------------------------------
 
-TEST_F(ConvertDriver, LinkIsAttachedToEveryObjectItCovers) {
-  ASSERT_EQ(Convert(Svg("<a xlink:href=\"http://x/one\"><rect width=\"1\" height=\"1\"/>"
-                        "<circle r=\"1\"/><line x2=\"5\"/></a><ellipse rx=\"1\" ry=\"1\"/>")),
-            kOk);
-  const auto drawn = Drawn();
-  ASSERT_EQ(drawn.size(), 4u);
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(LinkOf(drawn[i].id), u"http://x/one") << i;
-  EXPECT_EQ(LinkOf(drawn[3].id), u"");
-}
-
-TEST_F(ConvertDriver, NestedLinkResumesTheOuterOneAfterwards) {
-  ASSERT_EQ(Convert(Svg("<a xlink:href=\"outer\"><rect width=\"1\" height=\"1\"/>"
-                        "<a xlink:href=\"inner\"><circle r=\"1\"/><g><circle r=\"2\"/></g></a>"
-                        "<ellipse rx=\"1\" ry=\"1\"/></a><line x2=\"3\"/>")),
-            kOk);
-  const auto drawn = Drawn();
-  ASSERT_EQ(drawn.size(), 5u);
-  EXPECT_EQ(LinkOf(drawn[0].id), u"outer");
-  EXPECT_EQ(LinkOf(drawn[1].id), u"inner");
-  EXPECT_EQ(LinkOf(drawn[2].id), u"inner");
-  EXPECT_EQ(LinkOf(drawn[3].id), u"outer");
-  EXPECT_EQ(LinkOf(drawn[4].id), u"");
+// The link each drawn object carries, in drawing order ("" for none).
+TEST_F(ConvertDriver, LinksReachTheObjectsTheyCover) {
+  const struct {
+    std::string body;
+    std::vector<std::u16string> links;
+  } cases[] = {
+      {"<a xlink:href=\"http://x/one\"><rect width=\"1\" height=\"1\"/><circle r=\"1\"/>"
+       "<line x2=\"5\"/></a><ellipse rx=\"1\" ry=\"1\"/>",
+       {u"http://x/one", u"http://x/one", u"http://x/one", u""}},
+      // A nested link takes over for its content; the outer one resumes.
+      {"<a xlink:href=\"outer\"><rect width=\"1\" height=\"1\"/><a xlink:href=\"inner\">"
+       "<circle r=\"1\"/><g><circle r=\"2\"/></g></a><ellipse rx=\"1\" ry=\"1\"/></a>"
+       "<line x2=\"3\"/>",
+       {u"outer", u"inner", u"inner", u"outer", u""}},
+      {"<a xlink:href=\"" + std::string(300, 'h') + "\"><rect width=\"1\" height=\"1\"/></a>",
+       {std::u16string(259, u'h')}},
+      {"<a xlink:href=\"caf\xC3\xA9\"><rect width=\"1\" height=\"1\"/></a>", {u"caf\u00E9"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.body.substr(0, 60));
+    ASSERT_EQ(Convert(Svg(c.body)), kOk);
+    const auto drawn = Drawn();
+    ASSERT_EQ(drawn.size(), c.links.size());
+    for (size_t i = 0; i < drawn.size(); ++i) EXPECT_EQ(LinkOf(drawn[i].id), c.links[i]) << i;
+  }
 }
 
 TEST_F(ConvertDriver, GroupInsideALinkOpensItsGroup) {
@@ -295,19 +299,6 @@ TEST_F(ConvertDriver, LinkTransformAppliesToItsContentOnly) {
   ASSERT_EQ(OfType(kVoRect).size(), 1u);
   StoredObject plain(&vector_, OfType(kVoRect)[0]);
   EXPECT_DOUBLE_EQ(plain->rect.corner1.x, 0);
-}
-
-TEST_F(ConvertDriver, LongLinkIsCutTo259Units) {
-  const std::string href(300, 'h');
-  ASSERT_EQ(Convert(Svg("<a xlink:href=\"" + href + "\"><rect width=\"1\" height=\"1\"/></a>")),
-            kOk);
-  EXPECT_EQ(LinkOf(OfType(kVoRect).at(0).id), std::u16string(259, u'h'));
-}
-
-TEST_F(ConvertDriver, LinkTextIsConvertedFromUtf8) {
-  ASSERT_EQ(Convert(Svg("<a xlink:href=\"caf\xC3\xA9\"><rect width=\"1\" height=\"1\"/></a>")),
-            kOk);
-  EXPECT_EQ(LinkOf(OfType(kVoRect).at(0).id), u"caf\u00E9");
 }
 
 // --- use --------------------------------------------------------------------
