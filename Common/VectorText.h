@@ -2,7 +2,8 @@
 // into runs (its own character runs, those of nested `tspan` elements and
 // the `tref` references), and each run becomes one text object of the
 // vector kernel, or one per character when its owner places characters one
-// by one. A text position carries from run to run.
+// by one. A text position carries from run to run. textPath characters,
+// which the flattened content leaves out, follow their path one by one.
 #pragma once
 
 #include <cstdint>
@@ -40,10 +41,10 @@ inline constexpr int32_t kCharAlignOther = 4;
 // and cut to 31 units. A null or empty family leaves the name empty.
 void FontFaceName(const char* family, char16_t (&face)[32]);
 
-// Converts the `text` record at `index` with its runs. Applies the
-// element's translations, scalings and rotations to every object made.
-// kOk, kErrNoMemory, or the first failing step's code (paint resolution,
-// clip, kernel).
+// Converts the `text` record at `index`: its runs, then the characters of
+// its textPath elements along their paths. The element's transform reaches
+// every object made (BakedMatrix). kOk, kErrNoMemory, or the first failing
+// step's code (paint resolution, clip, kernel).
 [[nodiscard]] Status ConvertText(ConversionContext& context, SvgDocument& document,
                                  int32_t index);
 

@@ -585,10 +585,5 @@ TEST(PenWidthFromHalf, RoundsUpOnlyBelowOne) {
   }
 }
 
-TEST(GradientFraction, PercentagesAreHundredths) {
-  EXPECT_DOUBLE_EQ(GradientFraction(SvgLength{kUnitNone, 50.0, 1}), 0.5);
-  EXPECT_DOUBLE_EQ(GradientFraction(SvgLength{kUnitNone, 0.3, 0}), 0.3);
-}
-
 }  // namespace
 }  // namespace svgflt
