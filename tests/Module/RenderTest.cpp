@@ -149,6 +149,7 @@ TEST_F(Render, ElementTransformsPlaceShapesAsBrowsersDo) {
       {"scale(2)", 35, 35, 15, 15},
       {"translate(40,0) scale(2)", 75, 35, 45, 15},
       {"rotate(90 50 50)", 85, 15, 15, 15},
+      {"skewX(45)", 30, 15, 15, 15},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.transform);
