@@ -93,7 +93,7 @@ struct Case {
 
 // --- path data -----------------------------------------------------------
 
-TEST(ParsePathData, ReadsCommandsAndImplicitRepetition) {
+TEST(ParsePathData, ReadsCommandsNumbersAndImplicitRepetition) {
   const Case cases[] = {
       {"M10 10L20 20z", "M 10 10|L 20 20|z"},
       {"M0 0 10 0 10 10", "M 0 0|L 10 0|L 10 10"},
@@ -108,17 +108,7 @@ TEST(ParsePathData, ReadsCommandsAndImplicitRepetition) {
       {"M0 0 Z 1 2 3", "M 0 0|Z|Z 1 2|Z 3 0"},
       {"", ""},
       {" \t\r\n, ", ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    Path path;
-    ASSERT_EQ(ParsePathData(c.text, &path.list), kOk);
-    EXPECT_EQ(path.Text(), c.segments);
-  }
-}
-
-TEST(ParsePathData, ReadsNumbersWithoutSeparators) {
-  const Case cases[] = {
+      // Numbers without separators.
       {"M.5.5", "M 0.5 0.5"},
       {"M1e2 -3", "M 100 -3"},
       {"M1e+2,1e-1", "M 100 0.1"},
@@ -128,17 +118,7 @@ TEST(ParsePathData, ReadsNumbersWithoutSeparators) {
       {"M-.5-.5", "M -0.5 -0.5"},
       {"M1.L2 3", "M 1 0|L 2 3"},
       {"M1 2L3-4z", "M 1 2|L 3 -4|z"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    Path path;
-    ASSERT_EQ(ParsePathData(c.text, &path.list), kOk);
-    EXPECT_EQ(path.Text(), c.segments);
-  }
-}
-
-TEST(ParsePathData, PassesOverUnexpandedLineBreaks) {
-  const Case cases[] = {
+      // Unexpanded line-break references are passed over.
       {"M 0 0 &#xD; L 5 5", "M 0 0|L 5 5"},
       {"M0 0&#xD;&#xD;L1 1&#xD;", "M 0 0|L 1 1"},
   };
