@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 #include <span>
+#include <string>
 
 #include "Common/FillUtil.h"
 #include "Common/GeneralUtil.h"
@@ -646,8 +647,16 @@ bool SplitDeclaration(const char* text, bool keepFamilySpaces, Declaration* out)
 // The replacement text of an internal entity, or null.
 const char* FindEntity(const SvgDocument& document, std::string_view name) {
   if (document.xmlDocument == nullptr) return nullptr;
-  // A scan with string views: the map's own lookup would build a key string.
-  for (const auto& [entityName, text] : document.xmlDocument->entities) {
+  const auto& entities = document.xmlDocument->entities;
+  // The map's lookup needs a key string. A name that fits the string's own
+  // inline buffer (what an empty string holds without a heap block) gets
+  // one, so that many references to many entities stay n log n; a longer
+  // name is found by a scan with string views.
+  if (name.size() <= std::string().capacity()) {
+    const auto found = entities.find(std::string(name));
+    return found != entities.end() ? found->second.c_str() : nullptr;
+  }
+  for (const auto& [entityName, text] : entities) {
     if (entityName == name) return text.c_str();
   }
   return nullptr;
