@@ -194,32 +194,33 @@ TEST_F(VectorImage, PlacementFollowsTheElementGeometry) {
   }
 }
 
-TEST_F(VectorImage, ThirtyTwoBitPictureSetsTheAlphaFlag) {
-  ASSERT_EQ(ConvertWith(DataImage("image/png", PngOf(3, 3, 32),
-                                  "width=\"10\" height=\"10\"")),
-            kOk);
-  const auto rasters = OfType(kVoRaster);
-  ASSERT_EQ(rasters.size(), 1u);
-  StoredObject o(&vector_, rasters[0]);
-  EXPECT_EQ(o->raster.bitmap.bitsPerPixel, 32);
-  EXPECT_EQ(o->raster.h.flags & kVoFlagAlpha, static_cast<uint32_t>(kVoFlagAlpha));
-}
-
-TEST_F(VectorImage, EmbeddedJpegLoadsThroughTheHost) {
-  ASSERT_EQ(ConvertWith(DataImage("image/jpeg", JpegOf(9, 5), "width=\"90\" height=\"50\"")), kOk);
-  const auto rasters = OfType(kVoRaster);
-  ASSERT_EQ(rasters.size(), 1u);
-  StoredObject o(&vector_, rasters[0]);
-  EXPECT_EQ(o->raster.bitmap.width, 9);
-  EXPECT_EQ(o->raster.bitmap.height, 5);
-  EXPECT_EQ(o->raster.bitmap.bitsPerPixel, 24);
-}
-
-TEST_F(VectorImage, EmbeddedPictureLoadsDuringInfoToo) {
-  ASSERT_EQ(ConvertWith(DataImage("image/png", PngOf(2, 2, 24), "width=\"10\" height=\"10\""),
-                        true),
-            kOk);
-  EXPECT_EQ(OfType(kVoRaster).size(), 1u);
+// Pictures of each kind and depth, during a load and during info.
+TEST_F(VectorImage, EmbeddedPicturesLoadThroughTheHost) {
+  const struct {
+    const char* what;
+    std::string image;
+    bool duringInfo;
+    int32_t width, height, bitsPerPixel;
+  } cases[] = {
+      {"32-bit png", DataImage("image/png", PngOf(3, 3, 32), "width=\"10\" height=\"10\""),
+       false, 3, 3, 32},
+      {"jpeg", DataImage("image/jpeg", JpegOf(9, 5), "width=\"90\" height=\"50\""), false, 9, 5,
+       24},
+      {"png during info", DataImage("image/png", PngOf(2, 2, 24), "width=\"10\" height=\"10\""),
+       true, 2, 2, 24},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(ConvertWith(c.image, c.duringInfo), kOk);
+    const auto rasters = OfType(kVoRaster);
+    ASSERT_EQ(rasters.size(), 1u);
+    StoredObject o(&vector_, rasters[0]);
+    EXPECT_EQ(o->raster.bitmap.width, c.width);
+    EXPECT_EQ(o->raster.bitmap.height, c.height);
+    EXPECT_EQ(o->raster.bitmap.bitsPerPixel, c.bitsPerPixel);
+    // A 32-bit picture sets the alpha flag.
+    EXPECT_EQ(o->raster.h.flags & kVoFlagAlpha, c.bitsPerPixel == 32 ? static_cast<uint32_t>(kVoFlagAlpha) : 0u);
+  }
 }
 
 TEST_F(VectorImage, DataTheHostCannotDecodeEndsTheConversionWithItsCode) {
