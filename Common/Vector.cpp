@@ -496,7 +496,7 @@ Status ConvertContent(ConversionContext& context, SvgDocument& document, int32_t
   if (context.useObjects >= kUseObjectBudget) return kOk;
   const ContentLevel level(context.useNesting);
   context.useWork += context.useNesting;
-  if (context.useWork > kUseWorkBudget) return kOk;
+  if (context.useWork > kUseWorkBudget || context.useNesting > kMaxUseNesting) return kOk;
   const ElementRecord& record = document.records[index];
   const int32_t type = record.elementType;
   const bool drawn = IsShape(type) || type == kElemImage || type == kElemText;

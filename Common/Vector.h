@@ -31,6 +31,10 @@ inline constexpr int32_t kUseObjectBudget = 100000;
 // spent, further `use` content draws nothing. This bounds references to
 // empty or deeply nested content, which add no objects.
 inline constexpr int64_t kUseWorkBudget = 4000000;
+// Elements nested inside `use` expansions, counted through all of them:
+// content deeper than this draws nothing. Expansion recurses once per
+// level, so this keeps its stack as deep as the XML reader's nesting bound.
+inline constexpr int32_t kMaxUseNesting = 1024;
 
 // Kernel object list entry: the element and the kernel object made for it.
 struct ElementObject {

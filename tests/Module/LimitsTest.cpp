@@ -92,6 +92,14 @@ void AppendBigEndian(std::string& out, uint32_t v) {
   for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>(v >> shift));
 }
 
+// A use of a group 600 deep around a use of a group `depth` deep around a
+// rect, which lies at nesting 604 + `depth` inside the expansions.
+std::string UsesAroundNestedRect(int depth) {
+  return Svg("<defs><g id=\"d0\">" + Nested(600, "<use xlink:href=\"#d1\"/>") +
+             "</g><g id=\"d1\">" + Nested(depth, "<rect width=\"1\" height=\"1\"/>") +
+             "</g></defs><use xlink:href=\"#d0\"/>");
+}
+
 // A PNG chunk of `type` and `data` with its length and checksum.
 std::string PngChunk(const std::string& type, const std::string& data) {
   std::string out;
@@ -230,6 +238,14 @@ TEST_F(Limits, HostileInputsEndWithTheirStatusWithinBounds) {
       EXPECT_LE(ratio, c.maxBytesPerInputByte);
     }
   }
+}
+
+TEST_F(Limits, UseContentDrawsUpToTheNestingLimit) {
+  const Outcome atLimit = Load(UsesAroundNestedRect(kMaxUseNesting - 604));
+  const Outcome beyond = Load(UsesAroundNestedRect(kMaxUseNesting - 603));
+  EXPECT_EQ(atLimit.status, kOk);
+  EXPECT_EQ(beyond.status, kOk);
+  EXPECT_EQ(atLimit.objects, beyond.objects + 1);  // the rect
 }
 
 TEST_F(Limits, RenderRefusesARasterBeyondThePictureLimits) {
