@@ -86,6 +86,7 @@ void ReaderParse(benchmark::State& state) {
     AdvXMLParser::ResetTextState();
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+  state.SetLabel(std::to_string(text.size()) + " bytes");
 }
 BENCHMARK(ReaderParse)->Unit(benchmark::kMillisecond);
 

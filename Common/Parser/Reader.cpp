@@ -113,10 +113,12 @@ namespace {
 enum class TextRole { kNone, kGroup, kText, kTspan };
 
 TextRole RoleOf(const NodeString& name) {
-  if (name == "g") return TextRole::kGroup;
-  if (name == "text") return TextRole::kText;
-  if (name == "tspan") return TextRole::kTspan;
-  return TextRole::kNone;
+  switch (name.size()) {
+    case 1: return name[0] == 'g' ? TextRole::kGroup : TextRole::kNone;
+    case 4: return name == "text" ? TextRole::kText : TextRole::kNone;
+    case 5: return name == "tspan" ? TextRole::kTspan : TextRole::kNone;
+    default: return TextRole::kNone;
+  }
 }
 
 // Appends one preserve flag; false when the array cannot grow.
@@ -712,7 +714,9 @@ void Parser::ReadContent(Element& root) {
         if (element == &root) return;
         element = static_cast<Element*>(element->parent);
         --depth;
-      } else if (!ReadComment(*element) && !ReadCData(*element) && !ReadPi(*element)) {
+      } else if (const unsigned char next = end - current >= 2 ? current[1] : 0;
+                 !(next == '!' && (ReadComment(*element) || ReadCData(*element))) &&
+                 !(next == '?' && ReadPi(*element))) {
         bool isEmpty = false;
         Element* child = ReadStartTag(*element, false, isEmpty, depth >= kMaxNestingDepth);
         if (!isEmpty) {
