@@ -220,8 +220,8 @@ Status OpenGroup(ConversionContext& context, SvgDocument& document, int32_t inde
 }
 
 // An inner `svg` opens a group like `g` whose matrix places its viewport
-// (x, y, width, height) and maps its viewBox onto it. Its content is not
-// clipped to the viewport.
+// (x, y, width, height) and maps its viewBox onto it. Its content is
+// clipped to the viewport (OpenViewportClips).
 Status OpenViewport(ConversionContext& context, SvgDocument& document, int32_t index) {
   ElementRecord& record = document.records[index];
   const SvgElementData& svg = record.data.svg;
