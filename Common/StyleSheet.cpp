@@ -196,7 +196,7 @@ std::size_t ChildTextLength(const AdvXMLParser::NodeContainer& node) {
   for (const AdvXMLParser::Node* child : node.children) {
     if (child->IsType(AdvXMLParser::kTextNode)) {
       length += static_cast<const AdvXMLParser::Text*>(child)->value.size();
-    } else if (AdvXMLParser::AsCharRef(child) != nullptr) {
+    } else if (dynamic_cast<const AdvXMLParser::CharRef*>(child) != nullptr) {
       ++length;
     }
   }
@@ -216,7 +216,7 @@ Status JoinChildText(const AdvXMLParser::NodeContainer& node, KernelBlock<char>&
       const std::string& value = static_cast<const AdvXMLParser::Text*>(child)->value;
       std::memcpy(cursor, value.data(), value.size());
       cursor += value.size();
-    } else if (const auto* ref = AdvXMLParser::AsCharRef(child)) {
+    } else if (const auto* ref = dynamic_cast<const AdvXMLParser::CharRef*>(child)) {
       *cursor++ = ref->value;
     }
   }

@@ -94,33 +94,13 @@ void ReleaseHeapParts(Node* node) noexcept {
   }
 }
 
-// Destroys a node of the heap as the class it is.
-void DeleteHeapNode(Node* node) {
-  switch (node->TypeCode()) {
-    case kElementNode: delete static_cast<Element*>(node); break;
-    case kAttributeNode: delete static_cast<Attribute*>(node); break;
-    case kTextNode: delete static_cast<Text*>(node); break;
-    case kCDataNode: delete static_cast<CData*>(node); break;
-    case kCommentNode: delete static_cast<Comment*>(node); break;
-    case kPiNode: delete static_cast<Pi*>(node); break;
-    case kDocumentNode: delete static_cast<Document*>(node); break;
-    default:
-      if (node->IsCharRef()) {
-        delete static_cast<CharRef*>(node);
-      } else {
-        delete static_cast<EntityRef*>(node);
-      }
-      break;
-  }
-}
-
 // Untracks and destroys one node that owns nothing any more. An arena node
 // is not destroyed itself: its memory goes with the document's arena, and
 // it is only marked, so that the document does not untrack it again.
 void Release(Node* node) {
   if (node->Storage() == kNodeFromHeap) {
     UntrackNode(node);
-    DeleteHeapNode(node);
+    delete node;
     return;
   }
   if (node->Storage() == kNodeReleased) return;
@@ -443,49 +423,6 @@ void DeleteNode(Node* node) {
   Release(node);
 }
 
-// --- operations by class ---
-
-std::string Node::GetValue() const {
-  switch (TypeCode()) {
-    case kElementNode: return static_cast<const Element*>(this)->GetValue();
-    case kAttributeNode: return static_cast<const Attribute*>(this)->GetValue();
-    case kTextNode: return static_cast<const Text*>(this)->GetValue();
-    case kCDataNode: return static_cast<const CData*>(this)->GetValue();
-    case kCommentNode: return static_cast<const Comment*>(this)->GetValue();
-    case kPiNode: return static_cast<const Pi*>(this)->GetValue();
-    case kDocumentNode: return static_cast<const Document*>(this)->GetValue();
-    default: return std::string(1, static_cast<const Reference*>(this)->value);
-  }
-}
-
-std::string Node::GetText() const {
-  switch (TypeCode()) {
-    case kElementNode: return static_cast<const Element*>(this)->GetText();
-    case kAttributeNode: return static_cast<const Attribute*>(this)->GetText();
-    case kTextNode: return static_cast<const Text*>(this)->GetText();
-    case kCDataNode: return static_cast<const CData*>(this)->GetText();
-    case kCommentNode: return static_cast<const Comment*>(this)->GetText();
-    case kPiNode: return static_cast<const Pi*>(this)->GetText();
-    case kDocumentNode: return static_cast<const Document*>(this)->GetText();
-    default: return std::string(1, static_cast<const Reference*>(this)->value);
-  }
-}
-
-Node* Node::Clone(Node* newParent) const {
-  switch (TypeCode()) {
-    case kElementNode: return static_cast<const Element*>(this)->Clone(newParent);
-    case kAttributeNode: return static_cast<const Attribute*>(this)->Clone(newParent);
-    case kTextNode: return static_cast<const Text*>(this)->Clone(newParent);
-    case kCDataNode: return static_cast<const CData*>(this)->Clone(newParent);
-    case kCommentNode: return static_cast<const Comment*>(this)->Clone(newParent);
-    case kPiNode: return static_cast<const Pi*>(this)->Clone(newParent);
-    case kDocumentNode: return static_cast<const Document*>(this)->Clone(newParent);
-    default:
-      if (IsCharRef()) return static_cast<const CharRef*>(this)->Clone(newParent);
-      return static_cast<const EntityRef*>(this)->Clone(newParent);
-  }
-}
-
 // --- Element ---
 
 std::string Element::GetValue() const { return {}; }
@@ -562,6 +499,7 @@ std::string Element::GetText() const {
   return result;
 }
 
+bool Element::IsType(int code) const { return code == kElementNode; }
 
 Node* Element::Clone(Node* newParent) const {
   return FinishClone(NewNode<Element>(__LINE__, kSourceTag, name, newParent), *this);
@@ -588,6 +526,7 @@ std::string Attribute::GetText() const {
   return result;
 }
 
+bool Attribute::IsType(int code) const { return code == kAttributeNode; }
 
 Node* Attribute::Clone(Node* newParent) const {
   return FinishClone(NewNode<Attribute>(__LINE__, kSourceTag, name, newParent), *this);
@@ -597,30 +536,35 @@ Node* Attribute::Clone(Node* newParent) const {
 
 std::string Text::GetValue() const { return std::string(value); }
 std::string Text::GetText() const { return std::string(value); }
+bool Text::IsType(int code) const { return code == kTextNode; }
 Node* Text::Clone(Node* newParent) const {
   return NewNode<Text>(__LINE__, kSourceTag, newParent, value);
 }
 
 std::string CData::GetValue() const { return std::string(value); }
 std::string CData::GetText() const { return std::string(value); }
+bool CData::IsType(int code) const { return code == kCDataNode; }
 Node* CData::Clone(Node* newParent) const {
   return NewNode<CData>(__LINE__, kSourceTag, newParent, value);
 }
 
 std::string Comment::GetValue() const { return std::string(value); }
 std::string Comment::GetText() const { return std::string(value); }
+bool Comment::IsType(int code) const { return code == kCommentNode; }
 Node* Comment::Clone(Node* newParent) const {
   return NewNode<Comment>(__LINE__, kSourceTag, newParent, value);
 }
 
 std::string Pi::GetValue() const { return std::string(value); }
 std::string Pi::GetText() const { return std::string(value); }
+bool Pi::IsType(int code) const { return code == kPiNode; }
 Node* Pi::Clone(Node* newParent) const {
   return NewNode<Pi>(__LINE__, kSourceTag, name, newParent, value);
 }
 
 // --- references ---
 
+bool Reference::IsType(int code) const { return code == kReferenceNode; }
 
 std::string CharRef::GetValue() const { return std::string(1, value); }
 std::string CharRef::GetText() const { return GetValue(); }
@@ -648,6 +592,7 @@ std::string Document::GetText() const {
   return result;
 }
 
+bool Document::IsType(int code) const { return code == kDocumentNode; }
 
 Node* Document::Clone(Node* newParent) const {
   auto* copy = NewNode<Document>(__LINE__, kSourceTag);

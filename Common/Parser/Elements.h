@@ -164,7 +164,6 @@ class NodeString {
   // the string itself.
   std::uint8_t nodeType_ = 0;
   std::uint8_t nodeStorage_ = 0;
-  std::uint8_t nodeCharRef_ = 0;  // the node is a CharRef
 };
 
 // Counts changes that may leave a document's arena nodes holding heap
@@ -385,13 +384,13 @@ inline constexpr std::uint8_t kNodeReleased = 2;   // an arena node already untr
 // (Document::countedNodes) rather than registered on its own.
 inline constexpr std::uint8_t kNodeCounted = 3;
 
-// The operations of the node classes are dispatched on the type code kept
-// in every node rather than through a table of virtual functions: a node is
-// a pointer smaller that way, and the reader makes hundreds of thousands.
-// Each class below answers them for itself; through a Node they reach the
-// class of the node.
 class Node {
  public:
+  Node(NodeString nodeName, Node* parentNode, int typeCode) noexcept
+      : name(std::move(nodeName)), parent(parentNode) {
+    name.nodeType_ = static_cast<std::uint8_t>(typeCode);
+  }
+  virtual ~Node() = default;
   Node(const Node&) = delete;
   Node& operator=(const Node&) = delete;
 
@@ -406,32 +405,22 @@ class Node {
   static void operator delete(void*, void*) noexcept {}
 
   // The node's own value.
-  std::string GetValue() const;
+  virtual std::string GetValue() const = 0;
   // The text content of the node and its descendants.
-  std::string GetText() const;
+  virtual std::string GetText() const = 0;
   // True when `code` is this class's type code.
-  bool IsType(int code) const noexcept { return code == TypeCode(); }
+  virtual bool IsType(int code) const = 0;
   // A new, tracked deep copy whose parent is `newParent`; null when a node
   // cannot be allocated.
-  Node* Clone(Node* newParent) const;
+  virtual Node* Clone(Node* newParent) const = 0;
 
-  // The class's type code.
+  // The class's type code without a virtual call.
   int TypeCode() const noexcept { return name.nodeType_; }
-  bool IsCharRef() const noexcept { return name.nodeCharRef_ != 0; }
   std::uint8_t Storage() const noexcept { return name.nodeStorage_; }
   void SetStorage(std::uint8_t storage) noexcept { name.nodeStorage_ = storage; }
 
   NodeString name;
   Node* parent;  // never owning
-
- protected:
-  Node(NodeString nodeName, Node* parentNode, int typeCode) noexcept
-      : name(std::move(nodeName)), parent(parentNode) {
-    name.nodeType_ = static_cast<std::uint8_t>(typeCode);
-  }
-  // Only the classes themselves are destroyed (see DeleteNode).
-  ~Node() = default;
-  void MarkCharRef() noexcept { name.nodeCharRef_ = 1; }
 };
 
 class Text;
@@ -440,7 +429,7 @@ class NodeContainer : public Node {
  public:
   using Node::Node;
   // Untracks and deletes every owned node, without recursion.
-  ~NodeContainer();
+  ~NodeContainer() override;
 
   NodeArray<Node*> children;  // owned, in document order
   Text* lastText = nullptr;   // see AddText
@@ -452,13 +441,14 @@ class Element : public NodeContainer {
  public:
   Element(NodeString tagName, Node* parentNode) noexcept
       : NodeContainer(std::move(tagName), parentNode, kElementNode) {}
-  ~Element();
-  std::string GetValue() const;  // always empty
+  ~Element() override;
+  std::string GetValue() const override;  // always empty
   // Flattens the text content into "<STRING>", "<TSPAN>" and "<TREF>" markup
   // and consumes one preserve flag of the thread's text state (Reader.h).
-  std::string GetText() const;
+  std::string GetText() const override;
+  bool IsType(int code) const override;
   // Copies the name and the children; the attributes are not copied.
-  Node* Clone(Node* newParent) const;
+  Node* Clone(Node* newParent) const override;
 
   NodeArray<Attribute*> attributes;  // owned, in the order written
 };
@@ -469,18 +459,20 @@ class Attribute : public NodeContainer {
  public:
   Attribute(NodeString attributeName, Node* parentNode) noexcept
       : NodeContainer(std::move(attributeName), parentNode, kAttributeNode) {}
-  std::string GetValue() const;  // same as GetText
-  std::string GetText() const;   // children's text, trimmed
-  Node* Clone(Node* newParent) const;
+  std::string GetValue() const override;  // same as GetText
+  std::string GetText() const override;   // children's text, trimmed
+  bool IsType(int code) const override;
+  Node* Clone(Node* newParent) const override;
 };
 
 class Text : public Node {
  public:
   Text(Node* parentNode, NodeString text) noexcept
       : Node(NodeString::Borrowed("#text", 5), parentNode, kTextNode), value(std::move(text)) {}
-  std::string GetValue() const;
-  std::string GetText() const;
-  Node* Clone(Node* newParent) const;
+  std::string GetValue() const override;
+  std::string GetText() const override;
+  bool IsType(int code) const override;
+  Node* Clone(Node* newParent) const override;
   NodeString value;
 };
 
@@ -507,9 +499,10 @@ class CData : public Node {
   CData(Node* parentNode, NodeString text) noexcept
       : Node(NodeString::Borrowed("#cdata-section", 14), parentNode, kCDataNode),
         value(std::move(text)) {}
-  std::string GetValue() const;
-  std::string GetText() const;
-  Node* Clone(Node* newParent) const;
+  std::string GetValue() const override;
+  std::string GetText() const override;
+  bool IsType(int code) const override;
+  Node* Clone(Node* newParent) const override;
   NodeString value;
 };
 
@@ -518,9 +511,10 @@ class Comment : public Node {
   Comment(Node* parentNode, NodeString text) noexcept
       : Node(NodeString::Borrowed("#comment", 8), parentNode, kCommentNode),
         value(std::move(text)) {}
-  std::string GetValue() const;
-  std::string GetText() const;
-  Node* Clone(Node* newParent) const;
+  std::string GetValue() const override;
+  std::string GetText() const override;
+  bool IsType(int code) const override;
+  Node* Clone(Node* newParent) const override;
   NodeString value;
 };
 
@@ -529,9 +523,10 @@ class Pi : public Node {
  public:
   Pi(NodeString target, Node* parentNode, NodeString data) noexcept
       : Node(std::move(target), parentNode, kPiNode), value(std::move(data)) {}
-  std::string GetValue() const;
-  std::string GetText() const;
-  Node* Clone(Node* newParent) const;
+  std::string GetValue() const override;
+  std::string GetText() const override;
+  bool IsType(int code) const override;
+  Node* Clone(Node* newParent) const override;
   NodeString value;
 };
 
@@ -539,18 +534,17 @@ class Reference : public Node {
  public:
   Reference(NodeString referenceName, Node* parentNode, char byteValue) noexcept
       : Node(std::move(referenceName), parentNode, kReferenceNode), value(byteValue) {}
+  bool IsType(int code) const override;
   char value;
 };
 
 // A character reference; `value` is the character truncated to 8 bits.
 class CharRef : public Reference {
  public:
-  CharRef(Node* parentNode, char byteValue) : Reference(NodeString(), parentNode, byteValue) {
-    MarkCharRef();
-  }
-  std::string GetValue() const;  // one character: value
-  std::string GetText() const;
-  Node* Clone(Node* newParent) const;
+  CharRef(Node* parentNode, char byteValue) : Reference(NodeString(), parentNode, byteValue) {}
+  std::string GetValue() const override;  // one character: value
+  std::string GetText() const override;
+  Node* Clone(Node* newParent) const override;
 };
 
 // An entity reference, named without "&" and ";"; never expanded, value 0.
@@ -558,20 +552,21 @@ class EntityRef : public Reference {
  public:
   EntityRef(NodeString entityName, Node* parentNode) noexcept
       : Reference(std::move(entityName), parentNode, 0) {}
-  std::string GetValue() const;
-  std::string GetText() const;
-  Node* Clone(Node* newParent) const;
+  std::string GetValue() const override;
+  std::string GetText() const override;
+  Node* Clone(Node* newParent) const override;
 };
 
 class Document : public NodeContainer {
  public:
   Document();
-  ~Document();
-  std::string GetValue() const;  // always empty
+  ~Document() override;
+  std::string GetValue() const override;  // always empty
   // Children's text, whitespace runs collapsed, trimmed.
-  std::string GetText() const;
+  std::string GetText() const override;
+  bool IsType(int code) const override;
   // A Document with default fields (no root, no entities), children cloned.
-  Node* Clone(Node* newParent) const;
+  Node* Clone(Node* newParent) const override;
 
   std::string version = "1.0";
   std::string encoding = "UTF-8";
@@ -599,10 +594,6 @@ Pi& NullPi();
 CData& NullCData();
 // True exactly for the five null nodes.
 bool IsNull(const Node* node);
-// `node` as a CharRef, or null when it is none.
-inline const CharRef* AsCharRef(const Node* node) noexcept {
-  return node != nullptr && node->IsCharRef() ? static_cast<const CharRef*>(node) : nullptr;
-}
 
 // Appends `child` (owned from now on); a non-Text child clears lastText.
 void AppendChild(NodeContainer& container, Node* child);
