@@ -592,13 +592,14 @@ Status TrefCharacters(const SvgDocument& document, const ElementRecord& tref,
   return kOk;
 }
 
-// Characters of the owner that earlier runs already drew (in UTF-16 units).
-int32_t OwnerCharactersBefore(const int32_t* runUnits, const RunEntry* runs, int32_t current) {
-  int32_t count = 0;
-  for (int32_t i = 0; i < current; ++i) {
-    if (runs[i].ownerIndex == runs[current].ownerIndex && runUnits[i] > 0) count += runUnits[i];
+// The smallest and largest owner record index of the runs.
+void OwnerRange(const RunEntry* runs, int32_t runCount, int32_t* first, int32_t* last) {
+  *first = runs[0].ownerIndex;
+  *last = runs[0].ownerIndex;
+  for (int32_t i = 1; i < runCount; ++i) {
+    *first = std::min(*first, runs[i].ownerIndex);
+    *last = std::max(*last, runs[i].ownerIndex);
   }
-  return count;
 }
 
 // --- textPath ----------------------------------------------------------------
@@ -858,8 +859,13 @@ Status ConvertRuns(RunEmitter& emitter, SvgDocument& document, int32_t index) {
   int32_t runCount = 0;
   status = BuildRuns(document, index, content, markers, runs, &runCount);
   if (status != kOk || runCount == 0) return status;
-  KernelBlock<int32_t> runUnits(SVGFLT_ALLOC(int32_t, static_cast<std::size_t>(runCount)));
-  if (!runUnits) return kErrNoMemory;
+  // Characters drawn so far per owner (UTF-16 units), indexed from the
+  // first owner's record: a run starts at its owner's next list entries.
+  int32_t firstOwner = 0, lastOwner = 0;
+  OwnerRange(runs.get(), runCount, &firstOwner, &lastOwner);
+  KernelBlock<int32_t> ownerUnits(
+      SVGFLT_ALLOC(int32_t, static_cast<std::size_t>(lastOwner - firstOwner) + 1));
+  if (!ownerUnits) return kErrNoMemory;
 
   TextPosition position{LengthToPixels(context, text.x, LengthAxis::kHorizontal),
                         LengthToPixels(context, text.y, LengthAxis::kVertical)};
@@ -887,8 +893,9 @@ Status ConvertRuns(RunEmitter& emitter, SvgDocument& document, int32_t index) {
     if (status != kOk) break;
     if (units == 0 || (units == 1 && wide[0] == u' ')) continue;
     // Runs drawn before of the same owner consumed its first list entries.
-    const int32_t before = OwnerCharactersBefore(runUnits.get(), runs.get(), r);
-    runUnits[static_cast<std::size_t>(r)] = units;
+    int32_t& drawn = ownerUnits[static_cast<std::size_t>(run.ownerIndex - firstOwner)];
+    const int32_t before = drawn;
+    drawn += units;
 
     if (context.clipOpened == 0) {
       status = OpenClip(context, document, run.ownerIndex);
