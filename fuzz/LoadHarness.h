@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -33,13 +34,22 @@ using svgflt::Status;
 // blanks (harmless after the root element) so the fuzzer need not learn it.
 inline constexpr std::size_t kDetectionWindow = 256;
 
-// A scratch folder for this process, in memory where the system has one.
+// The scratch folder's path, kept in plain storage so that the exit handler
+// can still read it after static objects are gone.
+inline char scratchPath[64] = {};
+
+// A scratch folder for this process, in memory where the system has one;
+// removed with its files when the process exits normally.
 inline const std::string& ScratchFolder() {
   static const std::string folder = [] {
-    std::string pattern = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    pattern += "/svgflt-fuzz-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    return pattern;
+    std::snprintf(scratchPath, sizeof scratchPath, "%s/svgflt-fuzz-XXXXXX",
+                  access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
+    if (mkdtemp(scratchPath) == nullptr) std::abort();
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(scratchPath, ignored);
+    });
+    return std::string(scratchPath);
   }();
   return folder;
 }
