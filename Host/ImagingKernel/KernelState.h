@@ -4,7 +4,9 @@
 // instead of crashing.
 #pragma once
 
+#include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -24,6 +26,53 @@ struct BlockInfo {
   uint32_t bytes;
   int32_t line;
   Tag tag;
+};
+
+// The live KernelAlloc blocks by address: a flat open-addressing table
+// (linear probing, tombstones, a power-of-two capacity kept at most half
+// used), so registering and releasing a block cost no heap node and usually
+// one cache line. Not thread safe: used under the kernel mutex.
+class BlockTable {
+ public:
+  BlockTable() = default;
+  BlockTable(const BlockTable&) = delete;
+  BlockTable& operator=(const BlockTable&) = delete;
+  ~BlockTable();
+
+  // Registers a block not yet in the table; false when the table is full and
+  // cannot grow (out of memory).
+  bool Insert(const void* address, const BlockInfo& info);
+  // Takes a block out of the table into `info`; false for an unknown address.
+  bool Take(const void* address, BlockInfo* info);
+  std::size_t Size() const { return size_; }
+
+  // Calls `visit(info)` for every live block, in no particular order.
+  template <typename Visit>
+  void ForEach(Visit visit) const {
+    for (std::size_t i = 0; i < capacity_; ++i) {
+      if (slots_[i].address != nullptr && slots_[i].address != Removed()) visit(slots_[i].info);
+    }
+  }
+
+ private:
+  // An empty slot has a null address, a removed entry's slot the address
+  // of removedMark_ (a probe goes on past it); neither is ever registered.
+  struct Slot {
+    const void* address;
+    BlockInfo info;
+  };
+  static inline const char removedMark_ = 0;
+  static const void* Removed() { return &removedMark_; }
+
+  std::size_t Home(const void* address) const;
+  void Place(const void* address, const BlockInfo& info);
+  bool Rebuild();
+
+  Slot* slots_ = nullptr;
+  std::size_t capacity_ = 0;  // 0 or a power of two
+  std::size_t size_ = 0;
+  std::size_t removed_ = 0;   // slots holding the removed mark
+  int bits_ = 0;              // log2(capacity_)
 };
 
 struct TrackInfo {
@@ -47,7 +96,7 @@ struct TrackCounter {
 
 struct KernelState {
   std::mutex mutex;
-  std::unordered_map<const void*, BlockInfo> blocks;  // KernelAlloc blocks
+  BlockTable blocks;  // KernelAlloc blocks
   int64_t liveBytes = 0;
   int64_t totalAllocations = 0;
   std::unordered_map<const void*, TrackInfo> objects;  // tracked objects
@@ -67,10 +116,15 @@ struct KernelState {
   std::vector<TrackCounter*> trackCounters;
   int64_t retiredTracked = 0;
   std::atomic<bool> trackingDetail{false};
-  // Last tag interned, by the caller's pointer: tags are almost always the
-  // same literal, so the hash lookup is skipped when the text still matches.
-  const char16_t* lastTagPointer = nullptr;
-  Tag lastTag = nullptr;
+  // Tags interned lately, by a hash of the caller's pointer: tags are almost
+  // always one of a few literals, so the hash lookup of the text is skipped
+  // when the pointer's entry still holds the same text.
+  struct RecentTag {
+    const char16_t* pointer = nullptr;
+    Tag tag = nullptr;
+  };
+  static constexpr int kRecentTagBits = 4;
+  std::array<RecentTag, std::size_t{1} << kRecentTagBits> recentTags{};
 
   std::atomic<int64_t> failCountdown{0};
   std::atomic<int64_t> invalidReleases{0};

@@ -1,5 +1,6 @@
 // Tagged memory, the object tracker, the fault injection switch and the
 // accounting of everything the kernel hands out.
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,7 +18,108 @@ namespace {
 // zero its block reads obvious garbage rather than lucky zeros.
 constexpr int kFreshFill = 0xCD;
 
+// Slots of the block table when the first block comes.
+constexpr std::size_t kFirstBlockCapacity = 1024;
+
+// 2^64 divided by the golden ratio: the top bits of a product with it are
+// a well-mixed number.
+constexpr uint64_t kAddressHashFactor = 0x9E3779B97F4A7C15u;
+
+// Whether the null-terminated `text` is exactly `tag`, read in one pass.
+// Interned tags hold no null character, so the end of `text` never matches.
+bool SameText(const char16_t* text, const std::u16string& tag) {
+  for (char16_t c : tag) {
+    if (*text++ != c) return false;
+  }
+  return *text == 0;
+}
+
 }  // namespace
+
+BlockTable::~BlockTable() { std::free(slots_); }
+
+// The home slot keeps malloc's locality: addresses within one window of
+// capacity * 16 bytes map in order onto the slots (16 bytes being malloc's
+// alignment), so blocks allocated or freed one after another touch
+// neighbouring slots rather than a cache line each. Each window starts at a
+// slot of its own, taken from a hash of the window number, so that windows
+// spread over the table instead of piling up on its start.
+std::size_t BlockTable::Home(const void* address) const {
+  uint64_t key = reinterpret_cast<std::uintptr_t>(address);
+  uint64_t windowStart = ((key >> (4 + bits_)) * kAddressHashFactor) >> (64 - bits_);
+  return static_cast<std::size_t>(((key >> 4) + windowStart) & (capacity_ - 1));
+}
+
+// Puts an entry in the first empty or removed slot from its home on; the
+// caller made sure there is one.
+void BlockTable::Place(const void* address, const BlockInfo& info) {
+  std::size_t mask = capacity_ - 1;
+  std::size_t i = Home(address);
+  while (slots_[i].address != nullptr && slots_[i].address != Removed()) i = (i + 1) & mask;
+  if (slots_[i].address == Removed()) --removed_;
+  slots_[i] = {address, info};
+}
+
+// Moves the entries into a fresh array without removed slots, twice as large
+// unless they fill at most a quarter of the present one.
+bool BlockTable::Rebuild() {
+  std::size_t capacity = capacity_ == 0 ? kFirstBlockCapacity
+                         : (size_ + 1) * 4 <= capacity_ ? capacity_
+                                                        : capacity_ * 2;
+  if (capacity < capacity_ || capacity > SIZE_MAX / sizeof(Slot)) return false;
+  // calloc: an all-zero slot has a null address, so it is empty.
+  auto* slots = static_cast<Slot*>(std::calloc(capacity, sizeof(Slot)));
+  if (slots == nullptr) return false;
+  Slot* old = slots_;
+  std::size_t oldCapacity = capacity_;
+  slots_ = slots;
+  capacity_ = capacity;
+  removed_ = 0;
+  bits_ = std::countr_zero(capacity);
+  for (std::size_t i = 0; i < oldCapacity; ++i) {
+    if (old[i].address != nullptr && old[i].address != Removed()) Place(old[i].address, old[i].info);
+  }
+  std::free(old);
+  return true;
+}
+
+bool BlockTable::Insert(const void* address, const BlockInfo& info) {
+  // Rebuilt when half the slots are taken or removed. When that fails, the
+  // table fills on while one slot stays empty, so that every probe ends.
+  std::size_t used = size_ + removed_ + 1;
+  if (used * 2 > capacity_ && !Rebuild() && used >= capacity_) return false;
+  Place(address, info);
+  ++size_;
+  return true;
+}
+
+bool BlockTable::Take(const void* address, BlockInfo* info) {
+  if (size_ == 0 || address == nullptr || address == Removed()) return false;
+  std::size_t mask = capacity_ - 1;
+  std::size_t i = Home(address);
+  while (slots_[i].address != address) {
+    if (slots_[i].address == nullptr) return false;
+    i = (i + 1) & mask;
+  }
+  *info = slots_[i].info;
+  // A removed mark rather than an empty slot, so that probes for entries
+  // placed past this one still reach them; an empty slot right after lets
+  // the slot be empty itself.
+  if (slots_[(i + 1) & mask].address != nullptr) {
+    slots_[i].address = Removed();
+    ++removed_;
+  } else {
+    // The probe run ends here, so the removed marks just before lead nowhere
+    // either.
+    slots_[i].address = nullptr;
+    for (i = (i - 1) & mask; slots_[i].address == Removed(); i = (i - 1) & mask) {
+      slots_[i].address = nullptr;
+      --removed_;
+    }
+  }
+  --size_;
+  return true;
+}
 
 KernelState& State() {
   static KernelState* state = new KernelState;
@@ -25,11 +127,14 @@ KernelState& State() {
 }
 
 Tag InternTag(KernelState& state, const char16_t* sourcePath) {
+  KernelState::RecentTag* recent = nullptr;
+  if (sourcePath != nullptr) {
+    uint64_t key = reinterpret_cast<std::uintptr_t>(sourcePath);
+    recent = &state.recentTags[(key * kAddressHashFactor) >> (64 - KernelState::kRecentTagBits)];
+    if (recent->pointer == sourcePath && SameText(sourcePath, *recent->tag)) return recent->tag;
+  }
   std::u16string_view text = sourcePath != nullptr ? std::u16string_view(sourcePath)
                                                    : std::u16string_view(u"(no path)");
-  if (sourcePath != nullptr && sourcePath == state.lastTagPointer && *state.lastTag == text) {
-    return state.lastTag;
-  }
   Tag tag = nullptr;
   std::size_t hash = std::hash<std::u16string_view>{}(text);
   auto [first, last] = state.tags.equal_range(hash);
@@ -37,8 +142,7 @@ Tag InternTag(KernelState& state, const char16_t* sourcePath) {
     if (*it->second == text) tag = it->second.get();
   }
   if (tag == nullptr) tag = state.tags.emplace(hash, std::make_unique<std::u16string>(text))->second.get();
-  state.lastTagPointer = sourcePath;
-  state.lastTag = tag;
+  if (recent != nullptr) *recent = {sourcePath, tag};
   return tag;
 }
 
@@ -90,6 +194,21 @@ void ReportInvalidRelease(const char* what, const void* address) {
   std::fprintf(stderr, "ImagingKernel: %s of unknown %p ignored\n", what, address);
 }
 
+namespace {
+
+// Registers a block KernelRealloc cannot hand back as a failure (the caller
+// already owns it); the caller holds the mutex. A table that is full and
+// cannot grow leaves the block neither accountable nor returnable, so the
+// process ends.
+void RegisterOwnedBlock(KernelState& state, const void* block, const BlockInfo& info) {
+  if (!state.blocks.Insert(block, info)) {
+    std::fprintf(stderr, "ImagingKernel: out of memory for the block registry\n");
+    std::abort();
+  }
+}
+
+}  // namespace
+
 }  // namespace ikernel
 
 using ikernel::State;
@@ -105,27 +224,34 @@ IK_API void* KernelAlloc(uint32_t count, uint32_t elementSize, int32_t line,
     block = std::malloc(bytes);
     if (block != nullptr) std::memset(block, ikernel::kFreshFill, bytes);
   }
-  std::lock_guard lock(state.mutex);
-  ++state.totalAllocations;
-  if (block != nullptr) {
-    state.blocks[block] = {static_cast<uint32_t>(bytes), line, InternTag(state, sourcePath)};
-    state.liveBytes += static_cast<int64_t>(bytes);
+  {
+    std::lock_guard lock(state.mutex);
+    ++state.totalAllocations;
+    if (block == nullptr) return nullptr;
+    if (state.blocks.Insert(block, {static_cast<uint32_t>(bytes), line,
+                                    InternTag(state, sourcePath)})) {
+      state.liveBytes += static_cast<int64_t>(bytes);
+      return block;
+    }
   }
-  return block;
+  // No room to register it: the allocation fails.
+  std::free(block);
+  return nullptr;
 }
 
 IK_API void KernelFree(void* block, int32_t /*line*/, const char16_t* /*sourcePath*/) {
   if (block == nullptr) return;
   auto& state = State();
+  ikernel::BlockInfo info{};
+  bool known = false;
   {
     std::lock_guard lock(state.mutex);
-    auto it = state.blocks.find(block);
-    if (it == state.blocks.end()) {
-      ikernel::ReportInvalidRelease("KernelFree", block);
-      return;
-    }
-    state.liveBytes -= it->second.bytes;
-    state.blocks.erase(it);
+    known = state.blocks.Take(block, &info);
+    if (known) state.liveBytes -= info.bytes;
+  }
+  if (!known) {
+    ikernel::ReportInvalidRelease("KernelFree", block);
+    return;
   }
   std::free(block);
 }
@@ -137,18 +263,17 @@ IK_API void* KernelRealloc(void* block, uint32_t newSize, int32_t line,
   if (block == nullptr) return KernelAlloc(1, newSize, line, sourcePath);
   auto& state = State();
   ikernel::BlockInfo old{};
+  bool known = false;
   {
     std::lock_guard lock(state.mutex);
     ++state.totalAllocations;
-    auto it = state.blocks.find(block);
-    if (it == state.blocks.end()) {
-      ikernel::ReportInvalidRelease("KernelRealloc", block);
-      return nullptr;
-    }
-    old = it->second;
     // Out of the registry while realloc runs: once realloc has given the old
     // address back, another thread's allocation may get it and register it.
-    state.blocks.erase(it);
+    known = state.blocks.Take(block, &old);
+  }
+  if (!known) {
+    ikernel::ReportInvalidRelease("KernelRealloc", block);
+    return nullptr;
   }
   void* grown = nullptr;
   if (newSize != 0 && ikernel::TakeAllocationTicket()) grown = std::realloc(block, newSize);
@@ -157,10 +282,10 @@ IK_API void* KernelRealloc(void* block, uint32_t newSize, int32_t line,
   }
   std::lock_guard lock(state.mutex);
   if (grown == nullptr) {
-    state.blocks[block] = old;  // the block stays as it was
+    ikernel::RegisterOwnedBlock(state, block, old);  // the block stays as it was
     return nullptr;
   }
-  state.blocks[grown] = {newSize, line, InternTag(state, sourcePath)};
+  ikernel::RegisterOwnedBlock(state, grown, {newSize, line, InternTag(state, sourcePath)});
   state.liveBytes += static_cast<int64_t>(newSize) - static_cast<int64_t>(old.bytes);
   return grown;
 }
@@ -299,7 +424,7 @@ IK_API void KernelGetAccounting(KernelAccounting* out) {
   if (out == nullptr) return;
   auto& state = State();
   std::lock_guard lock(state.mutex);
-  out->liveBlocks = static_cast<int64_t>(state.blocks.size());
+  out->liveBlocks = static_cast<int64_t>(state.blocks.Size());
   out->liveBytes = state.liveBytes;
   out->liveBitmaps = static_cast<int64_t>(state.bitmapMemory.size());
   out->liveMemHandles = static_cast<int64_t>(state.memHandles.size());
@@ -317,9 +442,9 @@ IK_API int64_t KernelLiveBlocksTagged(const char16_t* prefix) {
   auto& state = State();
   std::lock_guard lock(state.mutex);
   int64_t count = 0;
-  for (const auto& entry : state.blocks) {
-    if (std::u16string_view(*entry.second.tag).substr(0, wanted.size()) == wanted) ++count;
-  }
+  state.blocks.ForEach([&](const ikernel::BlockInfo& info) {
+    if (std::u16string_view(*info.tag).substr(0, wanted.size()) == wanted) ++count;
+  });
   return count;
 }
 
@@ -345,10 +470,10 @@ IK_API void KernelReportLiveBlocks(KernelBlockSink sink, void* userData) {
   {
     auto& state = State();
     std::lock_guard lock(state.mutex);
-    entries.reserve(state.blocks.size());
-    for (const auto& entry : state.blocks) {
-      entries.push_back({entry.second.tag, entry.second.line, entry.second.bytes});
-    }
+    entries.reserve(state.blocks.Size());
+    state.blocks.ForEach([&](const ikernel::BlockInfo& info) {
+      entries.push_back({info.tag, info.line, info.bytes});
+    });
   }
   ReportEntries(entries, sink, userData);
 }

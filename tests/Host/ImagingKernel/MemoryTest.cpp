@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -101,6 +102,50 @@ TEST(KernelFree, IgnoresNullAndCountsUnknownAndDoubleReleasesAndTracking) {
   KernelTrackObject(kTrackObject, &local, 3, kSvgTag);
   KernelUntrackObject(kTrackObject, &local, 4, kSvgTag);
   EXPECT_EQ(KernelInvalidReleases(), invalid + 5);
+}
+
+// Enough blocks for the registry to grow several times, released in a
+// scrambled order, so that entries sharing a probe run are taken out
+// between the ones that stay. Addresses next to live blocks (inside them, or
+// in the same 16-byte unit) and released ones must stay unknown.
+TEST(KernelFree, FindsEveryLiveBlockAmongManyAndNoOther) {
+  ScopedLeakAllowance allowance;
+  constexpr char16_t kTag[] = u"Common/Many";
+  constexpr int kBlocks = 6000;
+  KernelAccounting before = KernelSnapshot();
+  std::vector<char*> blocks;
+  for (int i = 0; i < kBlocks; ++i) {
+    blocks.push_back(static_cast<char*>(KernelAlloc(1, 24 + i % 7 * 16, i, kTag)));
+    ASSERT_NE(blocks.back(), nullptr);
+  }
+  for (int i = 0; i < kBlocks; i += 3) {
+    blocks[i] = static_cast<char*>(KernelRealloc(blocks[i], 200, i, kTag));
+    ASSERT_NE(blocks[i], nullptr);
+  }
+  std::shuffle(blocks.begin(), blocks.end(), std::mt19937(7));
+  int64_t invalid = KernelInvalidReleases();
+  for (int i = 0; i < kBlocks / 2; ++i) KernelFree(blocks[i], 1, kTag);
+  EXPECT_EQ(KernelInvalidReleases(), invalid);
+  EXPECT_EQ(KernelLiveBlocksTagged(kTag), kBlocks / 2);
+  EXPECT_EQ(KernelSnapshot().liveBlocks, before.liveBlocks + kBlocks / 2);
+
+  int bogus = 0;
+  for (int i = 0; i < kBlocks; i += 97) {
+    char* address = blocks[i];
+    for (char* near : {address + 1, address + 16}) {
+      KernelFree(near, 2, kTag);
+      ++bogus;
+    }
+    if (i < kBlocks / 2) {
+      KernelFree(address, 3, kTag);
+      ++bogus;
+    }
+  }
+  EXPECT_EQ(KernelInvalidReleases(), invalid + bogus);
+  for (int i = kBlocks / 2; i < kBlocks; ++i) KernelFree(blocks[i], 4, kTag);
+  EXPECT_EQ(KernelInvalidReleases(), invalid + bogus);
+  EXPECT_EQ(KernelSnapshot().liveBlocks, before.liveBlocks);
+  EXPECT_EQ(KernelSnapshot().liveBytes, before.liveBytes);
 }
 
 TEST(KernelFillMemory, SetsTheLowByteAndCopyMemoryAllowsOverlap) {
