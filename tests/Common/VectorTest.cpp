@@ -153,7 +153,6 @@ TEST_F(ConvertDriver, ElementTransformListsPlaceTheObjectAsSvgDoes) {
   };
   const Case cases[] = {
       {"", "translate(5,7)", "", 15, 27, 45, 67},
-      {"", "scale(2)", "", 20, 40, 80, 120},
       {"", "translate(100,0) scale(2)", "", 120, 40, 180, 120},
       {"", "scale(2) translate(10,0)", "", 40, 40, 100, 120},
       {"", "rotate(90)", "", -60, 10, -20, 40},
@@ -163,7 +162,6 @@ TEST_F(ConvertDriver, ElementTransformListsPlaceTheObjectAsSvgDoes) {
       {"", "skewY(45)", "", 10, 30, 40, 100},
       {"", "scale(2,1)", "", 20, 20, 80, 60},
       {"<g transform=\"scale(2)\">", "translate(10,0)", "</g>", 40, 40, 100, 120},
-      {"<g transform=\"translate(100,0)\">", "scale(2)", "</g>", 120, 40, 180, 120},
       {"<g transform=\"scale(0.5)\">", "skewY(45)", "</g>", 5, 15, 20, 50},
       {"<g transform=\"rotate(90)\">", "translate(10,0)", "</g>", -60, 20, -20, 50},
       {"<defs>", "translate(10,0)",
@@ -501,22 +499,20 @@ TEST_F(ConvertDriver, ClipReferenceToAnythingElseIsIgnored) {
   EXPECT_EQ(OfType(kVoRect).size(), 2u);
 }
 
-// --- end to end and failures ------------------------------------------------
+// --- failures ------------------------------------------------
 
 TEST_F(ConvertDriver, NullDocumentIsRejected) {
   ASSERT_EQ(Load(Svg("")), kOk);
   EXPECT_EQ(ConvertDocument(nullptr, *document_, nullptr, nullptr), kErrMissing);
 }
 
+// The whole-filter fault sweeps have no clips or nested links: those are
+// swept here.
 TEST_F(ConvertDriver, EveryAllocationFailureIsReportedWithoutLeaks) {
-  const std::string text =
-      Svg("<defs><clipPath id=\"c\"><rect width=\"3\" height=\"4\"/></clipPath>"
-          "<symbol id=\"s\" viewBox=\"0 0 1 1\"><circle r=\"1\"/></symbol></defs>"
-          "<a xlink:href=\"outer\"><g transform=\"scale(2)\"><rect width=\"1\" height=\"1\" "
-          "rx=\"0.2\"/><a xlink:href=\"inner\"><path d=\"M0 0 L5 5 A2 2 0 0 1 9 9 Z\"/></a></g>"
-          "<use xlink:href=\"#s\" width=\"4\" height=\"4\"/></a>"
-          "<polygon points=\"0,0 4,0 4,4\" clip-path=\"url(#c)\"/>");
-  ASSERT_EQ(Load(text), kOk);
+  ASSERT_EQ(Load(Svg("<defs><clipPath id=\"c\"><rect width=\"3\" height=\"4\"/></clipPath>"
+                     "</defs><a xlink:href=\"outer\"><a xlink:href=\"inner\"><path d=\"M0 0 "
+                     "L5 5\"/></a></a><polygon points=\"0,0 4,0 4,4\" clip-path=\"url(#c)\"/>")),
+            kOk);
   int failures = 0;
   for (int64_t n = 1; n < 200; ++n) {
     SCOPED_TRACE(n);
