@@ -1,5 +1,6 @@
 // The conversion of a generated file with 100,000 shapes into a vector
-// document, beside the parse of the same file into its record table.
+// document, beside the parse of the same file into its record table; and
+// the conversion of one text of 40,000 tspans.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -46,8 +47,27 @@ const std::string& ShapesPath() {
   return path;
 }
 
-Status LoadShapes(SvgDocument** out) {
-  const std::string& path = ShapesPath();
+constexpr int kTspans = 40000;
+
+// One text whose content is 40,000 tspans of two characters each.
+const std::string& TspansPath() {
+  static const std::string path = [] {
+    std::string out = "<?xml version=\"1.0\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" "
+                      "width=\"1000\" height=\"1000\">\n<text x=\"10\" y=\"20\">";
+    for (int i = 0; i < kTspans; ++i) {
+      out += "<tspan>a";
+      out += static_cast<char>('0' + i % 10);
+      out += "</tspan> ";
+    }
+    out += "</text>\n</svg>\n";
+    const std::string name = "/tmp/svgflt_convertbench_tspans.svg";
+    std::ofstream(name, std::ios::binary | std::ios::trunc) << out;
+    return name;
+  }();
+  return path;
+}
+
+Status LoadFile(const std::string& path, SvgDocument** out) {
   const std::u16string wide(path.begin(), path.end());
   AdvXMLParser::ResetTextState();
   const int32_t file = KernelOpenFile(wide.c_str(), kOpenBinary, kPermRead);
@@ -61,7 +81,7 @@ Status LoadShapes(SvgDocument** out) {
 void BM_ParseShapes(benchmark::State& state) {
   for (auto _ : state) {
     SvgDocument* document = nullptr;
-    const Status status = LoadShapes(&document);
+    const Status status = LoadFile(ShapesPath(), &document);
     benchmark::DoNotOptimize(document);
     FreeSvgDocument(document);
     if (status != kOk) {
@@ -73,9 +93,9 @@ void BM_ParseShapes(benchmark::State& state) {
 }
 BENCHMARK(BM_ParseShapes)->Unit(benchmark::kMillisecond);
 
-void BM_ConvertShapes(benchmark::State& state) {
+void Convert(benchmark::State& state, const std::string& path, int items) {
   SvgDocument* document = nullptr;
-  if (LoadShapes(&document) != kOk) {
+  if (LoadFile(path, &document) != kOk) {
     FreeSvgDocument(document);
     state.SkipWithError("load failed");
     return;
@@ -95,10 +115,15 @@ void BM_ConvertShapes(benchmark::State& state) {
       break;
     }
   }
-  state.SetItemsProcessed(state.iterations() * kShapes);
+  state.SetItemsProcessed(state.iterations() * items);
   FreeSvgDocument(document);
 }
+
+void BM_ConvertShapes(benchmark::State& state) { Convert(state, ShapesPath(), kShapes); }
 BENCHMARK(BM_ConvertShapes)->Unit(benchmark::kMillisecond);
+
+void BM_ConvertTspans(benchmark::State& state) { Convert(state, TspansPath(), kTspans); }
+BENCHMARK(BM_ConvertTspans)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace svgflt
