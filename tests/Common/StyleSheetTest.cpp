@@ -99,71 +99,63 @@ class StyleTest : public ::testing::Test {
 
 // --- sheets ---------------------------------------------------------------------
 
-TEST_F(StyleTest, SheetSplitsTheThreeSelectorForms) {
-  Sheet(" .a{fill:red} rect.b {stroke:blue}\n circle{ fill : green } ");
-  EXPECT_EQ(Rule(nullptr, "a"), "fill:red");
-  EXPECT_EQ(Rule("rect", "b"), "stroke:blue");
-  EXPECT_EQ(Rule("circle", nullptr), " fill : green ");
-  EXPECT_EQ(Rule("rect", nullptr), "<none>");
-  EXPECT_EQ(Rule(nullptr, "b"), "<none>");
-  EXPECT_EQ(Rule("circle", "a"), "<none>");
-  EXPECT_EQ(Rule(nullptr, nullptr), "<none>");
-}
-
-TEST_F(StyleTest, OtherSelectorsAreElementNamesThatNeverMatch) {
-  Sheet("a, b{fill:red} #id{fill:blue} rect > circle{fill:green} rect.x.y{fill:black}");
-  EXPECT_EQ(Rule("a, b", nullptr), "fill:red");
-  EXPECT_EQ(Rule("a", nullptr), "<none>");
-  EXPECT_EQ(Rule("#id", nullptr), "fill:blue");
-  EXPECT_EQ(Rule("rect > circle", nullptr), "fill:green");
-  EXPECT_EQ(Rule("rect", "x.y"), "fill:black");
-  EXPECT_EQ(Rule("rect", "x"), "<none>");
-}
-
-TEST_F(StyleTest, NamesCompareWithCase) {
-  Sheet("Rect{fill:red} .A{fill:blue}");
-  EXPECT_EQ(Rule("rect", nullptr), "<none>");
-  EXPECT_EQ(Rule(nullptr, "a"), "<none>");
-  EXPECT_EQ(Rule("Rect", nullptr), "fill:red");
-}
-
-TEST_F(StyleTest, SheetRemovesComments) {
+// Each sheet, then the rule found for element and class names.
+TEST_F(StyleTest, SheetSelectorsAndLookups) {
+  struct Probe {
+    const char* element;
+    const char* className;
+    const char* declarations;
+  };
   struct Case {
     const char* sheet;
-    const char* declarations;
-  } cases[] = {
-      {".a{fill:/*x*/red}", "fill:red"},
-      {"/* head { } */ .a{fill:red}", "fill:red"},
-      {".a/**/{fill:red/* } */}", "fill:red"},
-      {".a{fill:red} /* unterminated .b{fill:blue}", "fill:red"},
+    std::vector<Probe> probes;
+  };
+  const Case cases[] = {
+      {" .a{fill:red} rect.b {stroke:blue}\n circle{ fill : green } ",
+       {{nullptr, "a", "fill:red"}, {"rect", "b", "stroke:blue"},
+        {"circle", nullptr, " fill : green "}, {"rect", nullptr, "<none>"},
+        {nullptr, "b", "<none>"}, {"circle", "a", "<none>"}, {nullptr, nullptr, "<none>"}}},
+      // Other selectors are element names that never match an element.
+      {"a, b{fill:red} #id{fill:blue} rect > circle{fill:green} rect.x.y{fill:black}",
+       {{"a, b", nullptr, "fill:red"}, {"a", nullptr, "<none>"}, {"#id", nullptr, "fill:blue"},
+        {"rect > circle", nullptr, "fill:green"}, {"rect", "x.y", "fill:black"},
+        {"rect", "x", "<none>"}}},
+      // Names compare with case.
+      {"Rect{fill:red} .A{fill:blue}",
+       {{"rect", nullptr, "<none>"}, {nullptr, "a", "<none>"}, {"Rect", nullptr, "fill:red"}}},
+      // An empty class name differs from no class.
+      {"rect.{fill:red} rect{fill:blue} .{fill:green}",
+       {{"rect", "", "fill:red"}, {"rect", nullptr, "fill:blue"}, {nullptr, "", "fill:green"}}},
+      // Comments go, an unterminated one up to the end.
+      {".a{fill:/*x*/red}", {{nullptr, "a", "fill:red"}}},
+      {"/* head { } */ .a{fill:red}", {{nullptr, "a", "fill:red"}}},
+      {".a/**/{fill:red/* } */}", {{nullptr, "a", "fill:red"}}},
+      {".a{fill:red} /* unterminated .b{fill:blue}",
+       {{nullptr, "a", "fill:red"}, {nullptr, "b", "<none>"}}},
+      // Empty declarations skip only their rule; an empty selector ends the sheet.
+      {".a{} .b{ \n } {} .c{fill:red}",
+       {{nullptr, "a", "<none>"}, {nullptr, "b", "<none>"}, {nullptr, "c", "fill:red"}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sheet);
     FreeStyleTables(doc());
     Sheet(c.sheet);
-    EXPECT_EQ(Rule(nullptr, "a"), c.declarations);
-    EXPECT_EQ(Rule(nullptr, "b"), "<none>");
+    for (const Probe& probe : c.probes) {
+      SCOPED_TRACE(Text(probe.element) + " . " + Text(probe.className));
+      EXPECT_EQ(Rule(probe.element, probe.className), probe.declarations);
+    }
   }
 }
 
-TEST_F(StyleTest, EmptySelectorDropsTheRestOfTheSheet) {
+TEST_F(StyleTest, EmptySelectorDropsOnlyTheRestOfItsSheet) {
   Sheet("{fill:red} .a{fill:blue}");
   EXPECT_EQ(doc().style.rules, nullptr);
   Sheet(".b{fill:red}  {fill:green} .a{fill:blue}");
   EXPECT_EQ(Rule(nullptr, "b"), "fill:red");
   EXPECT_EQ(Rule(nullptr, "a"), "<none>");
   EXPECT_EQ(RuleCount(), 1);
-  // The next sheet is read again.
   Sheet(".a{fill:blue}");
   EXPECT_EQ(Rule(nullptr, "a"), "fill:blue");
-}
-
-TEST_F(StyleTest, EmptyDeclarationsSkipOnlyTheirRule) {
-  Sheet(".a{} .b{ \n } {} .c{fill:red}");
-  EXPECT_EQ(Rule(nullptr, "a"), "<none>");
-  EXPECT_EQ(Rule(nullptr, "b"), "<none>");
-  EXPECT_EQ(Rule(nullptr, "c"), "fill:red");
-  EXPECT_EQ(RuleCount(), 1);
 }
 
 TEST_F(StyleTest, UnmatchedBracesEndTheSheet) {
@@ -186,13 +178,6 @@ TEST_F(StyleTest, RulesRunFromTheLastAddedAndTheLastWins) {
   }
   EXPECT_EQ(order, (std::vector<std::string>{"fill:blue", "fill:green", "fill:red"}));
   EXPECT_EQ(Rule(nullptr, "a"), "fill:blue");
-}
-
-TEST_F(StyleTest, EmptyClassNameDiffersFromNoClass) {
-  Sheet("rect.{fill:red} rect{fill:blue} .{fill:green}");
-  EXPECT_EQ(Rule("rect", ""), "fill:red");
-  EXPECT_EQ(Rule("rect", nullptr), "fill:blue");
-  EXPECT_EQ(Rule(nullptr, ""), "fill:green");
 }
 
 // The hashed lookup must answer exactly what a scan of the list in order
@@ -310,27 +295,22 @@ TEST_F(StyleTest, TypeRuleThenClassRulesThenStyle) {
 }
 
 TEST_F(StyleTest, ClassRulesApplyInOrderOfFirstAppearance) {
-  // "a" first appears before "b": b is applied last whatever the attribute's
-  // order; and the other way round.
-  for (const char* classValue : {"a b", "b a"}) {
-    SCOPED_TRACE(classValue);
+  // The class that first appeared later is applied last, whatever the
+  // attribute's order.
+  struct Case {
+    const char* firstClass;
+    const char* classValue;
+    const char* fill;
+  } cases[] = {{"a", "a b", "blue"}, {"a", "b a", "blue"}, {"b", "a b", "red"}, {"b", "b a", "red"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.firstClass) + " then " + c.classValue);
     FreeStyleTables(doc());
     Sheet(".a{fill:red} .b{fill:blue}");
     Props first;
-    Apply(first, 0, "rect", "a");
+    Apply(first, 0, "rect", c.firstClass);
     Props both;
-    Apply(both, 1, "rect", classValue);
-    EXPECT_EQ(both.Fill(), "blue");
-  }
-  for (const char* classValue : {"a b", "b a"}) {
-    SCOPED_TRACE(classValue);
-    FreeStyleTables(doc());
-    Sheet(".a{fill:red} .b{fill:blue}");
-    Props first;
-    Apply(first, 0, "rect", "b");
-    Props both;
-    Apply(both, 1, "rect", classValue);
-    EXPECT_EQ(both.Fill(), "red");
+    Apply(both, 1, "rect", c.classValue);
+    EXPECT_EQ(both.Fill(), c.fill);
   }
 }
 
@@ -391,42 +371,37 @@ class StyleElementTest : public StyleTest {
   StyleElementData data_{};
 };
 
-TEST_F(StyleElementTest, ReadsACssSheet) {
-  EXPECT_EQ(Parse("<style id='s1' type='TEXT/CSS'>.a{fill:red}</style>"), kOk);
-  EXPECT_EQ(Rule(nullptr, "a"), "fill:red");
-  EXPECT_EQ(Text(data_.text), ".a{fill:red}");
+TEST_F(StyleElementTest, ReadsTheSheetText) {
+  struct Case {
+    const char* xml;
+    Status status;
+    const char* rules;  // the classes that got a rule
+    const char* text;
+  } cases[] = {
+      {"<style type='TEXT/CSS'>.a{fill:red}</style>", kOk, "a", ".a{fill:red}"},
+      // The first CDATA section wins over text and later sections.
+      {"<style type='text/css'>\n .x{fill:green}<![CDATA[.a{fill:red}]]><![CDATA[.b{fill:blue}]]>"
+       "</style>",
+       kOk, "a", ".a{fill:red}"},
+      {"<style type='text/css'>.a{fill:red}<!-- .c{fill:green} --> .b{fill:blue}</style>", kOk,
+       "ab", nullptr},
+      {"<style>.a{fill:red}</style>", kOk, "", ".a{fill:red}"},
+      {"<style type='text/plain'>.a{fill:red}</style>", kErrBadValue, "a", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.xml);
+    FreeStyleTables(doc());
+    EXPECT_EQ(Parse(c.xml), c.status);
+    std::string found;
+    for (const char* name : {"a", "b", "c", "x"}) {
+      if (FindRule(doc(), nullptr, name) != nullptr) found += name;
+    }
+    EXPECT_EQ(found, c.rules);
+    EXPECT_TRUE((c.text == nullptr && c.status == kOk) || Text(data_.text) == Text(c.text));
+  }
+  EXPECT_EQ(Parse("<style id='s1' type='TEXT/CSS'/>"), kOk);
   EXPECT_EQ(Text(data_.id), "s1");
   EXPECT_EQ(FindId(doc(), "s1"), doc().recordCount);
-}
-
-TEST_F(StyleElementTest, PrefersTheFirstCDataSection) {
-  EXPECT_EQ(Parse("<style type='text/css'>\n .x{fill:green}<![CDATA[.a{fill:red}]]>"
-                  "<![CDATA[.b{fill:blue}]]></style>"),
-            kOk);
-  EXPECT_EQ(Rule(nullptr, "a"), "fill:red");
-  EXPECT_EQ(Rule(nullptr, "b"), "<none>");
-  EXPECT_EQ(Rule(nullptr, "x"), "<none>");
-}
-
-TEST_F(StyleElementTest, JoinsTextAroundComments) {
-  EXPECT_EQ(Parse("<style type='text/css'>.a{fill:red}<!-- .c{fill:green} --> .b{fill:blue}"
-                  "</style>"),
-            kOk);
-  EXPECT_EQ(Rule(nullptr, "a"), "fill:red");
-  EXPECT_EQ(Rule(nullptr, "c"), "<none>");
-  EXPECT_EQ(Rule(nullptr, "b"), "fill:blue");
-}
-
-TEST_F(StyleElementTest, WithoutTypeAddsNoRule) {
-  EXPECT_EQ(Parse("<style>.a{fill:red}</style>"), kOk);
-  EXPECT_EQ(doc().style.rules, nullptr);
-  EXPECT_EQ(Text(data_.text), ".a{fill:red}");
-}
-
-TEST_F(StyleElementTest, OtherTypeReadsRulesButFails) {
-  EXPECT_EQ(Parse("<style type='text/plain'>.a{fill:red}</style>"), kErrBadValue);
-  EXPECT_EQ(Rule(nullptr, "a"), "fill:red");
-  EXPECT_EQ(data_.text, nullptr);
 }
 
 TEST_F(StyleElementTest, RejectsAttributesItDoesNotTake) {
@@ -763,26 +738,6 @@ TEST(StyleAllocation, StyleElementsFailCleanly) {
     FreeStyleElementData(data);
     return status;
   });
-}
-
-TEST(StyleAllocation, DataUrisFailCleanly) {
-  for (const char* href : {"data:image/png;base64,Zm9vYmFy", "#ref"}) {
-    SCOPED_TRACE(href);
-    const KernelAccounting before = testing::KernelSnapshot();
-    for (int64_t n = 1;; ++n) {
-      ImageSource source{};
-      KernelFailAllocation(n);
-      const Status status = ParseDataUri(source, href);
-      KernelFailAllocation(0);
-      FreeImageSource(source);
-      testing::ExpectNothingLiveSince(before);
-      if (status == kOk) {
-        EXPECT_EQ(n, 2);
-        break;
-      }
-      ASSERT_EQ(status, kErrNoMemory);
-    }
-  }
 }
 
 }  // namespace
