@@ -48,24 +48,17 @@ class Detection : public ::testing::Test {
   svgtest::TempFolder folder_;
 };
 
-TEST_F(Detection, AcceptsTheFourSvgBeginnings) {
+// The verdict, and where the file is left (-1: not checked).
+TEST_F(Detection, VerdictAndPosition) {
+  std::string nul = "<?xml";
+  nul.push_back('\0');
   const std::vector<DetectCase> cases = {
+      // The four beginnings of an svg file.
       {"xml declaration", PadTo(kSvgStart, 300), kOk, 0},
       {"doctype", PadTo("<!DOCTYPE svg PUBLIC \"-//W3C//DTD SVG 1.1//EN\">", 300), kOk, 0},
       {"svg start tag", PadTo("<svg xmlns=\"http://www.w3.org/2000/svg\">", 300), kOk, 0},
-      {"svg without declaration", PadTo("<svg>", 256), kOk, 0},
       {"utf-8 mark", PadTo(kUtf8Mark + kSvgStart, 300), kOk, 3},
-  };
-  for (const DetectCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    int32_t position = -1;
-    EXPECT_EQ(DetectBytes(c.bytes, &position), c.status);
-    EXPECT_EQ(position, c.position);
-  }
-}
-
-TEST_F(Detection, RejectsOtherTextAndLeavesThePosition) {
-  const std::vector<DetectCase> cases = {
+      // Other text.
       {"plain text", PadTo("hello, world", 300), kErrNotSvg, 0},
       {"html after declaration", PadTo("<?xml version=\"1.0\"?><html><svg>", 300), kErrNotSvg, 0},
       {"annotations after declaration",
@@ -76,71 +69,23 @@ TEST_F(Detection, RejectsOtherTextAndLeavesThePosition) {
       {"upper-case start tag", PadTo("<SVG>", 300), kErrNotSvg, 0},
       {"leading space", PadTo(" <svg>", 300), kErrNotSvg, 0},
       {"declaration two bytes in", PadTo("  <?xml version=\"1.0\"?><svg>", 300), kErrNotSvg, 0},
-  };
-  for (const DetectCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    int32_t position = -1;
-    EXPECT_EQ(DetectBytes(c.bytes, &position), c.status);
-    EXPECT_EQ(position, c.position);
-  }
-}
-
-TEST_F(Detection, LooksForExclusionsOnlyInTheFirst70Characters) {
-  const std::string late = PadTo(kSvgStart, 70) + "<html><Annotations>";
-  const std::string early = PadTo(kSvgStart, 64) + "<html>";
-  int32_t position = -1;
-  EXPECT_EQ(DetectBytes(PadTo(late, 300), &position), kOk);
-  EXPECT_EQ(DetectBytes(PadTo(early, 300), &position), kErrNotSvg);
-}
-
-TEST_F(Detection, StopsTheExaminedTextAtItsFirstNul) {
-  std::string bytes = "<?xml";
-  bytes.push_back('\0');
-  bytes += "<html>";
-  int32_t position = -1;
-  EXPECT_EQ(DetectBytes(PadTo(bytes, 300), &position), kOk);
-  EXPECT_EQ(position, 0);
-}
-
-TEST_F(Detection, NeedsTheFirst256Bytes) {
-  const std::vector<DetectCase> cases = {
-      {"200 bytes", PadTo("<svg>", 200), kErrNotSvg, 0},
+      // Exclusions count only in the first 70 characters, up to a NUL.
+      {"html at 70", PadTo(PadTo(kSvgStart, 70) + "<html><Annotations>", 300), kOk, 0},
+      {"html at 64", PadTo(PadTo(kSvgStart, 64) + "<html>", 300), kErrNotSvg, 0},
+      {"html after a nul", PadTo(nul + "<html>", 300), kOk, 0},
+      // The first 256 bytes are needed, 70 to be examined at all.
       {"255 bytes", PadTo("<svg>", 255), kErrNotSvg, 0},
       {"256 bytes", PadTo("<svg>", 256), kOk, 0},
       {"70 bytes", PadTo("<svg>", 70), kErrNotSvg, 0},
-      // The mark is skipped whatever the verdict.
       {"255 bytes after a mark", PadTo(kUtf8Mark + kSvgStart, 255), kErrNotSvg, 3},
-  };
-  for (const DetectCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    int32_t position = -1;
-    EXPECT_EQ(DetectBytes(c.bytes, &position), c.status);
-    EXPECT_EQ(position, c.position);
-  }
-}
-
-TEST_F(Detection, ReportsFilesTooShortToExamine) {
-  const std::vector<DetectCase> cases = {
       {"empty", "", kErrRead, -1},
-      {"one byte", "<", kErrRead, -1},
-      {"50 bytes", PadTo("<svg>", 50), kErrRead, -1},
       {"69 bytes", PadTo("<svg>", 69), kErrRead, -1},
       {"utf-16 mark only", std::string("\xFF\xFE", 2), kErrRead, -1},
       {"utf-16 with 139 bytes after the mark", Utf16(PadTo("<svg>", 69), false) + "x", kErrRead,
        -1},
-  };
-  for (const DetectCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    int32_t position = -1;
-    EXPECT_EQ(DetectBytes(c.bytes, &position), c.status);
-  }
-}
-
-TEST_F(Detection, ReadsUtf16OfEitherByteOrderWithoutSkipping) {
-  const std::vector<DetectCase> cases = {
+      // UTF-16 of either byte order, the mark not skipped.
       {"little-endian declaration", Utf16(PadTo(kSvgStart, 150), false), kOk, 0},
       {"big-endian declaration", Utf16(PadTo(kSvgStart, 150), true), kOk, 0},
-      {"little-endian start tag", Utf16(PadTo("<svg>", 150), false), kOk, 0},
       {"big-endian doctype", Utf16(PadTo("<!DOCTYPE svg PUBLIC \"x\">", 150), true), kOk, 0},
       {"little-endian html", Utf16(PadTo("<?xml?><html>", 150), false), kErrNotSvg, 0},
       {"big-endian plain text", Utf16(PadTo("hello", 150), true), kErrNotSvg, 0},
@@ -151,7 +96,9 @@ TEST_F(Detection, ReadsUtf16OfEitherByteOrderWithoutSkipping) {
     SCOPED_TRACE(c.name);
     int32_t position = -1;
     EXPECT_EQ(DetectBytes(c.bytes, &position), c.status);
-    EXPECT_EQ(position, c.position);
+    if (c.position >= 0) {
+      EXPECT_EQ(position, c.position);
+    }
   }
 }
 
