@@ -73,12 +73,9 @@ TEST(FormatNumbers, FMatchesPrintfInTheCLocale) {
     const std::size_t n = FormatF(v, scratch);
     EXPECT_EQ(std::string(scratch, n), Printf("%f", v));
   }
-}
-
-TEST(FormatNumbers, FFallsBackToGBeyondTheScratchField) {
+  // Beyond the scratch field the G form is used.
   char scratch[kScratchSize];
-  const std::size_t n = FormatF(1e300, scratch);
-  EXPECT_EQ(std::string(scratch, n), "1e+300");
+  EXPECT_EQ(std::string(scratch, FormatF(1e300, scratch)), "1e+300");
 }
 
 TEST(FormatNumbers, IgnoreTheProcessLocale) {
@@ -98,7 +95,10 @@ TEST(FormatNumbers, DPrintsIntegersWithSign) {
             "-2147483648");
 }
 
-TEST_F(OutputBufferTest, QuotedValuesEndWithAQuoteAndABlank) {
+constexpr std::int32_t kDashes[] = {5, 3, 2, 3};
+constexpr double kNumbers[] = {0.5, 1e6, -3};
+
+TEST_F(OutputBufferTest, ValuesAndLists) {
   struct Case {
     const char* name;
     Status (*write)(OutputBuffer*);
@@ -116,6 +116,11 @@ TEST_F(OutputBufferTest, QuotedValuesEndWithAQuoteAndABlank) {
       {"xy", [](OutputBuffer* o) { return XYPair(o, 1.5, -2); }, "x=\"1.5\" y=\"-2\" "},
       {"size", [](OutputBuffer* o) { return SizePair(o, 870, 435); },
        "width=\"870\" height=\"435\" "},
+      // Lists separate their values with a comma and a blank.
+      {"one int", [](OutputBuffer* o) { return IntList(o, kDashes, 1); }, "5"},
+      {"ints", [](OutputBuffer* o) { return IntList(o, kDashes, 4); }, "5, 3, 2, 3"},
+      {"no ints", [](OutputBuffer* o) { return IntList(o, kDashes, 0); }, ""},
+      {"numbers", [](OutputBuffer* o) { return NumberList(o, kNumbers, 3); }, "0.5, 1e+06, -3"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -126,26 +131,6 @@ TEST_F(OutputBufferTest, QuotedValuesEndWithAQuoteAndABlank) {
   }
 }
 
-TEST_F(OutputBufferTest, ListsSeparateValuesWithACommaAndABlank) {
-  const std::int32_t one[] = {7};
-  const std::int32_t dashes[] = {5, 3, 2, 3};
-  const double numbers[] = {0.5, 1e6, -3};
-  EXPECT_EQ(IntList(&out_, one, 1), kOk);
-  EXPECT_EQ(Text(), "7");
-  out_.length = 0;
-  out_.free = out_.initialSize;
-  EXPECT_EQ(IntList(&out_, dashes, 4), kOk);
-  EXPECT_EQ(Text(), "5, 3, 2, 3");
-  out_.length = 0;
-  out_.free = out_.initialSize;
-  EXPECT_EQ(NumberList(&out_, numbers, 3), kOk);
-  EXPECT_EQ(Text(), "0.5, 1e+06, -3");
-  out_.length = 0;
-  out_.free = out_.initialSize;
-  EXPECT_EQ(IntList(&out_, dashes, 0), kOk);
-  EXPECT_EQ(Text(), "");
-}
-
 TEST_F(OutputBufferTest, ColourOfABufferWithoutStorageAppendsNothing) {
   FreeOutputText(&out_);
   EXPECT_EQ(Colour(&out_, 0x000080FF), kErrNoStorage);
@@ -153,37 +138,39 @@ TEST_F(OutputBufferTest, ColourOfABufferWithoutStorageAppendsNothing) {
 }
 
 TEST_F(OutputBufferTest, TagsFollowTheIndentationLevel) {
-  out_.indentLevel = 1;
-  EXPECT_EQ(BeginElement(&out_, "g", 1), kOk);
-  EXPECT_EQ(out_.indentLevel, 2);
-  EXPECT_EQ(BeginEmptyElement(&out_, "rect"), kOk);
-  EXPECT_EQ(Append(&out_, "/>\r\n"), kOk);
-  EXPECT_EQ(BeginElement(&out_, "text", 0), kOk);
-  EXPECT_EQ(out_.indentLevel, 2);
-  EXPECT_EQ(Text(), "\t<g>\r\n\t\t<rect />\r\n\t\t<text ");
-}
-
-TEST_F(OutputBufferTest, EndElementLeavesAnEmptyLineBeforeTheClosingTag) {
-  out_.indentLevel = 2;
-  EXPECT_EQ(EndElement(&out_, "g"), kOk);
-  EXPECT_EQ(Text(), "\r\n\t</g>\r\n");
-  EXPECT_EQ(out_.indentLevel, 1);
-}
-
-TEST_F(OutputBufferTest, NoTabsWhenIndentationIsOffOrTheLevelNotPositive) {
-  out_.indentLevel = 3;
-  out_.indentOn = 0;
-  EXPECT_EQ(Comment(&out_, "x"), kOk);
-  out_.indentOn = 1;
-  out_.indentLevel = -2;
-  EXPECT_EQ(BeginEmptyElement(&out_, "a"), kOk);
-  EXPECT_EQ(Text(), "<!-- x -->\r\n<a ");
-}
-
-TEST_F(OutputBufferTest, DeepLevelsWriteOneTabPerLevel) {
-  out_.indentLevel = 40;
-  EXPECT_EQ(Comment(&out_, "deep"), kOk);
-  EXPECT_EQ(Text(), std::string(40, '\t') + "<!-- deep -->\r\n");
+  struct Case {
+    int32_t level;
+    int32_t indentOn;
+    Status (*write)(OutputBuffer*);
+    std::string expected;
+    int32_t levelAfter;
+  } cases[] = {
+      {1, 1,
+       [](OutputBuffer* o) {
+         Status s = BeginElement(o, "g", 1);
+         if (s == kOk) s = BeginEmptyElement(o, "rect");
+         if (s == kOk) s = Append(o, "/>\r\n");
+         return s == kOk ? BeginElement(o, "text", 0) : s;
+       },
+       "\t<g>\r\n\t\t<rect />\r\n\t\t<text ", 2},
+      // An empty line before the closing tag.
+      {2, 1, [](OutputBuffer* o) { return EndElement(o, "g"); }, "\r\n\t</g>\r\n", 1},
+      // No tabs when indentation is off or the level not positive.
+      {3, 0, [](OutputBuffer* o) { return Comment(o, "x"); }, "<!-- x -->\r\n", 3},
+      {-2, 1, [](OutputBuffer* o) { return BeginEmptyElement(o, "a"); }, "<a ", -2},
+      {40, 1, [](OutputBuffer* o) { return Comment(o, "deep"); },
+       std::string(40, '\t') + "<!-- deep -->\r\n", 40},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected);
+    out_.length = 0;
+    out_.free = out_.initialSize;
+    out_.indentLevel = c.level;
+    out_.indentOn = c.indentOn;
+    EXPECT_EQ(c.write(&out_), kOk);
+    EXPECT_EQ(Text(), c.expected);
+    EXPECT_EQ(out_.indentLevel, c.levelAfter);
+  }
 }
 
 TEST_F(OutputBufferTest, GrowsByTheGrowthStepAsOftenAsNeeded) {
