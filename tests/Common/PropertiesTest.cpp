@@ -230,7 +230,8 @@ TEST_F(PropertiesTest, SingleValuePropertiesInOrder) {
                 p.baselineShift.length.value == -4 && p.baselineShift.length.unit == kUnitPx;
        }},
       {"baseline-shift", "sub", kOk, [](P p) { return p.baselineShift.keyword == 1; }},
-      {"baseline-shift", "inherit", kErrBadLength, [](P p) { return p.baselineShift.keyword == 1; }},
+      {"baseline-shift", "inherit", kErrBadLength,
+       [](P p) { return p.baselineShift.keyword == 1; }},
       {"glyph-orientation-vertical", "Auto", kOk,
        [](P p) { return p.glyphOrientationVertical.isAuto == 1; }},
       {"glyph-orientation-vertical", "90", kOk,

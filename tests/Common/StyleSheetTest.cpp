@@ -301,7 +301,8 @@ TEST_F(StyleTest, ClassRulesApplyInOrderOfFirstAppearance) {
     const char* firstClass;
     const char* classValue;
     const char* fill;
-  } cases[] = {{"a", "a b", "blue"}, {"a", "b a", "blue"}, {"b", "a b", "red"}, {"b", "b a", "red"}};
+  } cases[] = {
+      {"a", "a b", "blue"}, {"a", "b a", "blue"}, {"b", "a b", "red"}, {"b", "b a", "red"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.firstClass) + " then " + c.classValue);
     FreeStyleTables(doc());
