@@ -68,28 +68,24 @@ TEST_F(SaveSvgTest, LargeDrawingIsShrunkToTheLimit) {
             "stroke-width=\"1\" />\r\n");
 }
 
-TEST_F(SaveSvgTest, SmallDrawingKeepsItsSize) {
-  AddRect(0, 0, 500, 300);
-  SetExtent(0, 0, 500, 300);
-  EXPECT_EQ(ObjectsOf(Saved()),
-            "\t<rect x=\"0\" y=\"0\" width=\"500\" height=\"300\" fill=\"#FFFFFF\" "
-            "stroke=\"#000000\" stroke-width=\"1\" />\r\n");
-}
-
-TEST_F(SaveSvgTest, NegativeLeftEdgeIsShiftedToZero) {
-  AddRect(-100, 0, 100, 50);
-  SetExtent(-100, 0, 100, 50);
-  EXPECT_EQ(ObjectsOf(Saved()),
-            "\t<rect x=\"0\" y=\"0\" width=\"200\" height=\"50\" fill=\"#FFFFFF\" "
-            "stroke=\"#000000\" stroke-width=\"1\" />\r\n");
-}
-
-TEST_F(SaveSvgTest, PositiveLeftEdgeIsNotShifted) {
-  AddRect(50, 0, 100, 50);
-  SetExtent(50, 0, 100, 50);
-  EXPECT_EQ(ObjectsOf(Saved()),
-            "\t<rect x=\"50\" y=\"0\" width=\"50\" height=\"50\" fill=\"#FFFFFF\" "
-            "stroke=\"#000000\" stroke-width=\"1\" />\r\n");
+// A small drawing keeps its size; only a negative left edge is shifted to 0.
+TEST_F(SaveSvgTest, SmallDrawingKeepsItsSizeAndPlace) {
+  struct Case {
+    double left;
+    const char* xAndWidth;
+  } cases[] = {{0, "x=\"0\" y=\"0\" width=\"500\""},
+               {-100, "x=\"0\" y=\"0\" width=\"600\""},
+               {50, "x=\"50\" y=\"0\" width=\"450\""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.left);
+    (void)VectorFree(&document_);
+    ASSERT_EQ(VectorInit(&document_), kOk);
+    AddRect(c.left, 0, 500, 300);
+    SetExtent(c.left, 0, 500, 300);
+    EXPECT_EQ(ObjectsOf(Saved()), std::string("\t<rect ") + c.xAndWidth +
+                                      " height=\"300\" fill=\"#FFFFFF\" stroke=\"#000000\" "
+                                      "stroke-width=\"1\" />\r\n");
+  }
 }
 
 TEST_F(SaveSvgTest, DocumentUnitsBecomePixelsAtTheScreenResolution) {
@@ -161,12 +157,10 @@ TEST_F(SaveSvgTest, UnopenableTargetWritesNothing) {
   EXPECT_TRUE(text.empty());
 }
 
-TEST_F(SaveSvgTest, MissingNameIsRefused) {
+TEST_F(SaveSvgTest, MissingOrOverlongNameIsRefused) {
   EXPECT_EQ(SaveSvg(&document_, request_.get(), nullptr, 0), kErrMissing);
   EXPECT_EQ(SaveSvg(&document_, request_.get(), u"", 0), kErrMissing);
-}
-
-TEST_F(SaveSvgTest, OverlongBareNameIsRefusedRatherThanCut) {
+  // An overlong bare name is refused rather than cut.
   const std::u16string name(300, u'n');
   EXPECT_EQ(SaveSvg(&document_, request_.get(), name.c_str(), 0), kErrOpenTarget);
 }
