@@ -354,6 +354,7 @@ TEST_F(WriteObjectTest, CurvesTheKernelConvertsBecomePaths) {
     SetExtent(0, 0, 100, 100);
     const std::string element = Element();
     EXPECT_EQ(element.rfind("\t<path d=\"M", 0), 0u) << element;
+    // Only the closed kinds are filled, with their brush.
     EXPECT_EQ(element.find("fill=\"#FF8000\" ") != std::string::npos, c.filled) << element;
     EXPECT_EQ(element.find("fill=") != std::string::npos, c.filled) << element;
     EXPECT_NE(element.find("stroke=\"#000000\" stroke-width=\"1\" />\r\n"), std::string::npos);
@@ -386,7 +387,7 @@ TEST(StrokeFromPen, WidthIsScaledAboveOneAndCutToOneDecimal) {
   }
 }
 
-TEST(ElementWriters, RefuseTooFewPointsAndWriteNothing) {
+TEST(ElementWriters, RefuseTooFewPointsAndTakeTwoForAQuadratic) {
   OutputBuffer out{};
   InitOutputBuffer(&out);
   const OutPoint one[1] = {{1, 2}};
@@ -396,15 +397,10 @@ TEST(ElementWriters, RefuseTooFewPointsAndWriteNothing) {
   EXPECT_EQ(WritePath(&out, one, 1, commands, 0, nullptr, nullptr), kErrMissing);
   EXPECT_EQ(WritePath(&out, one, 1, commands, 2, nullptr, nullptr), kErrMissing);
   EXPECT_EQ(out.length, 0u);
-  FreeOutputText(&out);
-}
-
-TEST(ElementWriters, QuadraticCommandsTakeTwoPoints) {
-  OutputBuffer out{};
-  InitOutputBuffer(&out);
+  // Quadratic commands take two points.
   const OutPoint points[3] = {{0, 0}, {1, 2}, {3, 4}};
-  const std::int32_t commands[3] = {kCommandMove, kCommandQuad, kCommandClose};
-  EXPECT_EQ(WritePath(&out, points, 3, commands, 3, nullptr, nullptr), kOk);
+  const std::int32_t quad[3] = {kCommandMove, kCommandQuad, kCommandClose};
+  EXPECT_EQ(WritePath(&out, points, 3, quad, 3, nullptr, nullptr), kOk);
   EXPECT_EQ(std::string(out.text, out.length), "<path d=\"M0,0 Q1,2 3,4 Z\" />\r\n");
   FreeOutputText(&out);
 }
