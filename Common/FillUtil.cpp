@@ -236,6 +236,11 @@ uint32_t Component(const SvgNumberPercent& value) {
 
 // Replaces the colour's text with a copy of `text`, tagged with this file.
 Status StoreColorText(std::string_view text, SvgColor* color) {
+  // A held text of the same length is overwritten in place: its block fits.
+  if (color->text != nullptr && std::strlen(color->text) == text.size()) {
+    std::memcpy(color->text, text.data(), text.size());
+    return kOk;
+  }
   char* copy = SVGFLT_ALLOC(char, text.size() + 1);
   if (copy == nullptr) return kErrNoMemory;
   std::memcpy(copy, text.data(), text.size());

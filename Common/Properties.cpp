@@ -56,8 +56,14 @@ constexpr std::string_view kUrlPrefix = "url(#";
 
 // --- strings ----------------------------------------------------------------
 
-// Replaces *field with a copy of `text`; on failure *field stays.
+// Replaces *field with a copy of `text`; on failure *field stays. A held
+// string of the same length is overwritten in place: its block fits, and
+// inheritance mostly copies texts the child already holds ("black").
 Status StoreText(std::string_view text, char** field) {
+  if (*field != nullptr && std::strlen(*field) == text.size()) {
+    if (!text.empty()) std::memcpy(*field, text.data(), text.size());
+    return kOk;
+  }
   char* copy = SVGFLT_ALLOC(char, text.size() + 1);
   if (copy == nullptr) return kErrNoMemory;
   if (!text.empty()) std::memcpy(copy, text.data(), text.size());
