@@ -19,6 +19,9 @@ namespace {
 
 constexpr char16_t kSourceTag[] = u"Common/SVGParsUtil";
 
+// Room for the attribute values read without a kernel block of their own.
+constexpr std::size_t kInlineAttributeText = 128;
+
 using AdvXMLParser::Attribute;
 using AdvXMLParser::Element;
 using Names = std::span<const std::string_view>;
@@ -101,7 +104,8 @@ Status NoDerivedValues(ParseState& /*state*/) { return kOk; }
 
 // The attribute's text as Attribute::GetText gives it (Text and character
 // references joined, trimmed), but in a kernel block.
-Status ReadAttributeText(const Attribute& attribute, KernelBlock<char>& out) {
+// Characters of an attribute value: text runs, one per character reference.
+std::size_t AttributeTextLength(const Attribute& attribute) {
   std::size_t length = 0;
   for (const AdvXMLParser::Node* child : attribute.children) {
     if (child->IsType(AdvXMLParser::kTextNode)) {
@@ -110,9 +114,12 @@ Status ReadAttributeText(const Attribute& attribute, KernelBlock<char>& out) {
       length += 1;
     }
   }
-  out.Reset(SVGFLT_ALLOC(char, length + 1));
-  if (!out) return kErrNoMemory;
-  char* cursor = out.get();
+  return length;
+}
+
+// Writes the value, trimmed and terminated, into `out` (room for length + 1).
+void CopyAttributeText(const Attribute& attribute, std::size_t length, char* out) {
+  char* cursor = out;
   for (const AdvXMLParser::Node* child : attribute.children) {
     if (child->IsType(AdvXMLParser::kTextNode)) {
       const std::string& value = static_cast<const AdvXMLParser::Text*>(child)->value;
@@ -122,9 +129,16 @@ Status ReadAttributeText(const Attribute& attribute, KernelBlock<char>& out) {
       *cursor++ = static_cast<const AdvXMLParser::Reference*>(child)->value;
     }
   }
-  const std::string_view trimmed = TrimView(std::string_view(out.get(), length));
-  std::memmove(out.get(), trimmed.data(), trimmed.size());
+  const std::string_view trimmed = TrimView(std::string_view(out, length));
+  std::memmove(out, trimmed.data(), trimmed.size());
   out[trimmed.size()] = '\0';
+}
+
+Status ReadAttributeText(const Attribute& attribute, KernelBlock<char>& out) {
+  const std::size_t length = AttributeTextLength(attribute);
+  out.Reset(SVGFLT_ALLOC(char, length + 1));
+  if (!out) return kErrNoMemory;
+  CopyAttributeText(attribute, length, out.get());
   return kOk;
 }
 
@@ -179,10 +193,11 @@ Status ParsePresentationGroups(ParseState& state, const ElementRules& rules, std
 }
 
 // One attribute, dispatched on its name; the first match wins.
+// `value` is the attribute's text; class and style, which the record keeps,
+// come in the kernel block `text`, the others may be in a caller's buffer.
 Status ParseAttribute(ParseState& state, const ElementRules& rules, std::string_view name,
-                      KernelBlock<char>& text) {
+                      const char* value, KernelBlock<char>& text) {
   ElementCommon& common = state.common;
-  const char* value = text.get();
   const uint32_t groups = rules.groups;
 
   if (name == "id") {
@@ -285,10 +300,20 @@ Status ParseWithRules(SvgDocument& document, const Element& xml, int32_t type,
   rules.setDefaults(record.data);
 
   ParseState state{document, record, CommonOf(record), index, {}, {}};
+  // Short values are read into this buffer instead of a kernel block each;
+  // class and style, which outlive the loop, always get their own block.
+  char inlineText[kInlineAttributeText];
   for (const Attribute* attribute : xml.attributes) {
     KernelBlock<char> text;
-    status = ReadAttributeText(*attribute, text);
-    if (status == kOk) status = ParseAttribute(state, rules, attribute->name, text);
+    const char* value = inlineText;
+    const std::size_t length = AttributeTextLength(*attribute);
+    if (length < sizeof inlineText && attribute->name != "class" && attribute->name != "style") {
+      CopyAttributeText(*attribute, length, inlineText);
+    } else {
+      status = ReadAttributeText(*attribute, text);
+      value = text.get();
+    }
+    if (status == kOk) status = ParseAttribute(state, rules, attribute->name, value, text);
     if (status != kOk) break;
   }
   if (status == kOk) {
