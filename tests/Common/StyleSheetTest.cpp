@@ -684,58 +684,39 @@ void SweepAllocations(const std::function<Status(SvgDocument&)>& step) {
   EXPECT_GT(n, 3) << "the step allocated almost nothing";
 }
 
-TEST(StyleAllocation, SheetsFailCleanly) {
+// One document goes through every step, so that the sweep fails each of
+// their allocations in turn: sheets, class tables past their growth, rules
+// applied, font faces past their table's growth and a style element.
+TEST(StyleAllocation, EveryStepFailsCleanly) {
   std::string sheet;
   for (int i = 0; i < 20; ++i) sheet += ".c" + std::to_string(i) + "{fill:red} g{x:y}";
-  SweepAllocations([&](SvgDocument& document) { return ParseStyleSheet(document, sheet); });
-}
-
-TEST(StyleAllocation, ClassesFailCleanly) {
-  SweepAllocations([](SvgDocument& document) {
-    for (int32_t i = 0; i < 40; ++i) {
-      const std::string value = "a c" + std::to_string(i % 12);
-      const Status status = RegisterClasses(document, i, value.c_str());
-      if (status != kOk) return status;
-    }
-    return kOk;
-  });
-}
-
-TEST(StyleAllocation, ApplyingRulesFailsCleanly) {
-  SweepAllocations([](SvgDocument& document) {
-    Status status = ParseStyleSheet(document, "rect{stroke:blue} .a{fill:red} rect.b{fill:green}");
-    std::string many;
-    for (int i = 0; i < 40; ++i) many += "k" + std::to_string(i) + " ";
-    many += "a b";
-    if (status == kOk) status = RegisterClasses(document, 0, many.c_str());
-    PresentationProperties props{};
-    if (status == kOk) status = InitPresentationProperties(props);
-    if (status == kOk) {
-      status = ApplyClassesAndStyle(document, 0, "rect", props, many.c_str(), "stroke:red");
-    }
-    FreePresentationProperties(props);
-    return status;
-  });
-}
-
-TEST(StyleAllocation, FontFacesFailCleanly) {
-  SweepAllocations([](SvgDocument& document) {
-    for (int i = 0; i < 7; ++i) {
-      const Status status =
-          ParseFontFace(document, "@font-face{font-family:'F';src:url(\"data:;base64,QUJD\")}");
-      if (status != kOk) return status;
-    }
-    return kOk;
-  });
-}
-
-TEST(StyleAllocation, StyleElementsFailCleanly) {
+  std::string many;
+  for (int i = 0; i < 40; ++i) many += "k" + std::to_string(i) + " ";
+  many += "a b";
   XmlSnippet snippet("<style id='s' type='text/css' media='screen'><![CDATA["
                      "@font-face{font-family:'F';src:url(\"data:;base64,QUJD\")} .a{fill:red}"
                      "]]></style>");
   SweepAllocations([&](SvgDocument& document) {
+    Status status = ParseStyleSheet(document, sheet);
+    if (status == kOk) {
+      status = ParseStyleSheet(document, "rect{stroke:blue} .a{fill:red} rect.b{fill:green}");
+    }
+    for (int32_t i = 0; i < 40 && status == kOk; ++i) {
+      status = RegisterClasses(document, i, ("a c" + std::to_string(i % 12)).c_str());
+    }
+    if (status == kOk) status = RegisterClasses(document, 40, many.c_str());
+    PresentationProperties props{};
+    if (status == kOk) status = InitPresentationProperties(props);
+    if (status == kOk) {
+      status = ApplyClassesAndStyle(document, 40, "rect", props, many.c_str(), "stroke:red");
+    }
+    FreePresentationProperties(props);
+    for (int i = 0; i < 7 && status == kOk; ++i) {
+      status =
+          ParseFontFace(document, "@font-face{font-family:'F';src:url(\"data:;base64,QUJD\")}");
+    }
     StyleElementData data{};
-    const Status status = ParseStyleElement(document, snippet.root(), data);
+    if (status == kOk) status = ParseStyleElement(document, snippet.root(), data);
     FreeStyleElementData(data);
     return status;
   });
