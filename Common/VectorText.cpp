@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "Common/KernelMemory.h"
 #include "Common/Parser/Elements.h"
@@ -737,10 +738,20 @@ Status ConvertTextPath(RunEmitter& emitter, SvgDocument& document, int32_t index
   const RunStyle style = StyleOf(context, CommonOf(owner).props);
   KernelBlock<double> advances(SVGFLT_ALLOC(double, static_cast<std::size_t>(units)));
   if (!advances) return kErrNoMemory;
+  // Measuring an advance costs a glyph outline; ASCII characters repeat, so
+  // each is measured once per run.
+  double asciiAdvance[128];
+  std::fill(std::begin(asciiAdvance), std::end(asciiAdvance), -1.0);
   double total = 0;
   for (int32_t i = 0; i < units; ++i) {
-    const char16_t one[2] = {wide[i], u'\0'};
-    advances[i] = CharacterAdvance(style, one) + style.letterSpacing;
+    const char16_t c = wide[i];
+    double advance = c < 128 ? asciiAdvance[c] : -1.0;
+    if (advance < 0) {
+      const char16_t one[2] = {c, u'\0'};
+      advance = CharacterAdvance(style, one);
+      if (c < 128) asciiAdvance[c] = advance;
+    }
+    advances[i] = advance + style.letterSpacing;
     total += advances[i];
   }
   const double length = line.at[line.count - 1];
