@@ -197,24 +197,33 @@ Status SetUpViewport(ConversionContext& context, SvgDocument& document, int32_t 
 
 // --- groups -----------------------------------------------------------------
 
+// Gives a freshly pushed node the kernel group of the node below it when
+// `share` is set, else a new kernel group.
+Status AttachKernelGroup(ConversionContext& context, TransformNode* node, bool share) {
+  if (share) {
+    node->groupId = node->below->groupId;
+    node->groupLayer = node->below->groupLayer;
+    return kOk;
+  }
+  VectorGroupRef group{};
+  const Status status = VectorAddGroup(context.document, &context.groupDesc, &group, 4);
+  if (status != kOk) return status;
+  node->groupId = group.group;
+  node->groupLayer = group.layer;
+  return kOk;
+}
+
 Status OpenGroup(ConversionContext& context, SvgDocument& document, int32_t index) {
   ElementRecord& record = document.records[index];
   Status status =
       PushTransform(&context.stack, &CommonOf(record).transform, record.builtChildCount);
   if (status != kOk) return status;
   TransformNode* node = context.stack;
-  if (TypeOf(document, record.parent) == kElemG && node->below != nullptr) {
-    // Directly nested groups share the outermost one's kernel group.
-    node->groupId = node->below->groupId;
-    node->groupLayer = node->below->groupLayer;
-  } else {
-    VectorGroupRef group{};
-    status = VectorAddGroup(context.document, &context.groupDesc, &group, 4);
-    if (status != kOk) return status;
-    node->groupId = group.group;
-    node->groupLayer = group.layer;
-    node->needsGroupObject = record.data.group.savedRenderFlag == 1 ? 1 : 0;
-  }
+  // Directly nested groups share the outermost one's kernel group.
+  const bool share = TypeOf(document, record.parent) == kElemG && node->below != nullptr;
+  status = AttachKernelGroup(context, node, share);
+  if (status != kOk) return status;
+  if (!share) node->needsGroupObject = record.data.group.savedRenderFlag == 1 ? 1 : 0;
   UpdateCurrentGroup(context);
   return kOk;
 }
@@ -250,16 +259,8 @@ Status OpenViewport(ConversionContext& context, SvgDocument& document, int32_t i
                                     0.0, 0};
     }
   }
-  if (node->below != nullptr && node->below->groupId != 0) {
-    node->groupId = node->below->groupId;
-    node->groupLayer = node->below->groupLayer;
-  } else {
-    VectorGroupRef group{};
-    status = VectorAddGroup(context.document, &context.groupDesc, &group, 4);
-    if (status != kOk) return status;
-    node->groupId = group.group;
-    node->groupLayer = group.layer;
-  }
+  status = AttachKernelGroup(context, node, node->below != nullptr && node->below->groupId != 0);
+  if (status != kOk) return status;
   UpdateCurrentGroup(context);
   return kOk;
 }
