@@ -10,6 +10,7 @@
 #include "Common/Parser/Elements.h"
 #include "Common/Parser/Reader.h"
 #include "ImagingKernel/ImagingKernel.h"
+#include "LiveCheck.h"
 
 namespace {
 
@@ -47,13 +48,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (e.line < 1 || e.column < 0) std::abort();
   }
   AdvXMLParser::ResetTextState();
-  KernelAccounting after{};
-  KernelGetAccounting(&after);
-  if (after.trackedObjects != before.trackedObjects || after.liveBlocks != before.liveBlocks) {
-    std::fprintf(stderr, "left live: %lld tracked objects, %lld kernel blocks\n",
-                 static_cast<long long>(after.trackedObjects - before.trackedObjects),
-                 static_cast<long long>(after.liveBlocks - before.liveBlocks));
-    std::abort();
-  }
+  AbortIfLeftLive(before);
   return 0;
 }

@@ -13,6 +13,7 @@
 #include "Common/SvgTypes.h"
 #include "ImagingKernel/ImagingKernel.h"
 #include "svgfilter/FilterStatus.h"
+#include "LiveCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace svgflt;
@@ -43,12 +44,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FreePoints(&list);
     if (list.count != 0 || list.points != nullptr) std::abort();
   }
-  KernelAccounting after{};
-  KernelGetAccounting(&after);
-  if (after.liveBlocks != before.liveBlocks) {
-    std::fprintf(stderr, "left live: %lld kernel blocks\n",
-                 static_cast<long long>(after.liveBlocks - before.liveBlocks));
-    std::abort();
-  }
+  AbortIfLeftLive(before);
   return 0;
 }

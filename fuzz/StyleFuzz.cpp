@@ -17,6 +17,7 @@
 #include "Common/StyleSheet.h"
 #include "Common/SvgDocument.h"
 #include "ImagingKernel/ImagingKernel.h"
+#include "LiveCheck.h"
 
 namespace {
 
@@ -81,13 +82,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FreeSvgDocument(document);
   }
   MyStrtokReset();
-  KernelAccounting after{};
-  KernelGetAccounting(&after);
-  if (after.liveBlocks != before.liveBlocks || after.trackedObjects != before.trackedObjects) {
-    std::fprintf(stderr, "left live: %lld kernel blocks, %lld tracked objects\n",
-                 static_cast<long long>(after.liveBlocks - before.liveBlocks),
-                 static_cast<long long>(after.trackedObjects - before.trackedObjects));
-    std::abort();
-  }
+  AbortIfLeftLive(before);
   return 0;
 }

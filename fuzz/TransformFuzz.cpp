@@ -12,6 +12,7 @@
 #include "Common/SvgTypes.h"
 #include "ImagingKernel/ImagingKernel.h"
 #include "svgfilter/FilterStatus.h"
+#include "LiveCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace svgflt;
@@ -28,12 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FreeTransformStack(&top);
   FreeTransformList(&list);
   if (top != nullptr || list.first != nullptr) std::abort();
-  KernelAccounting after{};
-  KernelGetAccounting(&after);
-  if (after.liveBlocks != before.liveBlocks) {
-    std::fprintf(stderr, "left live: %lld kernel blocks\n",
-                 static_cast<long long>(after.liveBlocks - before.liveBlocks));
-    std::abort();
-  }
+  AbortIfLeftLive(before);
   return 0;
 }
