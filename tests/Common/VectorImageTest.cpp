@@ -3,7 +3,6 @@
 #include "Common/VectorImage.h"
 
 #include <gtest/gtest.h>
-#include <jpeglib.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "Common/VectorConvertFixture.h"
+#include "support/TestJpeg.h"
 #include "tools/HostCallbacks.h"
 
 namespace svgflt::testing {
@@ -59,29 +59,7 @@ Bytes PngOf(int32_t width, int32_t height, int32_t bitsPerPixel) {
 }
 
 Bytes JpegOf(int width, int height) {
-  jpeg_compress_struct codec{};
-  jpeg_error_mgr errors{};
-  codec.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&codec);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&codec, &buffer, &size);
-  codec.image_width = static_cast<JDIMENSION>(width);
-  codec.image_height = static_cast<JDIMENSION>(height);
-  codec.input_components = 3;
-  codec.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&codec);
-  jpeg_start_compress(&codec, TRUE);
-  std::vector<unsigned char> row(static_cast<std::size_t>(width) * 3, 200);
-  while (codec.next_scanline < codec.image_height) {
-    JSAMPROW line = row.data();
-    jpeg_write_scanlines(&codec, &line, 1);
-  }
-  jpeg_finish_compress(&codec);
-  Bytes jpeg(buffer, buffer + size);
-  jpeg_destroy_compress(&codec);
-  std::free(buffer);
-  return jpeg;
+  return EncodeTestJpeg(width, height, JCS_RGB, 3, {200, 200, 200});
 }
 
 std::string DataImage(const char* type, const Bytes& bytes, const char* geometry) {
