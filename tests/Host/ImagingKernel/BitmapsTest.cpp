@@ -16,47 +16,28 @@ using svgflt::testing::ScopedLeakAllowance;
 BitmapRecord Described(int32_t width, int32_t height, int32_t bitsPerPixel, bool allocate = false) {
   BitmapRecord bitmap{};
   EXPECT_EQ(InitBitmap(&bitmap, 216, width, height, bitsPerPixel), kIkOk);
-  if (allocate) {
-    EXPECT_EQ(AllocateBitmap(&bitmap, 1), kIkOk);
-  }
+  EXPECT_EQ(allocate ? AllocateBitmap(&bitmap, 1) : kIkOk, kIkOk);
   return bitmap;
 }
 
-TEST(InitBitmap, PadsRowsToWholeWords) {
-  struct Case {
-    int32_t width, bitsPerPixel, bytesPerRow;
-  };
-  const Case cases[] = {{1, 24, 4}, {3, 24, 12}, {4, 24, 12}, {1, 32, 4}, {3, 8, 4}, {5, 8, 8},
-                        {2, 4, 4},  {9, 4, 8},   {5, 1, 4},   {33, 1, 8}, {32, 1, 4}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.width) + " px at " + std::to_string(c.bitsPerPixel) + " bpp");
+TEST(InitBitmap, PadsRowsToWholeWordsAndRejectsBadSizesLeavingTheRecord) {
+  struct Case { int32_t width, bitsPerPixel, bytesPerRow; };
+  for (Case c : {Case{3, 24, 12}, Case{4, 24, 12}, Case{1, 32, 4}, Case{5, 8, 8}, Case{9, 4, 8},
+                 Case{33, 1, 8}, Case{32, 1, 4}}) {
     BitmapRecord bitmap = Described(c.width, 7, c.bitsPerPixel);
-    EXPECT_EQ(bitmap.bytesPerRow, c.bytesPerRow);
-    EXPECT_EQ(bitmap.imageSize, c.bytesPerRow * 7);
-    EXPECT_EQ(bitmap.bits, nullptr);
+    EXPECT_EQ(bitmap.imageSize, c.bytesPerRow * 7) << c.width << " px at " << c.bitsPerPixel << " bpp";
   }
-}
-
-TEST(InitBitmap, RejectsBadSizesAndLeavesTheRecord) {
-  struct Case {
-    int32_t recordSize, width, height, bitsPerPixel;
-  };
-  const Case cases[] = {{216, 0, 5, 24},  {216, 5, 0, 24},  {216, -1, 5, 24},
-                        {216, 5, 5, 2},   {216, 5, 5, 16},  {216, 5, 5, 0},
-                        {100, 5, 5, 24},  {216, 50000, 50000, 32}, {216, 0x7FFFFFFF, 1, 32}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.recordSize) + " " + std::to_string(c.width) + "x" +
-                 std::to_string(c.height) + "x" + std::to_string(c.bitsPerPixel));
+  struct Bad { int32_t recordSize, width, height, bitsPerPixel; };
+  for (Bad c : {Bad{216, 0, 5, 24}, Bad{216, 5, -1, 24}, Bad{216, 5, 5, 16}, Bad{100, 5, 5, 24},
+                Bad{216, 50000, 50000, 32}, Bad{216, 0x7FFFFFFF, 1, 32}}) {
     BitmapRecord bitmap{};
     bitmap.width = 123;
-    EXPECT_EQ(InitBitmap(&bitmap, c.recordSize, c.width, c.height, c.bitsPerPixel),
-              kIkErrArgument);
-    EXPECT_EQ(bitmap.width, 123);
+    EXPECT_EQ(InitBitmap(&bitmap, c.recordSize, c.width, c.height, c.bitsPerPixel), kIkErrArgument) << c.width;
+    EXPECT_EQ(bitmap.width, 123) << c.width;
   }
-  EXPECT_EQ(InitBitmap(nullptr, 216, 1, 1, 24), kIkErrArgument);
 }
 
-TEST(AllocateBitmap, GivesZeroedCountedMemoryThatFreeBitmapReleasesSafely) {
+TEST(AllocateBitmap, GivesZeroedCountedMemoryThatFreeBitmapReleasesOnce) {
   KernelAccounting before = KernelSnapshot();
   BitmapRecord bitmap = Described(3, 4, 24);
   EXPECT_EQ(FreeBitmap(&bitmap), kIkOk) << "nothing to free yet";
@@ -65,51 +46,34 @@ TEST(AllocateBitmap, GivesZeroedCountedMemoryThatFreeBitmapReleasesSafely) {
   EXPECT_EQ(bitmap.palette, nullptr);
   for (int32_t i = 0; i < bitmap.imageSize; ++i) ASSERT_EQ(bitmap.bits[i], 0) << i;
   EXPECT_EQ(KernelSnapshot().liveBitmaps, before.liveBitmaps + 1);
+  EXPECT_EQ(AllocateBitmap(&bitmap, 1), kIkErrArgument) << "already holds memory";
   EXPECT_EQ(FreeBitmap(&bitmap), kIkOk);
   EXPECT_EQ(bitmap.bits, nullptr);
   EXPECT_EQ(FreeBitmap(&bitmap), kIkOk);
-  EXPECT_EQ(FreeBitmap(nullptr), kIkErrArgument);
-}
-
-TEST(AllocateBitmap, GivesPaletteBitmapsADefaultPalette) {
-  struct Case {
-    int32_t bitsPerPixel, count, index;
-    uint32_t colour;
-  };
-  const Case cases[] = {{8, 256, 0, 0x000000}, {8, 256, 128, 0x808080}, {8, 256, 255, 0xFFFFFF},
-                        {4, 16, 0, 0x000000},  {4, 16, 9, 0x0000FF},    {4, 16, 12, 0xFF0000},
-                        {4, 16, 7, 0xC0C0C0},  {1, 2, 0, 0x000000},     {1, 2, 1, 0xFFFFFF}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.bitsPerPixel) + " bpp entry " + std::to_string(c.index));
-    BitmapRecord bitmap = Described(2, 2, c.bitsPerPixel, true);
-    ASSERT_NE(bitmap.palette, nullptr);
-    EXPECT_EQ(bitmap.paletteCount, c.count);
-    EXPECT_EQ(bitmap.palette[c.index], c.colour);
-    EXPECT_EQ(FreeBitmap(&bitmap), kIkOk);
-    EXPECT_EQ(bitmap.palette, nullptr);
-    EXPECT_EQ(bitmap.paletteCount, 0);
-  }
-}
-
-TEST(AllocateBitmap, RefusesRecordsThatHoldMemoryOrAreNotDescribed) {
-  BitmapRecord bitmap = Described(2, 2, 24, true);
-  uint8_t* bits = bitmap.bits;
-  EXPECT_EQ(AllocateBitmap(&bitmap, 1), kIkErrArgument);
-  EXPECT_EQ(bitmap.bits, bits);
-  EXPECT_EQ(FreeBitmap(&bitmap), kIkOk);
-
-  BitmapRecord empty{};
-  EXPECT_EQ(AllocateBitmap(&empty, 1), kIkErrArgument);
-  BitmapRecord forged = Described(2, 2, 24);
+  BitmapRecord empty{}, forged = Described(2, 2, 24);
   forged.imageSize = 1;
-  EXPECT_EQ(AllocateBitmap(&forged, 1), kIkErrArgument);
-  EXPECT_EQ(AllocateBitmap(nullptr, 1), kIkErrArgument);
-
+  for (BitmapRecord* bad : {&empty, &forged, static_cast<BitmapRecord*>(nullptr)}) {
+    EXPECT_EQ(AllocateBitmap(bad, 1), kIkErrArgument);
+  }
   BitmapRecord starved = Described(2, 2, 8);
   KernelFailAllocation(1);
   EXPECT_EQ(AllocateBitmap(&starved, 1), kIkErrNoMemory);
   EXPECT_EQ(starved.bits, nullptr);
   EXPECT_EQ(starved.palette, nullptr);
+}
+
+TEST(AllocateBitmap, GivesPaletteBitmapsADefaultPalette) {
+  struct Case { int32_t bitsPerPixel, count, index; uint32_t colour; };
+  for (Case c : {Case{8, 256, 128, 0x808080}, Case{8, 256, 255, 0xFFFFFF}, Case{4, 16, 9, 0x0000FF},
+                 Case{4, 16, 12, 0xFF0000}, Case{4, 16, 7, 0xC0C0C0}, Case{1, 2, 1, 0xFFFFFF}}) {
+    SCOPED_TRACE(c.index);
+    BitmapRecord bitmap = Described(2, 2, c.bitsPerPixel, true);
+    ASSERT_EQ(bitmap.paletteCount, c.count);
+    EXPECT_EQ(bitmap.palette[c.index], c.colour);
+    EXPECT_EQ(FreeBitmap(&bitmap), kIkOk);
+    EXPECT_EQ(bitmap.palette, nullptr);
+    EXPECT_EQ(bitmap.paletteCount, 0);
+  }
 }
 
 TEST(FreeBitmap, CatchesTheSecondReleaseOfAShallowCopy) {
@@ -120,39 +84,31 @@ TEST(FreeBitmap, CatchesTheSecondReleaseOfAShallowCopy) {
   EXPECT_EQ(FreeBitmap(&bitmap), kIkOk);
   EXPECT_EQ(FreeBitmap(&shallow), kIkOk);
   EXPECT_EQ(KernelInvalidReleases(), invalid + 2);  // image memory and palette
+  EXPECT_EQ(FreeBitmap(nullptr), kIkErrArgument);
 }
 
-TEST(CopyBitmapRecord, CopiesDeeply) {
-  KernelAccounting before = KernelSnapshot();
+TEST(CopyBitmapRecord, CopiesDeeplyAndLeavesNothingWhenMemoryRunsOut) {
   BitmapRecord source = Described(2, 2, 8, true);
   source.xResolution = 300;
   source.bits[0] = 7;
   BitmapRecord copy;
   std::memset(&copy, 0xAB, sizeof copy);  // whatever the stack held
   ASSERT_EQ(CopyBitmapRecord(&copy, &source, 216), kIkOk);
-  EXPECT_NE(copy.bits, source.bits);
-  EXPECT_NE(copy.palette, source.palette);
   EXPECT_EQ(copy.xResolution, 300);
   EXPECT_EQ(copy.paletteCount, 256);
-  EXPECT_EQ(std::memcmp(copy.bits, source.bits, static_cast<size_t>(source.imageSize)), 0);
-  EXPECT_EQ(KernelSnapshot().liveBitmaps, before.liveBitmaps + 2);
   source.bits[0] = 9;
   source.palette[7] = 0x123456;
   EXPECT_EQ(FreeBitmap(&source), kIkOk);
   EXPECT_EQ(copy.bits[0], 7);
   EXPECT_EQ(copy.palette[7], 0x070707u);
   EXPECT_EQ(FreeBitmap(&copy), kIkOk);
-}
 
-TEST(CopyBitmapRecord, CopiesAnEmptyRecordAndRefusesBadRequests) {
-  BitmapRecord source = Described(5, 5, 24);
-  BitmapRecord copy{};
+  source = Described(5, 5, 24);
   ASSERT_EQ(CopyBitmapRecord(&copy, &source, 216), kIkOk);
   EXPECT_EQ(copy.bits, nullptr);
   EXPECT_EQ(copy.width, 5);
   EXPECT_EQ(CopyBitmapRecord(&copy, &source, 12), kIkErrArgument);
   EXPECT_EQ(CopyBitmapRecord(nullptr, &source, 216), kIkErrArgument);
-
   ASSERT_EQ(AllocateBitmap(&source, 1), kIkOk);
   KernelFailAllocation(1);
   EXPECT_EQ(CopyBitmapRecord(&copy, &source, 216), kIkErrNoMemory);
@@ -164,8 +120,6 @@ TEST(SetBitmapPalette, GivesTheTargetItsOwnCopyAndCountZeroRemovesIt) {
   uint32_t palette[3] = {0x0000FF, 0x00FF00, 0xFF0000};
   BitmapRecord target = Described(2, 2, 8);
   ASSERT_EQ(SetBitmapPalette(&target, 3, palette), kIkOk);
-  ASSERT_NE(target.palette, nullptr);
-  EXPECT_NE(target.palette, palette);
   EXPECT_EQ(target.paletteCount, 3);
   palette[1] = 0;
   EXPECT_EQ(target.palette[1], 0x00FF00u);
@@ -175,13 +129,7 @@ TEST(SetBitmapPalette, GivesTheTargetItsOwnCopyAndCountZeroRemovesIt) {
   EXPECT_EQ(SetBitmapPalette(&target, 0, nullptr), kIkOk);
   EXPECT_EQ(target.palette, nullptr);
   EXPECT_EQ(target.paletteCount, 0);
-}
-
-TEST(SetBitmapPalette, RejectsBadArguments) {
-  uint32_t palette[2] = {};
-  BitmapRecord target = Described(2, 2, 8);
-  EXPECT_EQ(SetBitmapPalette(&target, -1, palette), kIkErrArgument);
-  EXPECT_EQ(SetBitmapPalette(&target, 257, palette), kIkErrArgument);
+  for (int32_t count : {-1, 257}) EXPECT_EQ(SetBitmapPalette(&target, count, palette), kIkErrArgument);
   EXPECT_EQ(SetBitmapPalette(&target, 2, nullptr), kIkErrArgument);
   EXPECT_EQ(SetBitmapPalette(nullptr, 2, palette), kIkErrArgument);
   KernelFailAllocation(1);
@@ -190,8 +138,10 @@ TEST(SetBitmapPalette, RejectsBadArguments) {
 }
 
 TEST(AccessBitmap, BracketsRowReadsAndPassesTheLastStatusOn) {
-  BitmapRecord bitmap = Described(2, 2, 24);
+  BitmapRecord bitmap = Described(1, 3, 24);
+  uint8_t buffer[8];
   EXPECT_EQ(AccessBitmap(&bitmap, 0), kIkErrNoImage);
+  EXPECT_EQ(GetBitmapRow(&bitmap, buffer, 0, 4), kIkErrNoImage);
   ASSERT_EQ(AllocateBitmap(&bitmap, 1), kIkOk);
   EXPECT_EQ(ReleaseBitmap(&bitmap, 1, kIkOk), kIkErrArgument);  // not accessed
   EXPECT_EQ(AccessBitmap(&bitmap, 0), kIkOk);
@@ -200,14 +150,8 @@ TEST(AccessBitmap, BracketsRowReadsAndPassesTheLastStatusOn) {
   EXPECT_EQ(ReleaseBitmap(&bitmap, 1, kIkErrRead), kIkErrRead);
   EXPECT_EQ(ReleaseBitmap(&bitmap, 1, kIkOk), kIkOk);
   EXPECT_EQ(ReleaseBitmap(&bitmap, 1, kIkOk), kIkErrArgument);
-  EXPECT_EQ(FreeBitmap(&bitmap), kIkOk);
-}
 
-TEST(GetBitmapRow, CopiesOneRowTopDownAndRejectsBadRows) {
-  BitmapRecord bitmap = Described(1, 3, 24);
-  uint8_t buffer[8];
-  EXPECT_EQ(GetBitmapRow(&bitmap, buffer, 0, 4), kIkErrNoImage);
-  ASSERT_EQ(AllocateBitmap(&bitmap, 1), kIkOk);
+  // Rows are copied top down, at most the row's bytes.
   for (int32_t row = 0; row < 3; ++row) std::memset(bitmap.bits + row * bitmap.bytesPerRow, 10 + row, 4);
   std::memset(buffer, 0xEE, sizeof buffer);
   ASSERT_EQ(GetBitmapRow(&bitmap, buffer, 1, sizeof buffer), kIkOk);
@@ -216,10 +160,7 @@ TEST(GetBitmapRow, CopiesOneRowTopDownAndRejectsBadRows) {
   ASSERT_EQ(GetBitmapRow(&bitmap, buffer, 2, 2), kIkOk);
   EXPECT_EQ(buffer[1], 12);
   EXPECT_EQ(buffer[2], 11);
-  for (int32_t row : {-1, 3, 100}) {
-    SCOPED_TRACE(row);
-    EXPECT_EQ(GetBitmapRow(&bitmap, buffer, row, 4), kIkErrArgument);
-  }
+  for (int32_t row : {-1, 3}) EXPECT_EQ(GetBitmapRow(&bitmap, buffer, row, 4), kIkErrArgument) << row;
   EXPECT_EQ(GetBitmapRow(&bitmap, nullptr, 0, 4), kIkErrArgument);
   EXPECT_EQ(GetBitmapRow(&bitmap, buffer, 0, -1), kIkErrArgument);
   EXPECT_EQ(FreeBitmap(&bitmap), kIkOk);
