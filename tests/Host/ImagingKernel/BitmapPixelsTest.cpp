@@ -10,7 +10,6 @@
 
 namespace {
 
-using svgflt::testing::KernelSnapshot;
 using Bytes = std::vector<uint8_t>;
 
 // An allocated bitmap freed at the end of the test.
@@ -21,17 +20,13 @@ class Bitmap {
     EXPECT_EQ(AllocateBitmap(&record_, 1), kIkOk);
   }
   ~Bitmap() { EXPECT_EQ(FreeBitmap(&record_), kIkOk); }
-  Bitmap(const Bitmap&) = delete;
-  Bitmap& operator=(const Bitmap&) = delete;
   BitmapRecord* operator->() { return &record_; }
   BitmapRecord* get() { return &record_; }
 
   // Pixel x of row y of a 24-bit bitmap as 0x00BBGGRR.
   void Put24(int32_t x, int32_t y, uint32_t colour) {
     uint8_t* p = record_.bits + y * record_.bytesPerRow + 3 * x;
-    p[0] = static_cast<uint8_t>(colour >> 16);
-    p[1] = static_cast<uint8_t>(colour >> 8);
-    p[2] = static_cast<uint8_t>(colour);
+    for (int i = 0; i < 3; ++i) p[i] = static_cast<uint8_t>(colour >> (16 - 8 * i));
   }
   uint32_t Get24(int32_t x, int32_t y) const {
     const uint8_t* p = record_.bits + y * record_.bytesPerRow + 3 * x;
@@ -47,7 +42,6 @@ class Bitmap {
     }
   }
   Bytes Head(int n) const { return Bytes(record_.bits, record_.bits + n); }
-  // Converts the bitmap in place to `bitsPerPixel`.
   int32_t Convert(int32_t bitsPerPixel) {
     return ColorResBitmap(&record_, &record_, 216, bitsPerPixel, 2, 0, 0, 0, 0, 0);
   }
@@ -56,53 +50,40 @@ class Bitmap {
   BitmapRecord record_{};
 };
 
-// red, green, blue, white, black, yellow, magenta, cyan
-constexpr uint32_t kPrimaries[] = {0x0000FF, 0x00FF00, 0xFF0000, 0xFFFFFF,
-                                   0x000000, 0x00FFFF, 0xFF00FF, 0xFFFF00};
-
-TEST(FillBitmap, WritesBgrOrBgraPixelsAndKeepsPaddingZero) {
+TEST(FillBitmap, WritesPixelsOrTheNearestPaletteIndexAndKeepsPaddingZero) {
   Bitmap bitmap(3, 2, 24);
   ASSERT_EQ(FillBitmap(bitmap.get(), 0x00336699), kIkOk);
   const Bytes row = {0x33, 0x66, 0x99, 0x33, 0x66, 0x99, 0x33, 0x66, 0x99, 0, 0, 0};
-  for (int y = 0; y < 2; ++y) EXPECT_EQ(Bytes(bitmap->bits + 12 * y, bitmap->bits + 12 * y + 12), row);
+  EXPECT_EQ(Bytes(bitmap->bits + 12, bitmap->bits + 24), row) << "second row";
   Bitmap alpha(2, 2, 32);
   ASSERT_EQ(FillBitmap(alpha.get(), 0x000000FF), kIkOk);
   EXPECT_EQ(alpha.Head(8), (Bytes{0, 0, 0xFF, 0xFF, 0, 0, 0xFF, 0xFF}));
-}
 
-TEST(FillBitmap, PicksTheNearestPaletteEntryAndPacksBitsFromTheTop) {
-  struct Case {
-    int32_t bitsPerPixel;
-    uint32_t colour;
-    int index;
-  };
-  const Case cases[] = {{8, 0x808080, 128}, {8, 0x7F8081, 128}, {4, 0x0000FF, 9}, {4, 0x0101F0, 9},
-                        {4, 0xC0C0C0, 7},   {1, 0xFFFFFF, 1},   {1, 0x101010, 0}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.bitsPerPixel) + " bpp colour " + std::to_string(c.colour));
-    Bitmap bitmap(11, 2, c.bitsPerPixel);
-    ASSERT_EQ(FillBitmap(bitmap.get(), c.colour), kIkOk);
-    for (int32_t x = 0; x < 11; ++x) EXPECT_EQ(bitmap.Index(x), c.index) << x;
+  struct Case { int32_t bitsPerPixel; uint32_t colour; int index; };
+  for (Case c : {Case{8, 0x7F8081, 128}, Case{4, 0x0101F0, 9}, Case{4, 0xC0C0C0, 7},
+                 Case{1, 0xFFFFFF, 1}, Case{1, 0x101010, 0}}) {
+    SCOPED_TRACE(c.colour);
+    Bitmap indexed(11, 2, c.bitsPerPixel);
+    ASSERT_EQ(FillBitmap(indexed.get(), c.colour), kIkOk);
+    for (int32_t x = 0; x < 11; ++x) EXPECT_EQ(indexed.Index(x), c.index) << x;
   }
   Bitmap mono(3, 1, 1);
   ASSERT_EQ(FillBitmap(mono.get(), 0xFFFFFF), kIkOk);
   EXPECT_EQ(mono.Head(4), (Bytes{0xE0, 0, 0, 0}));
-}
 
-TEST(FillBitmap, NeedsImageMemory) {
-  BitmapRecord bitmap{};
-  ASSERT_EQ(InitBitmap(&bitmap, 216, 2, 2, 24), kIkOk);
-  EXPECT_EQ(FillBitmap(&bitmap, 0), kIkErrNoImage);
+  BitmapRecord empty{};
+  ASSERT_EQ(InitBitmap(&empty, 216, 2, 2, 24), kIkOk);
+  EXPECT_EQ(FillBitmap(&empty, 0), kIkErrNoImage);
   EXPECT_EQ(FillBitmap(nullptr, 0), kIkErrArgument);
 }
 
-TEST(ColorResBitmap, MapsPrimariesToEachDepth) {
-  struct Case {
-    int32_t bitsPerPixel, bytesPerRow, paletteCount;
-    std::vector<int> indices;  // empty: back at 24 bits the colours must be exact
-  };
+TEST(ColorResBitmap, MapsPrimariesToEachDepthAndGreysThroughEightBits) {
+  // red, green, blue, white, black, yellow, magenta, cyan
+  constexpr uint32_t kPrimaries[] = {0x0000FF, 0x00FF00, 0xFF0000, 0xFFFFFF,
+                                     0x000000, 0x00FFFF, 0xFF00FF, 0xFFFF00};
+  struct Case { int32_t bitsPerPixel, bytesPerRow, paletteCount; std::vector<int> indices; };
   const Case cases[] = {
-      {8, 8, 256, {}},
+      {8, 8, 256, {}},  // empty: back at 24 bits the colours must be exact
       {4, 4, 16, {9, 10, 12, 15, 0, 11, 13, 14}},  // the VGA colours
       {1, 4, 2, {0, 1, 0, 1, 0, 1, 0, 1}},         // luminance threshold
   };
@@ -111,25 +92,20 @@ TEST(ColorResBitmap, MapsPrimariesToEachDepth) {
     Bitmap bitmap(8, 1, 24);
     for (int32_t x = 0; x < 8; ++x) bitmap.Put24(x, 0, kPrimaries[x]);
     ASSERT_EQ(bitmap.Convert(c.bitsPerPixel), kIkOk);
-    EXPECT_EQ(bitmap->bitsPerPixel, c.bitsPerPixel);
     EXPECT_EQ(bitmap->bytesPerRow, c.bytesPerRow);
     EXPECT_EQ(bitmap->paletteCount, c.paletteCount);
     for (size_t x = 0; x < c.indices.size(); ++x) EXPECT_EQ(bitmap.Index(x), c.indices[x]) << x;
     if (!c.indices.empty()) continue;
     ASSERT_EQ(bitmap.Convert(24), kIkOk);
-    EXPECT_EQ(bitmap->bytesPerRow, 24);
     for (int32_t x = 0; x < 8; ++x) EXPECT_EQ(bitmap.Get24(x, 0), kPrimaries[x]) << x;
   }
-}
-
-TEST(ColorResBitmap, KeepsGreysCloseThroughEightBits) {
   constexpr uint32_t kGreys[] = {0x101010, 0x404040, 0x808080, 0xC8C8C8, 0xF0F0F0};
-  Bitmap bitmap(5, 1, 24);
-  for (int32_t x = 0; x < 5; ++x) bitmap.Put24(x, 0, kGreys[x]);
-  ASSERT_EQ(bitmap.Convert(8), kIkOk);
-  ASSERT_EQ(bitmap.Convert(24), kIkOk);
+  Bitmap greys(5, 1, 24);
+  for (int32_t x = 0; x < 5; ++x) greys.Put24(x, 0, kGreys[x]);
+  ASSERT_EQ(greys.Convert(8), kIkOk);
+  ASSERT_EQ(greys.Convert(24), kIkOk);
   for (int32_t x = 0; x < 5; ++x) {
-    uint32_t back = bitmap.Get24(x, 0);
+    uint32_t back = greys.Get24(x, 0);
     EXPECT_EQ(back & 0xFF, (back >> 8) & 0xFF) << x;  // still grey
     EXPECT_LE(std::abs(static_cast<int>(back & 0xFF) - static_cast<int>(kGreys[x] & 0xFF)), 4) << x;
   }
@@ -156,7 +132,6 @@ TEST(ColorResBitmap, AddsAndDropsAlphaAndReadsThroughThePalette) {
 }
 
 TEST(ColorResBitmap, ConvertsIntoAnotherRecordLeavingTheSource) {
-  KernelAccounting before = KernelSnapshot();
   Bitmap source(2, 2, 24);
   source->xResolution = 150;
   source.Put24(1, 1, 0x0000FF);
@@ -170,12 +145,9 @@ TEST(ColorResBitmap, ConvertsIntoAnotherRecordLeavingTheSource) {
     EXPECT_EQ(source->bitsPerPixel, 24);
     EXPECT_EQ(source.Get24(1, 1), 0x0000FFu);
     EXPECT_NE(target.bits, bits);
-    EXPECT_EQ(target.bitsPerPixel, depth);
     EXPECT_EQ(target.xResolution, 150);
     const uint8_t* pixel = target.bits + target.bytesPerRow + (depth / 8);
-    EXPECT_EQ(depth == 8 ? target.palette[*pixel] : pixel[2] | pixel[1] << 8 | pixel[0] << 16,
-              0x0000FFu);
-    EXPECT_EQ(KernelSnapshot().liveBitmaps, before.liveBitmaps + 2);
+    EXPECT_EQ(depth == 8 ? target.palette[*pixel] : pixel[2] | pixel[1] << 8 | pixel[0] << 16, 0x0000FFu);
     EXPECT_EQ(FreeBitmap(&target), kIkOk);
   }
 }
