@@ -62,50 +62,7 @@ const unsigned char* SkipUntil(const unsigned char* at, const unsigned char* sto
   return at;
 }
 
-std::uint64_t Load8(const void* at) {
-  std::uint64_t word;
-  std::memcpy(&word, at, 8);
-  return word;
-}
-
-// The first `bytes` bytes of a word loaded from memory (little-endian).
-std::uint64_t FirstBytes(std::uint64_t word, std::size_t bytes) {
-  return bytes >= 8 ? word : word & ((std::uint64_t{1} << (8 * bytes)) - 1);
-}
-
 }  // namespace
-
-// A string of the input as the shared-string table looks it up. Strings of
-// up to 16 bytes are hashed and compared as two words, kept in the table
-// beside the copy; the input is read that far only where it has that many
-// bytes left.
-Parser::StringKey Parser::KeyOf(const unsigned char* from, std::size_t size) const {
-  StringKey key{from, size, 0, 0, 0, false};
-  if constexpr (std::endian::native == std::endian::little) {
-    if (size <= 16 && end - from >= 16) {
-      key.words = true;
-      key.low = FirstBytes(Load8(from), size);
-      key.high = size > 8 ? FirstBytes(Load8(from + 8), size - 8) : 0;
-      const std::uint64_t mixed =
-          (key.low * 0x9E3779B97F4A7C15u + key.high + size) * 0xC2B2AE3D27D4EB4Fu;
-      key.hash = static_cast<std::uint32_t>(mixed >> 32);
-      return key;
-    }
-  }
-  std::uint32_t hash = 2166136261u;
-  for (std::size_t i = 0; i < size; ++i) hash = (hash ^ from[i]) * 16777619u;
-  key.hash = hash;
-  return key;
-}
-
-// A table entry made from a key of words holds them; any other entry is
-// compared byte by byte.
-bool Parser::StringKey::Matches(const SharedSlot& entry) const {
-  if (words && size <= 16 && (entry.low | entry.high) != 0) {
-    return entry.low == low && entry.high == high;
-  }
-  return std::memcmp(entry.data, from, size) == 0;
-}
 
 namespace {
 
@@ -264,9 +221,11 @@ std::string_view Parser::ReadQuotedValueView() {
 
 Parser::Position Parser::PositionAt(const unsigned char* at, bool afterEnd) const {
   Position position{1, 1};
-  for (const unsigned char* p = start; p < at; ++p) {
-    if (*p == '\n' || *p == '\r') {
-      if (*p == '\r' && p + 1 < at && p[1] == '\n') ++p;
+  const std::size_t count = static_cast<std::size_t>(at - start);
+  for (std::size_t i = 0; i < count; ++i) {
+    const unsigned char c = SourceAt(i);
+    if (c == '\n' || c == '\r') {
+      if (c == '\r' && i + 1 < count && SourceAt(i + 1) == '\n') ++i;
       ++position.line;
       position.column = 0;
     } else {
@@ -285,9 +244,9 @@ void Parser::UpdatePosition() {
   if (pastEnd_) {
     previousColumn = PositionAt(current, false).column;
   } else if (current > start) {
-    const unsigned char* previous = current - 1;
-    if (*previous == '\n' && previous > start && previous[-1] == '\r') --previous;
-    previousColumn = PositionAt(previous, false).column;
+    std::size_t previous = static_cast<std::size_t>(current - start) - 1;
+    if (SourceAt(previous) == '\n' && previous > 0 && SourceAt(previous - 1) == '\r') --previous;
+    previousColumn = PositionAt(start + previous, false).column;
   } else {
     previousColumn = 1;
   }
@@ -347,37 +306,6 @@ Attribute& Parser::MakeAttribute(NodeString name, Element& element, NodeString v
   return block->attribute;
 }
 
-// Names repeat, and so do short values and the line breaks and indents
-// between tags: each distinct one is copied once per document and shared by
-// every node that bears it. A document with more distinct strings than the
-// table holds copies the rest one by one.
-NodeString Parser::SharedString(const unsigned char* from, std::size_t size, int failCode) {
-  if (size == 0) return NodeString::Borrowed("", 0);
-  const StringKey key = KeyOf(from, size);
-  std::size_t slot = key.hash & (kSharedSlots - 1);
-  for (;;) {
-    SharedSlot& entry = shared_[slot];
-    if (entry.data == nullptr) break;
-    if (entry.hash == key.hash && entry.size == size && key.Matches(entry)) {
-      return NodeString::Borrowed(entry.data, size);
-    }
-    slot = (slot + 1) & (kSharedSlots - 1);
-  }
-  NodeString copy = ArenaString(from, size, failCode);
-  if (sharedCount_ < kSharedSlots * 3 / 4) {
-    shared_[slot] = {copy.data(), static_cast<std::uint32_t>(size), key.hash, key.low, key.high};
-    ++sharedCount_;
-  }
-  return copy;
-}
-
-NodeString Parser::ArenaString(const unsigned char* from, std::size_t size, int failCode) {
-  if (size > 0xFFFFFFFEu) throw std::length_error("string too long");
-  const char* copy = arena_->CopyString(reinterpret_cast<const char*>(from), size);
-  if (copy == nullptr) Throw(failCode);
-  return NodeString::Borrowed(copy, size);
-}
-
 void Parser::Append(NodeContainer& container, Node* child) {
   if (!container.children.PushBackIn(*arena_, child)) Throw(kErrUnknownMarkup);
   if (child->TypeCode() != kTextNode) container.lastText = nullptr;
@@ -388,42 +316,20 @@ void Parser::AddTextRun(NodeContainer& container, const unsigned char* from, std
     container.lastText->value.append(reinterpret_cast<const char*>(from), size);
     return;
   }
-  // Most runs between pieces of markup are empty.
-  NodeString text = size <= kSharedValueBytes ? SharedString(from, size, kErrUnknownMarkup)
-                                              : ArenaString(from, size, kErrUnknownMarkup);
-  Append(container, MakeNode<Text>(__LINE__, kErrUnknownMarkup, &container, std::move(text)));
+  Append(container,
+         MakeNode<Text>(__LINE__, kErrUnknownMarkup, &container, InputString(from, size)));
 }
 
 // --- document ---
 
 Document* Parser::Parse(const unsigned char* data, std::size_t length) {
-  start = current = data;
-  end = data + length;
+  start = current = end = data;
+  source_ = data;
+  sourceStride_ = 1;
   line = column = previousColumn = 1;
   pastEnd_ = false;
   wide = 0;
   byteOrder = 0;
-
-  // UTF-16 with a byte-order mark is narrowed once to the low byte of each
-  // unit; a trailing half unit is dropped. Positions count units, as the
-  // grammar sees them.
-  svgflt::KernelBlock<unsigned char> narrowed;
-  if (length >= 2) {
-    const std::uint16_t mark = static_cast<std::uint16_t>(data[0] | (data[1] << 8));
-    if (mark == 0xFFFE || mark == 0xFEFF) {
-      wide = 1;
-      byteOrder = static_cast<std::uint16_t>((mark >> 8) | (mark << 8));
-      const std::size_t units = (length - 2) / 2;
-      const std::size_t low = byteOrder == 0xFEFF ? 1 : 0;
-      if (units > 0) {
-        narrowed.Reset(SVGFLT_ALLOC(unsigned char, units));
-        if (!narrowed) Throw(kErrNoRoot);
-        for (std::size_t i = 0; i < units; ++i) narrowed[i] = data[2 + 2 * i + low];
-      }
-      start = current = units > 0 ? narrowed.get() : data + length;
-      end = start + units;
-    }
-  }
 
   Document* made = NewNode<Document>(__LINE__, kSourceTag);
   if (made == nullptr) Throw(kErrNoRoot);
@@ -434,8 +340,34 @@ Document* Parser::Parse(const unsigned char* data, std::size_t length) {
   failCountdown_ = &NodeFailCountdown();
   countInBulk_ = KernelTrackingDetail() == 0;
   counted_ = 0;
-  sharedCount_ = 0;
-  for (SharedSlot& entry : shared_) entry = {};
+
+  // The input is copied once into the document: names and values point
+  // into the copy, each ended by a 0 written over the byte that followed
+  // it. UTF-16 with a byte-order mark is narrowed on the way to the low
+  // byte of each unit; a trailing half unit is dropped. Positions count
+  // units, as the grammar sees them, and are found in the caller's bytes.
+  std::size_t units = length;
+  if (length >= 2) {
+    const std::uint16_t mark = static_cast<std::uint16_t>(data[0] | (data[1] << 8));
+    if (mark == 0xFFFE || mark == 0xFEFF) {
+      wide = 1;
+      byteOrder = static_cast<std::uint16_t>((mark >> 8) | (mark << 8));
+      units = (length - 2) / 2;
+      source_ = data + 2 + (byteOrder == 0xFEFF ? 1 : 0);
+      sourceStride_ = 2;
+    }
+  }
+  if (units > 0xFFFFFFFEu) throw std::length_error("string too long");
+  copy_ = static_cast<unsigned char*>(arena_->Allocate(units + 1));
+  if (copy_ == nullptr) Throw(kErrNoRoot);
+  if (sourceStride_ == 1) {
+    if (units != 0) std::memcpy(copy_, data, units);
+  } else {
+    for (std::size_t i = 0; i < units; ++i) copy_[i] = source_[2 * i];
+  }
+  copy_[units] = 0;
+  start = current = copy_;
+  end = copy_ + units;
 
   ReadXmlDeclaration(document);
   ReadMisc(document);
@@ -453,6 +385,7 @@ Document* Parser::Parse(const unsigned char* data, std::size_t length) {
   }
   entities = nullptr;
   arena_ = nullptr;
+  copy_ = nullptr;
   if (counted_ != 0) KernelTrackObjects(kTrackObject, counted_, __LINE__, kSourceTag);
   document.countedNodes = counted_;
   document.changeCountAtRead = NodeChangeCount();
@@ -551,9 +484,9 @@ bool Parser::ReadComment(NodeContainer& parent) {
   const unsigned char* to = current - 1;
   ++current;
   if (GetChar() != '>') Throw(kErrDoubleHyphen);
-  auto* comment =
-      MakeNode<Comment>(__LINE__, kErrUnknownMarkup, &parent,
-                        ArenaString(from, static_cast<std::size_t>(to - from), kErrUnknownMarkup));
+  Terminate(to);
+  auto* comment = MakeNode<Comment>(__LINE__, kErrUnknownMarkup, &parent,
+                                    InputString(from, static_cast<std::size_t>(to - from)));
   Append(parent, comment);
   return true;
 }
@@ -580,10 +513,11 @@ bool Parser::ReadPi(NodeContainer& parent) {
   }
   const unsigned char* to = current - 1;
   ++current;
-  NodeString target = ArenaString(targetStart, targetSize, kErrUnknownMarkup);
-  auto* pi =
-      MakeNode<Pi>(__LINE__, kErrUnknownMarkup, std::move(target), &parent,
-                   ArenaString(from, static_cast<std::size_t>(to - from), kErrUnknownMarkup));
+  // Without data the target's end and the data's are the same byte.
+  Terminate(targetStart + targetSize);
+  Terminate(to);
+  auto* pi = MakeNode<Pi>(__LINE__, kErrUnknownMarkup, InputString(targetStart, targetSize),
+                          &parent, InputString(from, static_cast<std::size_t>(to - from)));
   Append(parent, pi);
   return true;
 }
@@ -602,9 +536,9 @@ bool Parser::ReadCData(NodeContainer& parent) {
   }
   const unsigned char* to = current - 1;
   current += 2;
-  auto* cdata =
-      MakeNode<CData>(__LINE__, kErrUnknownMarkup, &parent,
-                      ArenaString(from, static_cast<std::size_t>(to - from), kErrUnknownMarkup));
+  Terminate(to);
+  auto* cdata = MakeNode<CData>(__LINE__, kErrUnknownMarkup, &parent,
+                                InputString(from, static_cast<std::size_t>(to - from)));
   Append(parent, cdata);
   return true;
 }
@@ -617,11 +551,10 @@ Element* Parser::ReadStartTag(NodeContainer& parent, bool isRoot, bool& isEmpty,
   const unsigned char* name = current++;
   current = SkipClass(current, end, kNameChar);
   if (tooDeep) Throw(kErrNestingTooDeep);
-  const int failCode = isRoot ? kErrNoRoot : kErrUnknownMarkup;
+  const unsigned char* nameEnd = current;
   auto* element =
-      MakeNode<Element>(__LINE__, failCode,
-                        SharedString(name, static_cast<std::size_t>(current - name), failCode),
-                        &parent);
+      MakeNode<Element>(__LINE__, isRoot ? kErrNoRoot : kErrUnknownMarkup,
+                        InputString(name, static_cast<std::size_t>(nameEnd - name)), &parent);
   Append(parent, element);
   ReadAttributes(*element);
   const char c = GetChar();
@@ -633,6 +566,7 @@ Element* Parser::ReadStartTag(NodeContainer& parent, bool isRoot, bool& isEmpty,
   } else {
     Throw(kErrTagNotClosed);
   }
+  Terminate(nameEnd);
   return element;
 }
 
@@ -667,13 +601,11 @@ void Parser::ReadAttributes(Element& element) {
     }
     SkipWhitespace();
     const std::string_view value = ReadQuotedValueView();
-    NodeString nameString =
-        SharedString(name, static_cast<std::size_t>(nameEnd - name), kErrUnknownMarkup);
-    const auto* valueBytes = reinterpret_cast<const unsigned char*>(value.data());
-    NodeString valueString = value.size() <= kSharedValueBytes
-                                 ? SharedString(valueBytes, value.size(), kErrUnknownMarkup)
-                                 : ArenaString(valueBytes, value.size(), kErrUnknownMarkup);
-    Attribute& attribute = MakeAttribute(std::move(nameString), element, std::move(valueString));
+    Terminate(nameEnd);
+    Terminate(current - 1);  // the closing quote
+    Attribute& attribute =
+        MakeAttribute(InputString(name, static_cast<std::size_t>(nameEnd - name)), element,
+                      NodeString::Borrowed(value.data(), value.size()));
     if (count == kGathered) handOver();
     gathered[count++] = &attribute;
     if (role != TextRole::kNone && !RecordPreserveFlag(role, attribute)) {
@@ -699,6 +631,8 @@ void Parser::ReadContent(Element& root) {
     }
     const unsigned char c = *current;
     if (c == '<') {
+      // The run's terminating 0 replaces the "<" once the markup is read.
+      const unsigned char* textEnd = current;
       takeText();
       if (end - current >= 2 && current[1] == '/') {
         current += 2;
@@ -711,6 +645,7 @@ void Parser::ReadContent(Element& root) {
         }
         SkipWhitespace();
         if (GetChar() != '>') Throw(kErrTagNotClosed);
+        Terminate(textEnd);
         if (element == &root) return;
         element = static_cast<Element*>(element->parent);
         --depth;
@@ -724,6 +659,7 @@ void Parser::ReadContent(Element& root) {
           ++depth;
         }
       }
+      Terminate(textEnd);
       mark = current;
     } else if (c == '&') {
       // Character and predefined references stay in the text as written.
@@ -742,6 +678,7 @@ void Parser::ReadContent(Element& root) {
         }
       }
       if (predefined) continue;
+      const unsigned char* textEnd = current;
       takeText();
       ++current;
       if (current >= end || !Is(*current, kNameStart)) Throw(kErrBadReference);
@@ -749,9 +686,11 @@ void Parser::ReadContent(Element& root) {
       current = SkipClass(current, end, kNameChar);
       const unsigned char* nameEnd = current;
       if (GetChar() != ';') Throw(kErrBadReference);
+      Terminate(textEnd);
+      Terminate(nameEnd);
       auto* reference = MakeNode<EntityRef>(
-          __LINE__, kErrUnknownMarkup,
-          ArenaString(name, static_cast<std::size_t>(nameEnd - name), kErrUnknownMarkup), element);
+          __LINE__, kErrUnknownMarkup, InputString(name, static_cast<std::size_t>(nameEnd - name)),
+          element);
       Append(*element, reference);
       mark = current;
     } else if (c == ']') {

@@ -184,10 +184,18 @@ class Parser {
   template <typename T, typename... Args>
   T* MakeNode(int line, int failCode, Args&&... args);
   Attribute& MakeAttribute(NodeString name, Element& element, NodeString value);
-  // Bytes in the arena, shared with the nodes that hold the same string.
-  NodeString SharedString(const unsigned char* from, std::size_t size, int failCode);
-  // A terminated copy of input bytes in the arena.
-  NodeString ArenaString(const unsigned char* from, std::size_t size, int failCode);
+  // Bytes of the document's copy of the input, from `from`; the reader
+  // writes their terminating 0 (Terminate) once it has read past them.
+  static NodeString InputString(const unsigned char* from, std::size_t size) noexcept {
+    return NodeString::Borrowed(reinterpret_cast<const char*>(from), size);
+  }
+  // Ends a string of the copy at `at`, a byte the reader has read past.
+  void Terminate(const unsigned char* at) noexcept { copy_[at - start] = 0; }
+  // The input byte at `offset` as read, before any was overwritten by
+  // Terminate (UTF-16: the low byte of the unit).
+  unsigned char SourceAt(std::size_t offset) const noexcept {
+    return source_[offset * sourceStride_];
+  }
   // AppendChild and AddText for the nodes of the document being read.
   void Append(NodeContainer& container, Node* child);
   void AddTextRun(NodeContainer& container, const unsigned char* from, std::size_t size);
@@ -197,30 +205,11 @@ class Parser {
   long* failCountdown_ = nullptr;  // the thread's node allocation test switch
   bool countInBulk_ = false;  // tracking detail is off: nodes are only counted
   std::int64_t counted_ = 0;  // nodes counted so far
-  struct SharedSlot {
-    const char* data;  // null: free
-    std::uint32_t size;
-    std::uint32_t hash;
-    std::uint64_t low;  // the bytes as words, for strings of up to 16 bytes
-    std::uint64_t high;
-  };
-  struct StringKey {
-    const unsigned char* from;
-    std::size_t size;
-    std::uint64_t low;   // with `words`: the bytes, in two words
-    std::uint64_t high;
-    std::uint32_t hash;
-    bool words;
-    // True when the table's copy at `copy` holds the same bytes.
-    bool Matches(const SharedSlot& entry) const;
-  };
-  StringKey KeyOf(const unsigned char* from, std::size_t size) const;
-  static constexpr std::size_t kSharedSlots = 512;
-  // Values and text runs up to this size are shared; names always.
-  static constexpr std::size_t kSharedValueBytes = 16;
-  SharedSlot shared_[kSharedSlots] = {};  // open addressing, by hash
-  std::size_t sharedCount_ = 0;
-  svgflt::KernelBlock<unsigned char> narrowed_;  // UTF-16 input, one byte per unit
+  // The document's copy of the input, which start..end walk and which its
+  // names and values point into, and the caller's bytes it was made from.
+  unsigned char* copy_ = nullptr;
+  const unsigned char* source_ = nullptr;
+  std::size_t sourceStride_ = 1;
 };
 
 // The document type declaration, if "<!DOCTYPE" follows: false when it does
