@@ -22,19 +22,20 @@ Record Made(int32_t type) {
   return record;
 }
 
+inline void ExpectBox(const KernelPoint& lo, const KernelPoint& hi, double x0, double y0, double x1, double y1) {
+  EXPECT_NEAR(lo.x, x0, 1e-9);
+  EXPECT_NEAR(lo.y, y0, 1e-9);
+  EXPECT_NEAR(hi.x, x1, 1e-9);
+  EXPECT_NEAR(hi.y, y1, 1e-9);
+}
+
 // The kernel's description of a stored object, released at the end of scope.
 struct Described {
   Described(VectorDocument* doc, VectorObjectRef id, int32_t objectType) : type(objectType) {
     const VectorObjectHandle handle{id, type};
     status = VectorGetObject(doc, &handle, type, &desc);
   }
-  ~Described() {
-    if (status == kVkOk) {
-      EXPECT_EQ(VectorFreeObjectData(type, &desc), kVkOk);
-    }
-  }
-  Described(const Described&) = delete;
-  Described& operator=(const Described&) = delete;
+  ~Described() { EXPECT_EQ(status == kVkOk ? VectorFreeObjectData(type, &desc) : kVkOk, kVkOk); }
   const VectorObjectDesc* operator->() const { return &desc; }
 
   int32_t type;
@@ -48,9 +49,7 @@ class VkDocumentFixture : public ::testing::Test {
   void SetUp() override { ASSERT_EQ(VectorInit(&doc_), kVkOk); }
   void TearDown() override {
     KernelFailAllocation(0);
-    if (doc_.impl) {
-      EXPECT_EQ(VectorFree(&doc_), kVkOk);
-    }
+    EXPECT_EQ(doc_.impl ? VectorFree(&doc_) : kVkOk, kVkOk);
   }
 
   // Adds `record` of `type` to the active layer; its id.
@@ -77,8 +76,8 @@ class VkDocumentFixture : public ::testing::Test {
     circle.r = r;
     return Add(kVoCircle, &circle);
   }
-  VectorObjectRef AddText(const char16_t* text, KernelPoint at, double size,
-                          int32_t alignment = kAlignStart, int32_t escapement = 0) {
+  VectorObjectRef AddText(const char16_t* text, KernelPoint at, double size, int32_t alignment = kAlignStart,
+                          int32_t escapement = 0) {
     auto record = Made<VectorTextObject>(kVoText);
     record.text = text;
     record.position = at;
@@ -87,19 +86,10 @@ class VkDocumentFixture : public ::testing::Test {
     record.escapement = escapement;
     return Add(kVoText, &record);
   }
-
-  // Handles in enumeration order.
-  std::vector<VectorObjectHandle> Enumerate() {
-    std::vector<VectorObjectHandle> seen;
-    const int32_t status = VectorEnumObjects(
-        &doc_,
-        [](VectorDocument*, const VectorObjectHandle* object, void* user) -> int32_t {
-          static_cast<std::vector<VectorObjectHandle>*>(user)->push_back(*object);
-          return kVkOk;
-        },
-        &seen, 0);
-    EXPECT_EQ(status, kVkOk);
-    return seen;
+  void ExpectExtent(VectorObjectRef ref, double x0, double y0, double x1, double y1) {
+    KernelPoint lo{}, hi{};
+    ASSERT_EQ(VectorGetObjectExtent(&doc_, ref, &lo, &hi), kVkOk);
+    ExpectBox(lo, hi, x0, y0, x1, y1);
   }
 
   VectorDocument doc_{};
