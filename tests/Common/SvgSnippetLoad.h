@@ -39,21 +39,25 @@ class SvgSnippetLoad : public ::testing::Test {
     std::remove(path_.c_str());
   }
 
-  // Loads `text` into a fresh document (the previous one is freed).
-  Status Load(std::string_view text) {
-    FreeSvgDocument(document_);
-    document_ = nullptr;
-    {
-      std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-      out << text;
-    }
+  void Write(std::string_view text) { std::ofstream(path_, std::ios::binary | std::ios::trunc) << text; }
+  // Opens the written file, reads `skip` bytes (as format detection may) and
+  // loads the rest into `document`.
+  Status LoadWritten(SvgDocument& document, int32_t skip = 0) {
     const std::u16string wide(path_.begin(), path_.end());
     const int32_t file = KernelOpenFile(wide.c_str(), kOpenBinary, kPermRead);
     if (file < 0) return kErrRead;
-    Status status = CreateSvgDocument(&document_);
-    if (status == kOk) status = LoadSvgFile(file, *document_);
+    if (skip > 0) KernelSeekFile(file, skip, 0);
+    const Status status = LoadSvgFile(file, document);
     KernelCloseFile(file);
     return status;
+  }
+  // Loads `text` into a fresh document (the previous one is freed).
+  Status Load(std::string_view text, int32_t skip = 0) {
+    FreeSvgDocument(document_);
+    document_ = nullptr;
+    Write(text);
+    const Status status = CreateSvgDocument(&document_);
+    return status == kOk ? LoadWritten(*document_, skip) : status;
   }
   // Loads a snippet that must succeed.
   SvgDocument& Loaded(std::string_view text) {
