@@ -1,5 +1,6 @@
 #include "Common/Parser/Elements.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <ostream>
@@ -205,31 +206,17 @@ void ReleaseArenaNodes(NodeArena& arena, bool countedWithTracker) {
     if (node->TypeCode() == kAttributeNode) releaseOne(&AttributeBlock::Of(node).value);
     return size;
   };
-  for (int region = 0; region < NodeArena::kNodeRegions; ++region) {
-    arena.VisitNodes(region, release);
-  }
+  arena.VisitNodes(release);
   // A read that failed never told the tracker about its counted nodes.
   if (countedWithTracker) KernelUntrackObjects(kTrackObject, stillCounted, __LINE__, kSourceTag);
 }
 
 // The same when nothing changed since reading: only the addresses are
-// needed, and each region but the last holds nodes of one size.
+// needed.
 void UntrackArenaNodes(NodeArena& arena) {
-  arena.VisitNodes(NodeArena::kElementRegion, [](Node* node) {
+  arena.VisitNodes([](Node* node) {
     UntrackNode(node);
-    return sizeof(Element);
-  });
-  arena.VisitNodes(NodeArena::kAttributeRegion, [](Node* node) {
-    UntrackNode(node);
-    UntrackNode(&AttributeBlock::Of(node).value);
-    return sizeof(AttributeBlock);
-  });
-  arena.VisitNodes(NodeArena::kTextRegion, [](Node* node) {
-    UntrackNode(node);
-    return sizeof(Text);
-  });
-  arena.VisitNodes(NodeArena::kOtherRegion, [](Node* node) {
-    UntrackNode(node);
+    if (node->TypeCode() == kAttributeNode) UntrackNode(&AttributeBlock::Of(node).value);
     return ArenaNodeSize(node);
   });
 }
@@ -334,14 +321,34 @@ std::ostream& operator<<(std::ostream& out, const NodeString& s) { return out <<
 
 // --- arena ---
 
+namespace {
+
+constexpr std::size_t kFirstBlock = 4 * 1024;
+// Below 32 MiB: the C library keeps freed blocks up to that size for the
+// next allocations instead of unmapping them, so that the next document
+// reuses pages that are already mapped.
+constexpr std::size_t kLargestBlock = 30 * 1024 * 1024;
+
+}  // namespace
+
+// A document that is mostly markup takes about six bytes of nodes per byte
+// of input (an attribute with its value is over a hundred bytes), and its
+// copy of the input and its child arrays about one and a half. The first
+// blocks are sized for that, so that a large document takes a block or two
+// instead of a doubling series; bytes of a block never written are never
+// touched.
+void NodeArena::ExpectInput(std::size_t inputBytes) noexcept {
+  const std::size_t limit = kLargestBlock / 8;
+  const std::size_t bytes = inputBytes < limit ? inputBytes : limit;
+  if (nodes_.blocks == nullptr) nodes_.nextBlockBytes = std::max(kFirstBlock, bytes * 8);
+  if (data_.blocks == nullptr) data_.nextBlockBytes = std::max(kFirstBlock, bytes * 2);
+}
+
 // Blocks start small, for the many one-line documents, and double, so that
-// a large document takes few blocks. Large blocks also let the heap keep
-// the pages between documents instead of mapping fresh ones each time.
+// a large document takes few blocks.
 void* NodeArena::Region::AllocateSlow(std::size_t bytes) noexcept {
-  constexpr std::size_t kFirstBlock = 4 * 1024;
-  constexpr std::size_t kLargestBlock = 64 * 1024 * 1024;
   std::size_t blockBytes = nextBlockBytes == 0 ? kFirstBlock : nextBlockBytes;
-  nextBlockBytes = blockBytes < kLargestBlock ? blockBytes * 2 : blockBytes;
+  nextBlockBytes = std::min(blockBytes * 2, kLargestBlock);
   if (blockBytes < bytes + sizeof(Block)) blockBytes = bytes + sizeof(Block);
   auto* block = static_cast<Block*>(std::malloc(blockBytes));
   if (block == nullptr) return nullptr;

@@ -287,8 +287,7 @@ class NodeArray {
 // Bump allocator of one document: the reader takes every node, string and
 // array of the document from it, and all of it goes back at once when the
 // document is destroyed. Nodes have blocks of their own, so that they can be
-// visited without walking the tree. The blocks
-// come from the heap and are registered with the kernel's object tracker
+// visited without walking the tree. The blocks come from the heap and are registered with the kernel's object tracker
 // (kind kTrackArray) while they live.
 class NodeArena {
  public:
@@ -300,39 +299,23 @@ class NodeArena {
   // Room for strings and arrays: `bytes` rounded up to 8, 8-aligned; null
   // when no block can be had.
   void* Allocate(std::size_t bytes) noexcept { return data_.Allocate(bytes); }
-  // Room for one node, likewise, in one of kNodeRegions regions: the
-  // reader keeps elements, attributes and texts apart from the rest, so
-  // that each of those regions holds nodes of one size.
-  static constexpr int kElementRegion = 0;
-  static constexpr int kAttributeRegion = 1;
-  static constexpr int kTextRegion = 2;
-  static constexpr int kOtherRegion = 3;
-  static constexpr int kNodeRegions = 4;
-  void* AllocateNode(int region, std::size_t bytes) noexcept {
-    return nodes_[region].Allocate(bytes);
-  }
-  // A terminated copy of `size` bytes, or null.
-  const char* CopyString(const char* text, std::size_t size) noexcept {
-    auto* copy = static_cast<char*>(Allocate(size + 1));
-    if (copy == nullptr) return nullptr;
-    std::memcpy(copy, text, size);
-    copy[size] = 0;
-    return copy;
-  }
-  // Calls visit(node) for every node of `region`; visit returns the node's
-  // size in bytes. Nothing else reads the nodes here.
+  // Room for one node, likewise, in the blocks kept for nodes.
+  void* AllocateNode(std::size_t bytes) noexcept { return nodes_.Allocate(bytes); }
+  // Sizes the first blocks for a document read from `inputBytes` bytes.
+  void ExpectInput(std::size_t inputBytes) noexcept;
+  // Calls visit(node) for every node; visit returns the node's size in
+  // bytes. Nothing else reads the nodes here.
   template <typename Visit>
-  void VisitNodes(int region, Visit&& visit) {
-    Region& nodes = nodes_[region];
-    nodes.Close();
-    for (Block* block = nodes.blocks; block != nullptr; block = block->previous) {
+  void VisitNodes(Visit&& visit) {
+    nodes_.Close();
+    for (Block* block = nodes_.blocks; block != nullptr; block = block->previous) {
       char* at = reinterpret_cast<char*>(block) + sizeof(Block);
       while (at < block->end) at += (visit(reinterpret_cast<Node*>(at)) + 7) & ~std::size_t{7};
     }
   }
   // Gives every block back.
   void Release() noexcept {
-    for (Region& nodes : nodes_) nodes.Release();
+    nodes_.Release();
     data_.Release();
   }
 
@@ -361,7 +344,7 @@ class NodeArena {
     std::size_t nextBlockBytes = 0;
   };
 
-  Region nodes_[kNodeRegions];
+  Region nodes_;
   Region data_;
 };
 

@@ -261,11 +261,7 @@ void Parser::Throw(int code) {
 template <typename T, typename... Args>
 T* Parser::MakeNode(int sourceLine, int failCode, Args&&... args) {
   if (*failCountdown_ > 0 && --*failCountdown_ == 0) Throw(failCode);
-  constexpr int region = std::is_same_v<T, Element>     ? NodeArena::kElementRegion
-                         : std::is_same_v<T, Attribute> ? NodeArena::kAttributeRegion
-                         : std::is_same_v<T, Text>      ? NodeArena::kTextRegion
-                                                        : NodeArena::kOtherRegion;
-  void* block = arena_->AllocateNode(region, sizeof(T));
+  void* block = arena_->AllocateNode(sizeof(T));
   if (block == nullptr) Throw(failCode);
   // Nothing can fail once the node is registered, as the constructor only
   // moves borrowed strings. Without tracking detail the node is only
@@ -290,7 +286,7 @@ Attribute& Parser::MakeAttribute(NodeString name, Element& element, NodeString v
   for (int node = 0; node < 2; ++node) {
     if (*failCountdown_ > 0 && --*failCountdown_ == 0) Throw(kErrUnknownMarkup);
   }
-  void* memory = arena_->AllocateNode(NodeArena::kAttributeRegion, sizeof(AttributeBlock));
+  void* memory = arena_->AllocateNode(sizeof(AttributeBlock));
   if (memory == nullptr) Throw(kErrUnknownMarkup);
   auto* block = new (memory) AttributeBlock(std::move(name), &element, std::move(value));
   if (countInBulk_) {
@@ -358,6 +354,7 @@ Document* Parser::Parse(const unsigned char* data, std::size_t length) {
     }
   }
   if (units > 0xFFFFFFFEu) throw std::length_error("string too long");
+  arena_->ExpectInput(units);
   copy_ = static_cast<unsigned char*>(arena_->Allocate(units + 1));
   if (copy_ == nullptr) Throw(kErrNoRoot);
   if (sourceStride_ == 1) {
