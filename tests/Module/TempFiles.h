@@ -25,8 +25,7 @@ class TempFolder {
   // Writes `bytes` to a file of that name in the folder; its full path.
   std::string Write(const std::string& name, std::string_view bytes) const {
     const std::string file = (path_ / name).string();
-    std::ofstream out(file, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return file;
   }
   std::string Path(const std::string& name) const { return (path_ / name).string(); }
@@ -41,33 +40,24 @@ inline std::string PadTo(std::string text, std::size_t size) {
   return text;
 }
 
-// A small well-formed SVG document, longer than the 256 bytes detection reads.
+// A 200 x 100 SVG document filled by one #336699 rectangle, padded past the
+// 256 bytes detection reads.
 inline std::string SmallSvg() {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"200\" height=\"100\">\n"
-         "  <!-- a comment long enough to take the file past the first 256 bytes, "
-         "which every SVG file must fill -->\n"
-         "  <rect x=\"0\" y=\"0\" width=\"200\" height=\"100\" fill=\"#336699\"/>\n"
-         "</svg>\n";
+  return PadTo("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" "
+               "width=\"200\" height=\"100\">\n<rect width=\"200\" height=\"100\" fill=\"#336699\"/>\n"
+               "</svg>\n", 300);
 }
 
 // A well-formed SVG document that draws nothing, longer than 256 bytes.
 inline std::string EmptySvg() {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"200\" height=\"100\">\n"
-         "  <!-- nothing to draw here; this comment only takes the file past the\n"
-         "       first 256 bytes, which every SVG file must fill ............... -->\n"
-         "</svg>\n";
+  return PadTo("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" "
+               "width=\"200\" height=\"100\">\n</svg>\n", 300);
 }
 
 // UTF-16 of an ASCII text with a byte-order mark, little- or big-endian.
 inline std::string Utf16(std::string_view ascii, bool bigEndian) {
   std::string out = bigEndian ? std::string("\xFE\xFF", 2) : std::string("\xFF\xFE", 2);
-  for (const char c : ascii) {
-    if (bigEndian) out.push_back('\0');
-    out.push_back(c);
-    if (!bigEndian) out.push_back('\0');
-  }
+  for (const char c : ascii) out += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
   return out;
 }
 
