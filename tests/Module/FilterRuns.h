@@ -1,13 +1,20 @@
-// A host's vector load and save of one file, with what it sees of the
-// results as comparable text: the objects as JSON lines and the saved bytes.
+// The entry-point calls of a host on files, with what it sees of the results
+// as comparable values: the objects as JSON lines, the saved bytes, the rows.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "ImagingKernel/ImagingKernel.h"
 #include "VectorKernel/VectorKernel.h"
 #include "svgfilter/FilterStatus.h"
 #include "svgfilter/HostRecords.h"
@@ -22,85 +29,158 @@ inline std::string ReadBytes(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-inline int32_t CollectHandle(VectorDocument*, const VectorObjectHandle* object, void* userData) {
-  static_cast<std::vector<VectorObjectHandle>*>(userData)->push_back(*object);
+// A vector document of the host's, freed at the end of scope.
+class HostDocument {
+ public:
+  HostDocument() { EXPECT_EQ(VectorInit(record_.get()), svgflt::kOk); }
+  ~HostDocument() { (void)VectorFree(record_.get()); }
+  HostDocument(const HostDocument&) = delete;
+  HostDocument& operator=(const HostDocument&) = delete;
+  VectorDocument* get() const { return record_.get(); }
+
+ private:
+  std::unique_ptr<VectorDocument> record_ = std::make_unique<VectorDocument>();
+};
+
+// fltInfo's request at 96 dpi, exact size, with the host's picture callback.
+struct HostInfo {
+  ResolutionRecord resolution{0, 96, 96};
+  std::unique_ptr<FileInfo> fileInfo = std::make_unique<FileInfo>();
+  std::unique_ptr<InfoRequest> request = std::make_unique<InfoRequest>();
+  HostInfo() {
+    request->fileInfo = fileInfo.get();
+    request->resolution = &resolution;
+    request->sizeMode = 1;
+    request->loadFromMemory = svgtool::InfoLoadRasterFromMemory;
+  }
+  InfoRequest* operator->() const { return request.get(); }
+
+  // fltInfo on the file at `path`, opened as the host opens it.
+  svgflt::Status Run(const std::string& path) const {
+    const std::u16string name = svgtool::ToUtf16(path);
+    const int32_t file = KernelOpenFile(name.c_str(), kOpenBinary, kPermRead);
+    EXPECT_NE(file, -1) << path;
+    request->file = file;
+    const svgflt::Status status = fltInfo(request.get());
+    EXPECT_EQ(KernelCloseFile(file), 0);
+    return status;
+  }
+};
+
+// fltLoad's request for `path` in `mode` (0 raster, 1 vector) at 96 dpi, with
+// the host's picture callbacks.
+struct HostLoad {
+  ResolutionRecord resolution{0, 96, 96};
+  std::u16string name;
+  std::unique_ptr<LoadRequest> request = std::make_unique<LoadRequest>();
+  HostLoad(const std::string& path, int32_t mode) : name(svgtool::ToUtf16(path)) {
+    request->fileName = name.c_str();
+    request->mode = mode;
+    request->resolution = &resolution;
+    request->loadFromMemory = svgtool::LoadRasterFromMemory;
+    request->loadFromFile = svgtool::LoadRasterFromFile;
+  }
+  LoadRequest* operator->() const { return request.get(); }
+};
+
+inline svgflt::Status LoadVector(const std::string& path, VectorDocument* document) {
+  const HostLoad load(path, 1);
+  load->document = document;
+  return fltLoad(load.request.get());
+}
+
+inline svgflt::Status SaveVector(VectorDocument* document, const std::string& path,
+                                 int32_t saveFormat = kSaveFormatEmbedImages) {
+  const std::u16string name = svgtool::ToUtf16(path);
+  auto save = std::make_unique<SaveRequest>();
+  save->fileName = name.c_str();
+  save->saveFormat = saveFormat;
+  save->mode = 1;
+  save->document = document;
+  save->exportToMemory = svgtool::ExportToMemory;
+  save->exportToFile = svgtool::ExportToFile;
+  return fltSave(save.get());
+}
+
+// The rows a raster load delivered, each as the host received it.
+struct RasterRun {
+  svgflt::Status status = svgflt::kOk;
+  int32_t rows = 0;  // rows delivered
+  int32_t stride = 0;
+  std::vector<uint8_t> pixels;  // row n at n * stride
+
+  bool operator==(const RasterRun&) const = default;
+};
+
+inline int32_t KeepRow(void*, BitmapRecord* target, uint8_t* row, int32_t, int32_t rowNumber,
+                       int32_t, void* userData) {
+  auto* run = static_cast<RasterRun*>(userData);
+  run->stride = target->bytesPerRow;
+  const auto at = static_cast<std::size_t>(rowNumber) * static_cast<std::size_t>(run->stride);
+  if (rowNumber < 0 || at + static_cast<std::size_t>(run->stride) > run->pixels.size())
+    return svgflt::kErrMissing;
+  std::copy(row, row + run->stride, run->pixels.begin() + static_cast<std::ptrdiff_t>(at));
+  ++run->rows;
   return svgflt::kOk;
 }
 
-// The enumeration's status, then one JSON line per object of `document`.
-inline std::string ObjectLines(VectorDocument* document) {
-  std::vector<VectorObjectHandle> handles;
-  const svgflt::Status enumerated = VectorEnumObjects(document, CollectHandle, &handles, 0);
-  std::string lines = "enum " + std::to_string(enumerated) + "\n";
-  for (const VectorObjectHandle& handle : handles) {
-    std::string line;
-    const svgflt::Status status = svgtool::ObjectJson(document, handle, &line);
-    lines += status == svgflt::kOk ? line : "error " + std::to_string(status);
-    lines += '\n';
-  }
-  return lines;
+// fltLoad of `path` in raster mode into a width x height target.
+inline RasterRun PaintRaster(const std::string& path, int32_t width, int32_t height,
+                             int32_t bitsPerPixel = 24, FilterScratch* scratch = nullptr) {
+  RasterRun run;
+  BitmapRecord target{};
+  run.status = InitBitmap(&target, static_cast<int32_t>(sizeof target), width, height,
+                          bitsPerPixel);
+  if (run.status != svgflt::kOk) return run;
+  run.pixels.assign(static_cast<std::size_t>(target.bytesPerRow) * height, 0);
+  const HostLoad load(path, 0);
+  load->target = &target;
+  load->width = width;
+  load->height = height;
+  load->rowCallback = KeepRow;
+  load->userData = &run;
+  load->scratch = scratch;
+  run.status = fltLoad(load.request.get());
+  EXPECT_EQ(FreeBitmap(&target), svgflt::kOk);  // the palette an 8-bit target got
+  return run;
 }
 
-// Empty when `expected` and `got` are equal, else the first line where they
-// differ, to keep a failure message short.
-inline std::string FirstDifference(const std::string& expected, const std::string& got) {
-  if (expected == got) return "";
-  std::size_t at = 0;
-  int line = 1;
-  while (at < expected.size() && at < got.size() && expected[at] == got[at]) {
-    if (expected[at++] == '\n') ++line;
-  }
-  const std::size_t start = expected.rfind('\n', at == 0 ? 0 : at - 1);
-  const std::size_t from = start == std::string::npos ? 0 : start + 1;
-  const auto lineAt = [from](const std::string& text) {
-    return text.substr(from, text.find('\n', from) - from);
-  };
-  return "line " + std::to_string(line) + ": expected \"" + lineAt(expected) + "\", got \"" +
-         lineAt(got) + "\"";
+// The dump's status, then its JSON line per object of `document`.
+inline std::string ObjectLines(VectorDocument* document) {
+  char* buffer = nullptr;
+  std::size_t size = 0;
+  std::FILE* out = open_memstream(&buffer, &size);
+  const svgflt::Status status = svgtool::WriteObjectLines(document, out);
+  std::fclose(out);
+  const std::string lines = "status " + std::to_string(status) + "\n" + std::string(buffer, size);
+  std::free(buffer);
+  return lines;
 }
 
 struct VectorRun {
   svgflt::Status loadStatus = svgflt::kOk;
   std::string objects;  // ObjectLines of the loaded document
   svgflt::Status saveStatus = svgflt::kOk;
-  std::string saved;    // the bytes fltSave wrote, pictures embedded
+  std::string saved;  // the bytes fltSave wrote, pictures embedded
 
   bool operator==(const VectorRun&) const = default;
 };
+
+inline void PrintTo(const VectorRun& run, std::ostream* out) {
+  *out << "load " << run.loadStatus << ", save " << run.saveStatus << "\n" << run.objects << "\n"
+       << run.saved;
+}
 
 // fltLoad of `path` in vector mode into a fresh document and, when that
 // succeeds, fltSave of the document to `savePath` (pictures embedded).
 inline VectorRun LoadAndSave(const std::string& path, const std::string& savePath) {
   VectorRun run;
-  const std::u16string name = svgtool::ToUtf16(path);
-  ResolutionRecord resolution{};
-  resolution.horizontal = 96;
-  resolution.vertical = 96;
-  auto document = std::make_unique<VectorDocument>();
-  run.loadStatus = VectorInit(document.get());
+  const HostDocument document;
+  run.loadStatus = LoadVector(path, document.get());
   if (run.loadStatus != svgflt::kOk) return run;
-  auto load = std::make_unique<LoadRequest>();
-  load->fileName = name.c_str();
-  load->document = document.get();
-  load->mode = 1;
-  load->loadFromMemory = svgtool::LoadRasterFromMemory;
-  load->loadFromFile = svgtool::LoadRasterFromFile;
-  load->resolution = &resolution;
-  run.loadStatus = fltLoad(load.get());
-  if (run.loadStatus == svgflt::kOk) {
-    run.objects = ObjectLines(document.get());
-    const std::u16string target = svgtool::ToUtf16(savePath);
-    auto save = std::make_unique<SaveRequest>();
-    save->fileName = target.c_str();
-    save->saveFormat = kSaveFormatEmbedImages;
-    save->mode = 1;
-    save->document = document.get();
-    save->exportToMemory = svgtool::ExportToMemory;
-    save->exportToFile = svgtool::ExportToFile;
-    run.saveStatus = fltSave(save.get());
-    if (run.saveStatus == svgflt::kOk) run.saved = ReadBytes(savePath);
-  }
-  (void)VectorFree(document.get());
+  run.objects = ObjectLines(document.get());
+  run.saveStatus = SaveVector(document.get(), savePath);
+  if (run.saveStatus == svgflt::kOk) run.saved = ReadBytes(savePath);
   return run;
 }
 
