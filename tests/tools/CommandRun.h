@@ -34,6 +34,24 @@ inline CommandRun RunCommand(int (*command)(int, char**), std::vector<std::strin
   return run;
 }
 
+// Each of `cases` is a usage error: status 2, `errorPart` on stderr, nothing
+// on stdout; --help prints the usage starting with `usage` and exits with 0.
+inline void ExpectUsageErrorsAndHelp(int (*command)(int, char**),
+                                     const std::vector<std::vector<std::string>>& cases,
+                                     const std::string& errorPart, const std::string& usage) {
+  for (const auto& args : cases) {
+    SCOPED_TRACE(::testing::PrintToString(args));
+    const CommandRun run = RunCommand(command, args);
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_NE(run.err.find(errorPart), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+  }
+  const CommandRun help = RunCommand(command, {"--help"});
+  EXPECT_EQ(help.exitStatus, 0);
+  EXPECT_EQ(help.out.rfind(usage, 0), 0u) << help.out;
+  EXPECT_EQ(help.err, "");
+}
+
 // The line a command prints on stderr for a file that failed.
 inline std::string ErrorLine(const std::string& file, svgflt::Status status) {
   return "svgfilter: " + file + ": error " + std::to_string(status) + ": " +
