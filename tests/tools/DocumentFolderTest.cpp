@@ -2,9 +2,7 @@
 #include "tools/DocumentFolder.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <climits>
 #include <filesystem>
 #include <string>
 
@@ -14,27 +12,18 @@
 namespace svgtool {
 namespace {
 
-std::string WorkingFolder() {
-  char buffer[PATH_MAX];
-  return ::getcwd(buffer, sizeof buffer) != nullptr ? buffer : "";
-}
-
 TEST(FolderOf, TakesEverythingBeforeTheLastSlash) {
-  struct Case {
-    const char* path;
-    const char* folder;
-  };
-  for (const Case c : {Case{"a/b/c.svg", "a/b"}, Case{"c.svg", "."}, Case{"/c.svg", "/"},
-                       Case{"/x/y/", "/x/y"}, Case{"../c.svg", ".."}}) {
-    SCOPED_TRACE(c.path);
-    EXPECT_EQ(FolderOf(c.path), c.folder);
+  for (const auto& [path, folder] : {std::pair{"a/b/c.svg", "a/b"}, std::pair{"c.svg", "."},
+                                     std::pair{"/c.svg", "/"}, std::pair{"/x/y/", "/x/y"},
+                                     std::pair{"../c.svg", ".."}}) {
+    EXPECT_EQ(FolderOf(path), folder) << path;
   }
 }
 
 TEST(AbsolutePath, PrefixesTheWorkingFolder) {
   std::string absolute;
   ASSERT_TRUE(AbsolutePath("x/y.svg", &absolute));
-  EXPECT_EQ(absolute, WorkingFolder() + "/x/y.svg");
+  EXPECT_EQ(absolute, std::filesystem::current_path().string() + "/x/y.svg");
   ASSERT_TRUE(AbsolutePath("/already/there.svg", &absolute));
   EXPECT_EQ(absolute, "/already/there.svg");
 }
@@ -44,20 +33,19 @@ TEST(DocumentFolder, WorksInTheDocumentFolderAndComesBack) {
   std::filesystem::create_directories(folder.Path("doc"));
   folder.Write("doc/pic.png", "not really a picture");
   folder.Write("outside.png", "not really a picture");
-  const std::string before = WorkingFolder();
+  const std::filesystem::path before = std::filesystem::current_path();
   const std::string docFolder = std::filesystem::canonical(folder.Path("doc")).string();
+  std::string resolved;
   {
     DocumentFolder scope(folder.Path("doc/drawing.svg"), false);
-    EXPECT_EQ(WorkingFolder(), docFolder);
-    std::string resolved;
+    EXPECT_EQ(std::filesystem::current_path().string(), docFolder);
     EXPECT_EQ(ResolveLinkedFile("pic.png", &resolved), svgflt::kOk);
     EXPECT_EQ(resolved, docFolder + "/pic.png");
     EXPECT_EQ(ResolveLinkedFile("../outside.png", &resolved), kErrFileRefused);
   }
-  EXPECT_EQ(WorkingFolder(), before);
+  EXPECT_EQ(std::filesystem::current_path(), before);
   {
     DocumentFolder scope(folder.Path("doc/drawing.svg"), true);
-    std::string resolved;
     EXPECT_EQ(ResolveLinkedFile("../outside.png", &resolved), svgflt::kOk);
   }
   SetLinkedFileBase("", false);
