@@ -1,12 +1,11 @@
 // The command-line host's callbacks: pictures in and out, linked-file rule,
-// row collection. Every test also runs under the kernel leak guard.
+// row collection.
 #include "tools/HostCallbacks.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <csetjmp>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -39,22 +38,19 @@ void FillPattern(OwnedBitmap* bitmap, int width, int height, int bitsPerPixel) {
   ASSERT_EQ(InitBitmap(&bitmap->record, kRecordSize, width, height, bitsPerPixel), kOk);
   ASSERT_EQ(AllocateBitmap(&bitmap->record, 1), kOk);
   for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      for (int c = 0; c < bitsPerPixel / 8; ++c)
-        bitmap->Pixel(x, y)[c] = static_cast<std::uint8_t>(x * 40 + y * 70 + c * 13 + 5);
-    }
+    for (int x = 0; x < width * bitsPerPixel / 8; ++x)
+      bitmap->Pixel(0, y)[x] = static_cast<std::uint8_t>(x * 13 + y * 70 + 5);
   }
 }
 
-// Pixel bytes of two bitmaps of the same size and depth, padding ignored.
-void ExpectSamePixels(OwnedBitmap& expected, OwnedBitmap& actual) {
-  ASSERT_EQ(actual.record.width, expected.record.width);
-  ASSERT_EQ(actual.record.height, expected.record.height);
-  ASSERT_EQ(actual.record.bitsPerPixel, expected.record.bitsPerPixel);
-  const std::size_t rowBytes =
-      static_cast<std::size_t>(expected.record.width) * (expected.record.bitsPerPixel / 8);
-  for (int y = 0; y < expected.record.height; ++y)
-    EXPECT_EQ(std::memcmp(expected.Pixel(0, y), actual.Pixel(0, y), rowBytes), 0) << "row " << y;
+// The first `bytes` bytes of every pixel, row by row, padding left out.
+Bytes PixelBytes(OwnedBitmap& bitmap, int bytes) {
+  Bytes out;
+  for (int y = 0; y < bitmap.record.height; ++y) {
+    for (int x = 0; x < bitmap.record.width; ++x)
+      out.insert(out.end(), bitmap.Pixel(x, y), bitmap.Pixel(x, y) + bytes);
+  }
+  return out;
 }
 
 Bytes ExportPng(const BitmapRecord& bitmap) {
@@ -62,10 +58,8 @@ Bytes ExportPng(const BitmapRecord& bitmap) {
   std::int32_t count = 0;
   EXPECT_EQ(ExportToMemory(&handle, &bitmap, kFormatPng, 0, 0, &count, 0), kOk);
   if (handle == nullptr) return {};
-  Bytes png(static_cast<std::size_t>(count));
   const auto* locked = static_cast<const std::uint8_t*>(KernelLockMemory(handle));
-  EXPECT_NE(locked, nullptr);
-  if (locked != nullptr) std::memcpy(png.data(), locked, png.size());
+  Bytes png(locked, locked + count);
   KernelUnlockMemory(handle);
   KernelFreeMemory(handle, __LINE__, u"tests/tools/HostCallbacksTest");
   return png;
@@ -76,8 +70,7 @@ std::int32_t LoadFromBytes(const Bytes& bytes, OwnedBitmap* bitmap) {
                               static_cast<std::int32_t>(bytes.size()));
 }
 
-// --- pictures written here with the libraries themselves ---
-
+// A PNG written here with the library itself.
 struct TestPng {
   std::uint32_t width = 1;
   std::uint32_t height = 1;
@@ -87,25 +80,24 @@ struct TestPng {
   Bytes rows{};  // packed rows, PNG order
   std::vector<png_color> palette{};
   Bytes transparency{};  // palette alphas
-  int greyKey = -1;    // the transparent grey, when not negative
 };
 
-void AppendBytes(png_structp png, png_bytep data, png_size_t count) {
-  auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
-  out->insert(out->end(), data, data + count);
-}
-void FlushNothing(png_structp) {}
-
-// Encodes `picture`; leaves `out` empty on a libpng error.
-void EncodeTestPng(const TestPng& picture, Bytes* out) {
+// Encodes `picture`; empty on a libpng error.
+Bytes PngOf(const TestPng& picture) {
+  Bytes out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
   if (setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, &info);
-    out->clear();
-    return;
+    return {};
   }
-  png_set_write_fn(png, out, AppendBytes, FlushNothing);
+  png_set_write_fn(
+      png, &out,
+      [](png_structp p, png_bytep data, png_size_t count) {
+        static_cast<Bytes*>(png_get_io_ptr(p))->insert(
+            static_cast<Bytes*>(png_get_io_ptr(p))->end(), data, data + count);
+      },
+      [](png_structp) {});
   png_set_IHDR(png, info, picture.width, picture.height, picture.bitDepth, picture.colourType,
                picture.interlace, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (!picture.palette.empty())
@@ -113,11 +105,6 @@ void EncodeTestPng(const TestPng& picture, Bytes* out) {
   if (!picture.transparency.empty())
     png_set_tRNS(png, info, picture.transparency.data(),
                  static_cast<int>(picture.transparency.size()), nullptr);
-  if (picture.greyKey >= 0) {
-    png_color_16 key{};
-    key.gray = static_cast<png_uint_16>(picture.greyKey);
-    png_set_tRNS(png, info, nullptr, 0, &key);
-  }
   png_write_info(png, info);
   const int passes = png_set_interlace_handling(png);
   const std::size_t stride = picture.rows.size() / picture.height;
@@ -127,91 +114,38 @@ void EncodeTestPng(const TestPng& picture, Bytes* out) {
   }
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
-}
-
-Bytes PngOf(const TestPng& picture) {
-  Bytes out;
-  EncodeTestPng(picture, &out);
   return out;
 }
 
-Bytes JpegOf(int width, int height, J_COLOR_SPACE space, int components,
-             std::vector<std::uint8_t> pixel, bool noisy = false) {
-  return EncodeTestJpeg(width, height, space, components, std::move(pixel), noisy);
-}
-
-// Rewrites the IHDR size of a PNG and its checksum.
-void SetPngSize(Bytes* png, std::uint32_t width, std::uint32_t height) {
-  auto put = [&](std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) (*png)[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
-  };
-  put(16, width);  // signature 8, length 4, "IHDR" 4
-  put(20, height);
-  const uLong crc = crc32(0, png->data() + 12, 17);
-  put(29, static_cast<std::uint32_t>(crc));
-}
-
-// --- decoding ---
-
-TEST(LoadRasterFromMemory, DecodesEveryPngColourTypeAndDepth) {
+TEST(LoadRasterFromMemory, DecodesPngOfEveryKindTheExporterDoesNotWrite) {
   const struct {
     const char* name;
     TestPng picture;
     std::int32_t bitsPerPixel;
-    Bytes firstPixel;  // B, G, R(, A)
+    Bytes firstPixel;  // B, G, R(, A) of the first row
     Bytes lastPixel;
   } cases[] = {
-      {"grey 1-bit", {.width = 3, .colourType = PNG_COLOR_TYPE_GRAY, .bitDepth = 1,
-                      .rows = {0b10100000}},
-       24, {255, 255, 255}, {255, 255, 255}},
+      // Grey and 16-bit channels are widened, a transparent palette entry
+      // gives an alpha channel, interlaced rows come in passes.
       {"grey 16-bit", {.width = 2, .colourType = PNG_COLOR_TYPE_GRAY, .bitDepth = 16,
                        .rows = {0xFF, 0xFF, 0x00, 0x00}},
        24, {255, 255, 255}, {0, 0, 0}},
-      {"RGB 16-bit", {.width = 2, .bitDepth = 16,
-                      .rows = {0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF}},
-       24, {0, 0, 255}, {255, 0, 0}},
-      {"palette 4-bit", {.width = 2, .colourType = PNG_COLOR_TYPE_PALETTE, .bitDepth = 4,
-                         .rows = {0x10}, .palette = {{10, 20, 30}, {200, 100, 50}}},
-       24, {50, 100, 200}, {30, 20, 10}},
       {"palette with alpha", {.width = 2, .colourType = PNG_COLOR_TYPE_PALETTE, .rows = {0, 1},
                               .palette = {{255, 0, 0}, {0, 0, 255}}, .transparency = {0x80}},
        32, {0, 0, 255, 0x80}, {255, 0, 0, 255}},
-      {"grey and alpha", {.width = 2, .colourType = PNG_COLOR_TYPE_GRAY_ALPHA,
-                          .rows = {50, 0, 200, 255}},
-       32, {50, 50, 50, 0}, {200, 200, 200, 255}},
-      {"grey with key", {.width = 2, .colourType = PNG_COLOR_TYPE_GRAY, .rows = {7, 9},
-                         .greyKey = 7},
-       32, {7, 7, 7, 0}, {9, 9, 9, 255}},
-      {"RGBA", {.width = 2, .colourType = PNG_COLOR_TYPE_RGB_ALPHA, .rows = {1, 2, 3, 4, 5, 6, 7, 8}},
-       32, {3, 2, 1, 4}, {7, 6, 5, 8}},
+      {"RGB interlaced", {.width = 9, .height = 2, .interlace = PNG_INTERLACE_ADAM7,
+                          .rows = Bytes(54, 0x40)},
+       24, {0x40, 0x40, 0x40}, {0x40, 0x40, 0x40}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const Bytes png = PngOf(c.picture);
-    ASSERT_FALSE(png.empty());
     OwnedBitmap bitmap;
-    ASSERT_EQ(LoadFromBytes(png, &bitmap), kOk);
+    ASSERT_EQ(LoadFromBytes(PngOf(c.picture), &bitmap), kOk);
     ASSERT_EQ(bitmap.record.bitsPerPixel, c.bitsPerPixel);
     ASSERT_EQ(bitmap.record.width, static_cast<std::int32_t>(c.picture.width));
-    const std::size_t n = c.firstPixel.size();
-    EXPECT_EQ(Bytes(bitmap.Pixel(0, 0), bitmap.Pixel(0, 0) + n), c.firstPixel);
-    const int last = bitmap.record.width - 1;
-    EXPECT_EQ(Bytes(bitmap.Pixel(last, 0), bitmap.Pixel(last, 0) + n), c.lastPixel);
-  }
-}
-
-TEST(LoadRasterFromMemory, DecodesInterlacedPng) {
-  TestPng picture{.width = 9, .height = 9, .interlace = PNG_INTERLACE_ADAM7};
-  for (std::uint32_t y = 0; y < 9; ++y) {
-    for (std::uint32_t x = 0; x < 9; ++x) picture.rows.insert(picture.rows.end(), {
-          static_cast<std::uint8_t>(x * 20), static_cast<std::uint8_t>(y * 20),
-          static_cast<std::uint8_t>(x + y)});
-  }
-  OwnedBitmap bitmap;
-  ASSERT_EQ(LoadFromBytes(PngOf(picture), &bitmap), kOk);
-  for (int y = 0; y < 9; ++y) {
-    for (int x = 0; x < 9; ++x)
-      EXPECT_EQ(bitmap.Rgb(x, y), (std::vector<int>{x * 20, y * 20, x + y})) << x << "," << y;
+    const std::uint8_t* last = bitmap.Pixel(bitmap.record.width - 1, 0);
+    EXPECT_EQ(Bytes(bitmap.Pixel(0, 0), bitmap.Pixel(0, 0) + c.firstPixel.size()), c.firstPixel);
+    EXPECT_EQ(Bytes(last, last + c.lastPixel.size()), c.lastPixel);
   }
 }
 
@@ -232,40 +166,41 @@ TEST(LoadRasterFromMemory, DecodesJpegInEveryColourSpace) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     OwnedBitmap bitmap;
-    ASSERT_EQ(LoadFromBytes(JpegOf(17, 9, c.space, c.components, c.pixel), &bitmap), kOk);
-    EXPECT_EQ(bitmap.record.width, 17);
-    EXPECT_EQ(bitmap.record.height, 9);
-    ASSERT_EQ(bitmap.record.bitsPerPixel, 24);
-    for (const auto& [x, y] : {std::pair{0, 0}, std::pair{16, 8}, std::pair{8, 4}}) {
-      for (int channel = 0; channel < 3; ++channel)
-        EXPECT_NEAR(bitmap.Rgb(x, y)[channel], c.rgb[channel], 6) << x << "," << y << " " << channel;
-    }
+    ASSERT_EQ(LoadFromBytes(EncodeTestJpeg(17, 9, c.space, c.components, c.pixel), &bitmap), kOk);
+    ASSERT_EQ(std::vector<int>({bitmap.record.width, bitmap.record.height, bitmap.record.bitsPerPixel}),
+              std::vector<int>({17, 9, 24}));
+    for (int channel = 0; channel < 3; ++channel)
+      EXPECT_NEAR(bitmap.Rgb(16, 8)[channel], c.rgb[channel], 6) << channel;
   }
   OwnedBitmap bitmap;  // the variant the info request calls
-  const Bytes jpeg = JpegOf(5, 3, JCS_RGB, 3, {0, 0, 0});
+  const Bytes jpeg = EncodeTestJpeg(5, 3, JCS_RGB, 3, {0, 0, 0});
   ASSERT_EQ(InfoLoadRasterFromMemory(jpeg.data(), &bitmap.record, kRecordSize, 0, 1,
                                      static_cast<std::int32_t>(jpeg.size()), 0, 0),
             kOk);
-  EXPECT_EQ(bitmap.record.width, 5);
-  EXPECT_EQ(bitmap.record.height, 3);
+  EXPECT_EQ(std::vector<int>({bitmap.record.width, bitmap.record.height}), std::vector<int>({5, 3}));
 }
 
 TEST(LoadRasterFromMemory, RefusesBrokenOrOversizedDataAndRunsOutOfMemoryCleanly) {
   OwnedBitmap source;
   FillPattern(&source, 20, 20, 24);
   const Bytes png = ExportPng(source.record);
-  const Bytes jpeg = JpegOf(64, 64, JCS_RGB, 3, {10, 20, 30}, true);
+  const Bytes jpeg = EncodeTestJpeg(64, 64, JCS_RGB, 3, {10, 20, 30}, true);
   Bytes corruptPng = png;
   corruptPng[corruptPng.size() / 2 + 20] ^= 0xFF;  // inside IDAT: checksum fails
   Bytes noise(500);
   for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<std::uint8_t>(i * 7919 + 13);
-  Bytes wide = PngOf(TestPng{.rows = {1, 2, 3}});
-  Bytes tall = wide;
-  Bytes huge = wide;
-  SetPngSize(&wide, kMaxPictureSide + 1, 1);
-  SetPngSize(&tall, 1, kMaxPictureSide + 1);
-  SetPngSize(&huge, kMaxPictureSide, kMaxPictureSide);
-  Bytes hugeJpeg = JpegOf(8, 8, JCS_RGB, 3, {1, 2, 3});
+  // The IHDR size of a PNG rewritten, with its checksum.
+  const auto pngOfSize = [](std::uint32_t width, std::uint32_t height) {
+    Bytes out = PngOf(TestPng{.rows = {1, 2, 3}});
+    const auto put = [&](std::size_t at, std::uint32_t value) {
+      for (int i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+    };
+    put(16, width);  // signature 8, length 4, "IHDR" 4
+    put(20, height);
+    put(29, static_cast<std::uint32_t>(crc32(0, out.data() + 12, 17)));
+    return out;
+  };
+  Bytes hugeJpeg = EncodeTestJpeg(8, 8, JCS_RGB, 3, {1, 2, 3});
   for (std::size_t i = 2; i + 8 < hugeJpeg.size(); ++i) {
     if (hugeJpeg[i] == 0xFF && hugeJpeg[i + 1] == 0xC0) {  // frame header: 20000 x 20000
       hugeJpeg[i + 5] = hugeJpeg[i + 7] = 20000 >> 8;
@@ -285,12 +220,11 @@ TEST(LoadRasterFromMemory, RefusesBrokenOrOversizedDataAndRunsOutOfMemoryCleanly
       {"JPEG cut in its picture data", Bytes(jpeg.begin(), jpeg.begin() + jpeg.size() * 3 / 4),
        kErrPictureCorrupt},
       {"JPEG cut in its headers", Bytes(jpeg.begin(), jpeg.begin() + 100), kErrPictureCorrupt},
-      {"JPEG start only", Bytes(jpeg.begin(), jpeg.begin() + 3), kErrPictureCorrupt},
       {"random bytes", noise, kErrPictureFormat},
       {"two bytes", Bytes{0xFF, 0xD8}, kErrPictureFormat},
-      {"PNG too wide", wide, kErrPictureTooLarge},
-      {"PNG too tall", tall, kErrPictureTooLarge},
-      {"PNG of too many pixels", huge, kErrPictureTooLarge},
+      {"PNG too wide", pngOfSize(kMaxPictureSide + 1, 1), kErrPictureTooLarge},
+      {"PNG too tall", pngOfSize(1, kMaxPictureSide + 1), kErrPictureTooLarge},
+      {"PNG of too many pixels", pngOfSize(kMaxPictureSide, kMaxPictureSide), kErrPictureTooLarge},
       {"JPEG of too many pixels", hugeJpeg, kErrPictureTooLarge},
       {"PNG without memory", png, kErrNoMemory, 1},
       {"JPEG without memory", jpeg, kErrNoMemory, 1},
@@ -308,8 +242,6 @@ TEST(LoadRasterFromMemory, RefusesBrokenOrOversizedDataAndRunsOutOfMemoryCleanly
   EXPECT_EQ(LoadRasterFromMemory(png.data(), &bitmap.record, kRecordSize, 0, 1, -1), kErrMissing);
 }
 
-// --- encoding ---
-
 TEST(ExportToMemory, RoundTripsEveryPixelDepthAndPalettes) {
   for (const int depth : {24, 32}) {
     SCOPED_TRACE(depth);
@@ -317,16 +249,15 @@ TEST(ExportToMemory, RoundTripsEveryPixelDepthAndPalettes) {
     FillPattern(&source, 7, 5, depth);  // 7 pixels: rows carry padding at 24 bits
     OwnedBitmap back;
     ASSERT_EQ(LoadFromBytes(ExportPng(source.record), &back), kOk);
-    ExpectSamePixels(source, back);
+    ASSERT_EQ(back.record.bitsPerPixel, depth);
+    EXPECT_EQ(PixelBytes(back, depth / 8), PixelBytes(source, depth / 8));
   }
   OwnedBitmap source;
   ASSERT_EQ(InitBitmap(&source.record, kRecordSize, 3, 1, 8), kOk);
   ASSERT_EQ(AllocateBitmap(&source.record, 1), kOk);
   const std::uint32_t palette[3] = {0x000000FF, 0x0000FF00, 0x00FF0000};  // red, green, blue
   ASSERT_EQ(SetBitmapPalette(&source.record, 3, palette), kOk);
-  source.record.bits[0] = 2;
-  source.record.bits[1] = 0;
-  source.record.bits[2] = 1;
+  std::memcpy(source.record.bits, "\2\0\1", 3);
   OwnedBitmap back;
   ASSERT_EQ(LoadFromBytes(ExportPng(source.record), &back), kOk);
   ASSERT_EQ(back.record.bitsPerPixel, 24);
@@ -338,8 +269,7 @@ TEST(ExportToMemory, RefusesWhatItCannotWrite) {
   FillPattern(&source, 2, 2, 24);
   void* handle = nullptr;
   std::int32_t count = -5;
-  EXPECT_EQ(ExportToMemory(&handle, &source.record, kFormatPng + 1, 0, 0, &count, 0),
-            kErrExportFormat);
+  EXPECT_EQ(ExportToMemory(&handle, &source.record, 76, 0, 0, &count, 0), kErrExportFormat);
   BitmapRecord empty{};
   ASSERT_EQ(InitBitmap(&empty, kRecordSize, 2, 2, 24), kOk);
   EXPECT_EQ(ExportToMemory(&handle, &empty, kFormatPng, 0, 0, &count, 0), kErrMissing);
@@ -355,63 +285,36 @@ TEST(ExportToFile, WritesTwentyFourBitPngsOrSaysWhyNot) {
   svgtest::TempFolder folder;
   const std::string path = folder.Path("out.png");
   const std::u16string name = ToUtf16(path);
+  const std::u16string nowhere = ToUtf16(folder.Path("no/such/folder/out.png"));
   OwnedBitmap source;
   FillPattern(&source, 2, 2, 24);
-  const std::u16string nowhere = ToUtf16(folder.Path("no/such/folder/out.png"));
   EXPECT_EQ(ExportToFile(nowhere.c_str(), &source.record, kFormatPng, 24, 0, 0), kErrFileWrite);
   EXPECT_EQ(ExportToFile(name.c_str(), &source.record, kFormatPng, 16, 0, 0), kErrExportFormat);
   EXPECT_EQ(ExportToFile(name.c_str(), &source.record, 76, 24, 0, 0), kErrExportFormat);
   EXPECT_FALSE(std::filesystem::exists(path));
-  for (const int depth : {24, 32}) {
-    SCOPED_TRACE(depth);
-    OwnedBitmap pattern;
-    FillPattern(&pattern, 6, 4, depth);
-    ASSERT_EQ(ExportToFile(name.c_str(), &pattern.record, kFormatPng, 24, 0, 0), kOk);
-    OwnedBitmap back;
-    ASSERT_EQ(ReadPicture(path, &back), kOk);
-    ASSERT_EQ(back.record.bitsPerPixel, 24);  // alpha left behind
-    for (int y = 0; y < 4; ++y) {
-      for (int x = 0; x < 6; ++x)
-        EXPECT_EQ(std::memcmp(pattern.Pixel(x, y), back.Pixel(x, y), 3), 0) << x << "," << y;
-    }
-  }
+  OwnedBitmap pattern;
+  FillPattern(&pattern, 6, 4, 32);
+  ASSERT_EQ(ExportToFile(name.c_str(), &pattern.record, kFormatPng, 24, 0, 0), kOk);
+  OwnedBitmap back;
+  ASSERT_EQ(ReadPicture(path, &back), kOk);
+  ASSERT_EQ(back.record.bitsPerPixel, 24);  // alpha left behind
+  EXPECT_EQ(PixelBytes(back, 3), PixelBytes(pattern, 3));
 }
 
-// --- linked files ---
-
-class LinkedFiles : public ::testing::Test {
- protected:
-  void SetUp() override {
-    namespace fs = std::filesystem;
-    OwnedBitmap picture;
-    FillPattern(&picture, 3, 2, 24);
-    png_ = ExportPng(picture.record);
-    const std::string bytes(png_.begin(), png_.end());
-    for (const char* sub : {"doc/sub", "other", "doc2"}) fs::create_directories(folder_.Path(sub));
-    for (const char* name : {"doc/a.png", "doc/sub/b.png", "other/c.png", "doc2/d.png"})
-      folder_.Write(name, bytes);
-    fs::create_symlink("../other/c.png", folder_.Path("doc/link.png"));
-    fs::create_symlink("../other", folder_.Path("doc/way-out"));
-    folder_.Write("doc/notes.png", "just some text, not a picture");
-    folder_.Write("doc/empty.png", "");
-    folder_.Write("doc/cut.png", std::string(png_.begin(), png_.begin() + png_.size() / 2));
-  }
-  void TearDown() override { SetLinkedFileBase("", false); }
-
-  std::int32_t Load(const std::string& name) {
-    const std::u16string wide = ToUtf16(name);
-    OwnedBitmap bitmap;
-    const std::int32_t status =
-        LoadRasterFromFile(wide.c_str(), &bitmap.record, kRecordSize, 0, 1, 0, 0);
-    EXPECT_EQ(status == kOk, bitmap.record.bits != nullptr);
-    return status;
-  }
-
-  svgtest::TempFolder folder_;
-  Bytes png_;
-};
-
-TEST_F(LinkedFiles, StayWithinTheDocumentFolderUnlessAllowedAnywhere) {
+TEST(LoadRasterFromFile, StaysWithinTheDocumentFolderUnlessAllowedAnywhere) {
+  namespace fs = std::filesystem;
+  svgtest::TempFolder folder;
+  OwnedBitmap picture;
+  FillPattern(&picture, 3, 2, 24);
+  const Bytes png = ExportPng(picture.record);
+  for (const char* sub : {"doc/sub", "other", "doc2"}) fs::create_directories(folder.Path(sub));
+  for (const char* name : {"doc/a.png", "doc/sub/b.png", "other/c.png", "doc2/d.png"})
+    folder.Write(name, std::string(png.begin(), png.end()));
+  fs::create_symlink("../other/c.png", folder.Path("doc/link.png"));
+  fs::create_symlink("../other", folder.Path("doc/way-out"));
+  folder.Write("doc/notes.png", "just some text, not a picture");
+  folder.Write("doc/empty.png", "");
+  folder.Write("doc/cut.png", std::string(png.begin(), png.begin() + png.size() / 2));
   const struct {
     std::string name;
     svgflt::Status inFolder, anywhere;
@@ -419,12 +322,11 @@ TEST_F(LinkedFiles, StayWithinTheDocumentFolderUnlessAllowedAnywhere) {
       {"a.png", kOk, kOk},
       {"sub/b.png", kOk, kOk},
       {"sub/../a.png", kOk, kOk},
-      {"./sub/./b.png", kOk, kOk},
-      {folder_.Path("doc/sub/b.png"), kOk, kOk},
+      {folder.Path("doc/sub/b.png"), kOk, kOk},
       {"../other/c.png", kErrFileRefused, kOk},
       {"sub/../../other/c.png", kErrFileRefused, kOk},
       {"../doc2/d.png", kErrFileRefused, kOk},  // shares the folder name's beginning
-      {folder_.Path("other/c.png"), kErrFileRefused, kOk},
+      {folder.Path("other/c.png"), kErrFileRefused, kOk},
       {"link.png", kErrFileRefused, kOk},
       {"way-out/c.png", kErrFileRefused, kOk},
       {"missing.png", kErrFileMissing, kErrFileMissing},
@@ -436,17 +338,21 @@ TEST_F(LinkedFiles, StayWithinTheDocumentFolderUnlessAllowedAnywhere) {
       {"cut.png", kErrPictureCorrupt, kErrPictureCorrupt},
   };
   for (const bool anywhere : {false, true}) {
-    SetLinkedFileBase(folder_.Path("doc"), anywhere);
+    SetLinkedFileBase(folder.Path("doc"), anywhere);
     for (const auto& c : cases) {
       SCOPED_TRACE(c.name + (anywhere ? " from anywhere" : " in the folder"));
-      EXPECT_EQ(Load(c.name), anywhere ? c.anywhere : c.inFolder);
+      const std::u16string wide = ToUtf16(c.name);
+      OwnedBitmap bitmap;
+      const std::int32_t status =
+          LoadRasterFromFile(wide.c_str(), &bitmap.record, kRecordSize, 0, 1, 0, 0);
+      EXPECT_EQ(status, anywhere ? c.anywhere : c.inFolder);
+      EXPECT_EQ(status == kOk, bitmap.record.bits != nullptr);
     }
   }
+  SetLinkedFileBase("", false);
   BitmapRecord bitmap{};
   EXPECT_EQ(LoadRasterFromFile(nullptr, &bitmap, kRecordSize, 0, 1, 0, 0), kErrMissing);
 }
-
-// --- rows ---
 
 // Delivers the rows of `bitmap` as the filter does: flags 3, plus 4 on the
 // first and 8 on the last row.
@@ -462,23 +368,24 @@ std::int32_t DeliverRows(OwnedBitmap& bitmap, RowSink* sink) {
   return status;
 }
 
-TEST(CollectRow, AssemblesDeliveredRowsAsRgb) {
+TEST(CollectRow, AssemblesDeliveredRowsAsRgbAndWriteRgbPngWritesThem) {
+  svgtest::TempFolder folder;
   for (const int depth : {24, 32}) {
-    for (const int height : {1, 2, 5}) {
+    for (const int height : {1, 5}) {
       SCOPED_TRACE(std::to_string(depth) + " bits, height " + std::to_string(height));
       OwnedBitmap bitmap;
       FillPattern(&bitmap, 5, height, depth);
       RowSink sink;
       ASSERT_EQ(DeliverRows(bitmap, &sink), kOk);
       ASSERT_TRUE(sink.Complete());
-      ASSERT_EQ(sink.width, 5);
-      ASSERT_EQ(sink.height, height);
-      for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < 5; ++x) {
-          const std::uint8_t* out = sink.rgb.data() + (static_cast<std::size_t>(y) * 5 + x) * 3;
-          EXPECT_EQ(std::vector<int>(out, out + 3), bitmap.Rgb(x, y)) << x << "," << y;
-        }
-      }
+      const std::string path = folder.Path("raster.png");
+      ASSERT_EQ(WriteRgbPng(path, sink.width, sink.height, sink.rgb), kOk);
+      OwnedBitmap back;
+      ASSERT_EQ(ReadPicture(path, &back), kOk);
+      EXPECT_EQ(PixelBytes(back, 3), PixelBytes(bitmap, 3));
+      EXPECT_EQ(WriteRgbPng(path, 10, 10, sink.rgb), kErrMissing) << "fewer bytes than pixels";
+      EXPECT_EQ(WriteRgbPng(folder.Path("none/raster.png"), sink.width, sink.height, sink.rgb),
+                kErrFileWrite);
     }
   }
 }
@@ -486,39 +393,23 @@ TEST(CollectRow, AssemblesDeliveredRowsAsRgb) {
 TEST(CollectRow, RefusesRowsThatDoNotFit) {
   OwnedBitmap bitmap;
   FillPattern(&bitmap, 4, 3, 24);
-  Bytes row(static_cast<std::size_t>(bitmap.record.bytesPerRow));
+  std::uint8_t* row = bitmap.Pixel(0, 0);
   RowSink sink;
-  EXPECT_EQ(CollectRow(nullptr, &bitmap.record, row.data(), 3, 0, 1, &sink), kErrRowMismatch)
+  EXPECT_EQ(CollectRow(nullptr, &bitmap.record, row, 3, 0, 1, &sink), kErrRowMismatch)
       << "a row before the first";
-  ASSERT_EQ(CollectRow(nullptr, &bitmap.record, row.data(), 3 | kRowFirst, 0, 1, &sink), kOk);
-  for (const std::int32_t rowNumber : {-1, 3, 100}) {
-    EXPECT_EQ(CollectRow(nullptr, &bitmap.record, row.data(), 3, rowNumber, 1, &sink),
-              kErrRowMismatch) << rowNumber;
+  ASSERT_EQ(CollectRow(nullptr, &bitmap.record, row, 3 | kRowFirst, 0, 1, &sink), kOk);
+  for (const std::int32_t rowNumber : {-1, 3}) {
+    EXPECT_EQ(CollectRow(nullptr, &bitmap.record, row, 3, rowNumber, 1, &sink), kErrRowMismatch)
+        << rowNumber;
   }
-  EXPECT_EQ(CollectRow(nullptr, &bitmap.record, row.data(), 3, 2, 2, &sink), kErrRowMismatch);
-  EXPECT_EQ(CollectRow(nullptr, &bitmap.record, row.data(), 3 | kRowLast, 2, 1, &sink), kOk);
+  EXPECT_EQ(CollectRow(nullptr, &bitmap.record, row, 3, 2, 2, &sink), kErrRowMismatch);
+  EXPECT_EQ(CollectRow(nullptr, &bitmap.record, row, 3 | kRowLast, 2, 1, &sink), kOk);
   EXPECT_FALSE(sink.Complete()) << "row 1 never came";
   OwnedBitmap palette;
   ASSERT_EQ(InitBitmap(&palette.record, kRecordSize, 4, 3, 8), kOk);
-  EXPECT_EQ(CollectRow(nullptr, &palette.record, row.data(), 3 | kRowFirst, 0, 1, &sink),
+  EXPECT_EQ(CollectRow(nullptr, &palette.record, row, 3 | kRowFirst, 0, 1, &sink),
             kErrRowMismatch);
-  EXPECT_EQ(CollectRow(nullptr, &bitmap.record, row.data(), 3, 0, 1, nullptr), kErrMissing);
-}
-
-TEST(WriteRgbPng, WritesTheAssembledRaster) {
-  svgtest::TempFolder folder;
-  OwnedBitmap bitmap;
-  FillPattern(&bitmap, 9, 4, 24);
-  RowSink sink;
-  ASSERT_EQ(DeliverRows(bitmap, &sink), kOk);
-  const std::string path = folder.Path("raster.png");
-  ASSERT_EQ(WriteRgbPng(path, sink.width, sink.height, sink.rgb), kOk);
-  OwnedBitmap back;
-  ASSERT_EQ(ReadPicture(path, &back), kOk);
-  ExpectSamePixels(bitmap, back);
-  EXPECT_EQ(WriteRgbPng(folder.Path("none/raster.png"), sink.width, sink.height, sink.rgb),
-            kErrFileWrite);
-  EXPECT_EQ(WriteRgbPng(path, 10, 10, sink.rgb), kErrMissing) << "fewer bytes than pixels";
+  EXPECT_EQ(CollectRow(nullptr, &bitmap.record, row, 3, 0, 1, nullptr), kErrMissing);
 }
 
 TEST(HostStatusName, NamesEachHostCodeAndPassesOthersOn) {
