@@ -13,15 +13,6 @@ namespace {
 
 class FontElements : public testing::SvgSnippetLoad {};
 
-constexpr const char* kFontDocument =
-    "<svg><defs><font id='f' horiz-adv-x='500' fill='red'>"
-    "<font-face font-family='Test' units-per-em='2048' ascent='1800' panose-1='2 0 5 3'/>"
-    "<missing-glyph horiz-adv-x='400' d='M0 0L10 10z'/>"
-    "<glyph unicode=' ' glyph-name='space' horiz-adv-x='250'/>"
-    "<glyph unicode='A' orientation='v' arabic-form='medial' d='M 0 0 L 5 5'/>"
-    "<hkern u1='A,  B' g2='x' k='-20'/><vkern g1='y' u2='C' k='3'/>"
-    "</font></defs></svg>";
-
 TEST_F(FontElements, FontFaceDefaultsAndValues) {
   Loaded("<svg><font-face/></svg>");
   const FontFaceRecord& face = First(kElemFontFace).data.fontFace.own;
@@ -48,71 +39,52 @@ TEST_F(FontElements, FontFaceDefaultsAndValues) {
 
 TEST_F(FontElements, RefusesBadValuesAndRepeats) {
   const struct { const char* text; Status status; } kCases[] = {
-      {"<svg><font-face units-per-em='1' units-per-em='2'/></svg>", kErrDuplicateAttribute},
-      {"<svg><font-face units-per-em='1e3'/></svg>", kErrBadValue},
-      {"<svg><font-face font-size='12 px'/></svg>", kErrBadLength},
-      {"<svg><font-face font-style='slanted'/></svg>", kErrBadValue},
-      {"<svg><font-face panose-1=' , '/></svg>", kErrBadValue},
-      {"<svg><font horiz-adv-x='wide'/></svg>", kErrBadValue},
-      {"<svg><font xmlns:foo='x'/></svg>", kErrBadLength},
-      {"<svg><font xml:space='preserve'/></svg>", kErrBadLength},
-      {"<svg version='1.0'><glyph xml:base='a'/></svg>", kErrBadLength},
-      {"<svg><glyph orientation='horizontal'/></svg>", kErrBadValue},
-      {"<svg><glyph arabic-form='final'/></svg>", kErrBadValue},
-      {"<svg><glyph d='M0 0' d='M1 1'/></svg>", kErrDuplicateAttribute},
-      {"<svg><hkern k='1x'/></svg>", kErrBadValue},
-      {"<svg><vkern u1='a' u1='b'/></svg>", kErrDuplicateAttribute},
-      {"<svg><font-face-src xmlns:xlink='x'/></svg>", kErrBadLength},
-  };
-  for (const auto& c : kCases) EXPECT_EQ(Load(c.text), c.status) << c.text;
+      {"<font-face units-per-em='1' units-per-em='2'/>", kErrDuplicateAttribute},
+      {"<font-face units-per-em='1e3'/>", kErrBadValue}, {"<font-face font-size='12 px'/>", kErrBadLength},
+      {"<font-face font-style='slanted'/>", kErrBadValue}, {"<font-face panose-1=' , '/>", kErrBadValue},
+      {"<font horiz-adv-x='wide'/>", kErrBadValue}, {"<font xmlns:foo='x'/>", kErrBadLength},
+      {"<font xml:space='preserve'/>", kErrBadLength}, {"<glyph orientation='horizontal'/>", kErrBadValue},
+      {"<glyph arabic-form='final'/>", kErrBadValue}, {"<glyph d='M0 0' d='M1 1'/>", kErrDuplicateAttribute},
+      {"<hkern k='1x'/>", kErrBadValue}, {"<vkern u1='a' u1='b'/>", kErrDuplicateAttribute},
+      {"<font-face-src xmlns:xlink='x'/>", kErrBadLength}};
+  for (const auto& c : kCases) EXPECT_EQ(Load(std::string("<svg>") + c.text + "</svg>"), c.status) << c.text;
+  EXPECT_EQ(Load("<svg version='1.0'><glyph xml:base='a'/></svg>"), kErrBadLength);
 }
 
-TEST_F(FontElements, DocumentWithOnlyAFontLoadsWithoutDrawableRecords) {
-  SvgDocument& document = Loaded(kFontDocument);
-  ASSERT_EQ(document.recordCount, 9);
-  for (int32_t i = 2; i < document.recordCount; ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_TRUE(IsFontElementKind(Record(i).elementType));
-  }
-  const FontRecord& font = First(kElemFont).data.font.own;
-  EXPECT_EQ(font.horizAdvX, 500.0);
+TEST_F(FontElements, FontGlyphKernAndSourceValues) {
+  Loaded("<svg><defs><font id='f' horiz-adv-x='500' fill='red'><font-face ascent='1800' panose-1='2 0 5 3'>"
+         "<font-face-src><font-face-uri xmlns:xlink='http://www.w3.org/1999/xlink' xlink:href='#f' xlink:type='simple'>"
+         "<font-face-format string='svg'/></font-face-uri><font-face-name name='Arial'/></font-face-src>"
+         "<definition-src xlink:href='d.svg'/></font-face><missing-glyph horiz-adv-x='400' d='M0 0L10 10z'/>"
+         "<glyph unicode=' ' glyph-name='space' horiz-adv-x='250'/>"
+         "<glyph unicode='A' orientation='v' arabic-form='medial' d='M 0 0 L 5 5'/>"
+         "<hkern u1='A,  B' g2='x' k='-20'/><vkern g1='y' u2='C' k='3'/></font></defs></svg>");
+  for (int32_t i = 2; i < document_->recordCount; ++i) EXPECT_TRUE(IsFontElementKind(Record(i).elementType)) << i;
+  EXPECT_EQ(First(kElemFont).data.font.own.horizAdvX, 500.0);
   EXPECT_EQ(CommonOf(First(kElemFont)).props.fill.paintKind, kPaintColor);
   EXPECT_EQ(First(kElemFontFace).data.fontFace.own.numbers[7], 1800.0);  // ascent
   EXPECT_STREQ(First(kElemFontFace).data.fontFace.own.panose1, "2 0 5 3");
-
-  const MissingGlyphRecord& missing = First(kElemMissingGlyph).data.missingGlyph.own;
-  EXPECT_EQ(missing.horizAdvX, 400.0);
-  EXPECT_EQ(missing.d.count, 3);
-
-  // The space glyph's unicode is trimmed to nothing and still loads.
-  const GlyphRecord& space = Record(5).data.glyph.own;
-  EXPECT_STREQ(space.unicode, "");
-  EXPECT_STREQ(space.glyphName, "space");
-  EXPECT_EQ(space.horizAdvX, 250.0);
-  const GlyphRecord& a = Record(6).data.glyph.own;
-  EXPECT_STREQ(a.unicode, "A");
-  EXPECT_EQ(a.orientation, 1);
-  EXPECT_EQ(a.arabicForm, 1);
-  EXPECT_STREQ(a.d, "M 0 0 L 5 5");
-
-  const KernRecord& hkern = First(kElemHkern).data.kern.own;
-  EXPECT_STREQ(hkern.u1, "A B");
-  EXPECT_STREQ(hkern.g2, "x");
-  EXPECT_EQ(hkern.g1, nullptr);
-  EXPECT_EQ(hkern.k, -20.0);
-  EXPECT_EQ(First(kElemVkern).data.kern.own.k, 3.0);
-}
-
-TEST_F(FontElements, FontFaceSources) {
-  Loaded("<svg><font-face><font-face-src><font-face-uri xmlns:xlink='http://www.w3.org/1999/xlink'"
-         " xlink:href='#f' xlink:type='simple'><font-face-format string='svg'/></font-face-uri>"
-         "<font-face-name name='Arial'/></font-face-src><definition-src xlink:href='d.svg'/>"
-         "</font-face></svg>");
   EXPECT_STREQ(First(kElemFontFaceUri).data.fontFaceUri.own.href, "f");
   EXPECT_STREQ(First(kElemFontFaceFormat).data.fontFaceText.own.text, "svg");
   EXPECT_STREQ(First(kElemFontFaceName).data.fontFaceText.own.text, "Arial");
   EXPECT_STREQ(First(kElemDefinitionSrc).data.fontFaceUri.own.href, "d.svg");
-  EXPECT_EQ(First(kElemFontFaceSrc).parent, 1);
+  EXPECT_EQ(First(kElemFontFaceSrc).parent, 3);
+  const MissingGlyphRecord& missing = First(kElemMissingGlyph).data.missingGlyph.own;
+  EXPECT_TRUE(missing.horizAdvX == 400 && missing.d.count == 3);
+  // The space glyph's unicode is trimmed to nothing and still loads.
+  const GlyphRecord& space = Record(10).data.glyph.own;
+  EXPECT_STREQ(space.unicode, "");
+  EXPECT_STREQ(space.glyphName, "space");
+  EXPECT_EQ(space.horizAdvX, 250.0);
+  const GlyphRecord& a = Record(11).data.glyph.own;
+  EXPECT_STREQ(a.unicode, "A");
+  EXPECT_TRUE(a.orientation == 1 && a.arabicForm == 1);
+  EXPECT_STREQ(a.d, "M 0 0 L 5 5");
+  const KernRecord& hkern = First(kElemHkern).data.kern.own;
+  EXPECT_STREQ(hkern.u1, "A B");
+  EXPECT_STREQ(hkern.g2, "x");
+  EXPECT_TRUE(hkern.g1 == nullptr && hkern.k == -20);
+  EXPECT_EQ(First(kElemVkern).data.kern.own.k, 3.0);
 }
 
 }  // namespace
