@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ImagingKernel/ImagingKernel.h"
+#include "support/KernelLeakGuard.h"
 #include "svgfilter/FilterStatus.h"
 
 namespace svgflt {
@@ -49,8 +50,7 @@ TEST_F(MyStrtokTest, ClosingANestedLevelResumesTheOuterOne) {
 }
 
 TEST_F(MyStrtokTest, DeepNestingGrowsTheSaveStackAndResetFreesIt) {
-  KernelAccounting before{};
-  KernelGetAccounting(&before);
+  const int64_t live = testing::KernelSnapshot().liveBlocks;
   constexpr int kLevels = 250;  // two growths of the save stack
   std::vector<std::string> texts;
   for (int i = 0; i < kLevels; ++i) texts.push_back(std::to_string(i) + " rest" + std::to_string(i));
@@ -60,12 +60,9 @@ TEST_F(MyStrtokTest, DeepNestingGrowsTheSaveStackAndResetFreesIt) {
     EXPECT_EQ(MyStrtok(nullptr, nullptr), nullptr);
   }
   EXPECT_EQ(MyStrtokStatus(), kOk);
-  KernelAccounting now{};
-  KernelGetAccounting(&now);
-  EXPECT_EQ(now.liveBlocks, before.liveBlocks + 1);
+  EXPECT_EQ(testing::KernelSnapshot().liveBlocks, live + 1);
   MyStrtokReset();
-  KernelGetAccounting(&now);
-  EXPECT_EQ(now.liveBlocks, before.liveBlocks);
+  EXPECT_EQ(testing::KernelSnapshot().liveBlocks, live);
 }
 
 TEST_F(MyStrtokTest, FailedNestedStartKeepsPushAndPopBalanced) {
