@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "ImagingKernel/ImagingKernel.h"
@@ -48,6 +49,14 @@ TEST(RenderCommand, WritesEachRasterNamedAfterItsInputAndReportsEachFailingFile)
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(PngSize(png), (std::vector<std::int32_t>{120, 70}));
+  // One side given, the other follows the drawing's 2:1; none, it fits 640 x 480.
+  for (const auto& [option, value, size] :
+       {std::tuple{"--width", "100", std::vector<std::int32_t>{100, 50}},
+        std::tuple{"--height", "25", std::vector<std::int32_t>{50, 25}},
+        std::tuple{"--dpi", "96", std::vector<std::int32_t>{640, 320}}}) {
+    ASSERT_EQ(RunCommand(CmdRender, {option, value, first, "-o", png}).exitStatus, 0) << option;
+    EXPECT_EQ(PngSize(png), size) << option;
+  }
 
   const std::string notSvg = folder.Write("notes.txt", svgtest::PadTo("plain text", 400));
   const std::string missing = folder.Path("missing.svg");
