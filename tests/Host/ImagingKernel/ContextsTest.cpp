@@ -6,7 +6,6 @@
 
 namespace {
 
-using svgflt::testing::KernelSnapshot;
 using svgflt::testing::ScopedLeakAllowance;
 
 constexpr char16_t kTag[] = u"Common/Vector";
@@ -17,40 +16,29 @@ class DrawingContexts : public ::testing::Test {
   void TearDown() override { KernelSetScreenResolution(96, 96); }
 };
 
-TEST_F(DrawingContexts, BitmapContextNeedsImageMemoryAndTakesTheBitmapResolution) {
+TEST_F(DrawingContexts, TakeTheBitmapResolutionOrTheScreensAt96DpiUntilSet) {
   BitmapRecord bitmap{};
   ASSERT_EQ(InitBitmap(&bitmap, 216, 4, 4, 24), kIkOk);
-  EXPECT_EQ(CreateBitmapDC(&bitmap), nullptr);
+  EXPECT_EQ(CreateBitmapDC(&bitmap), nullptr) << "no image memory";
   ASSERT_EQ(AllocateBitmap(&bitmap, 1), kIkOk);
   DrawingContext* context = CreateBitmapDC(&bitmap);
-  ASSERT_NE(context, nullptr);
+  DrawingContext *screen = GetScreenDC(0, 1, kTag), *second = GetScreenDC(0, 2, kTag);
   EXPECT_EQ(DrawingContextBitmap(context), &bitmap);
-  KernelSetScreenResolution(110, 110);
-  EXPECT_EQ(DrawingContextResolution(context, 0), 110) << "the screen's while the bitmap has none";
-  bitmap.xResolution = 300;
+  EXPECT_EQ(DrawingContextBitmap(screen), nullptr);
+  EXPECT_NE(second, screen) << "one per call";
   bitmap.yResolution = 150;
-  EXPECT_EQ(DrawingContextResolution(context, 0), 300);
-  EXPECT_EQ(DrawingContextResolution(context, 1), 150);
-  EXPECT_EQ(DeleteBitmapDC(context), kIkOk);
-  EXPECT_EQ(FreeBitmap(&bitmap), kIkOk);
-}
-
-TEST_F(DrawingContexts, ScreenContextsAreLentOnePerCallAt96DpiUntilSet) {
-  KernelAccounting before = KernelSnapshot();
-  DrawingContext* first = GetScreenDC(0, 1, kTag);
-  DrawingContext* second = GetScreenDC(0, 2, kTag);
-  ASSERT_NE(first, nullptr);
-  EXPECT_NE(first, second);
-  EXPECT_EQ(DrawingContextBitmap(first), nullptr);
-  EXPECT_EQ(KernelSnapshot().liveContexts, before.liveContexts + 2);
-  struct Case { int32_t setX, setY, x, y; };
+  struct Case { int32_t setX, setY, x, y; };  // setY 0: keep; setX 0: keep the horizontal value
   for (Case c : {Case{0, 0, 96, 96}, Case{120, 144, 120, 144}, Case{0, 72, 120, 72}}) {
-    if (c.setY != 0) KernelSetScreenResolution(c.setX, c.setY);  // 0 keeps the horizontal value
-    EXPECT_EQ(DrawingContextResolution(first, 0), c.x);
-    EXPECT_EQ(DrawingContextResolution(first, 1), c.y);
+    if (c.setY != 0) KernelSetScreenResolution(c.setX, c.setY);
+    EXPECT_EQ(DrawingContextResolution(screen, 0), c.x);
+    EXPECT_EQ(DrawingContextResolution(screen, 1), c.y);
+    EXPECT_EQ(DrawingContextResolution(context, 0), c.x) << "the screen's while the bitmap has none";
+    EXPECT_EQ(DrawingContextResolution(context, 1), 150);
   }
-  EXPECT_EQ(ReleaseScreenDC(0, first, 3, kTag), kIkOk);
+  EXPECT_EQ(DeleteBitmapDC(context), kIkOk);
+  EXPECT_EQ(ReleaseScreenDC(0, screen, 3, kTag), kIkOk);
   EXPECT_EQ(ReleaseScreenDC(0, second, 4, kTag), kIkOk);
+  EXPECT_EQ(FreeBitmap(&bitmap), kIkOk);
 }
 
 TEST_F(DrawingContexts, WrongAndSecondReleasesAreCaughtNotFatal) {
