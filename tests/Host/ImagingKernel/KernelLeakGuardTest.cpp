@@ -9,14 +9,12 @@
 namespace {
 
 using svgflt::testing::DescribeLiveSince;
-using svgflt::testing::ExpectNothingLiveSince;
 using svgflt::testing::KernelSnapshot;
-using svgflt::testing::ScopedLeakAllowance;
 
 TEST(ExpectNothingLiveSince, ReportsEveryKindOfResourceWithItsTag) {
   KernelAccounting before = KernelSnapshot();
   void* block = KernelAlloc(2, 8, 77, u"Common/Leaky");
-  EXPECT_NONFATAL_FAILURE(ExpectNothingLiveSince(before), "Common/Leaky:77, 16 bytes");
+  EXPECT_NONFATAL_FAILURE(svgflt::testing::ExpectNothingLiveSince(before), "Common/Leaky:77, 16 bytes");
   KernelFree(block, 1, u"Common/Leaky");
   int object = 0;
   KernelTrackObject(kTrackObject, &object, 5, u"Common/Parser/Elements");
@@ -44,10 +42,9 @@ class ScopedLeakAllowanceTest : public ::testing::Test {
 TEST_F(ScopedLeakAllowanceTest, ExcusesWhatItsScopeLeaves) {
   KernelAccounting before = KernelSnapshot();
   {
-    ScopedLeakAllowance allowance;
+    svgflt::testing::ScopedLeakAllowance allowance;
     leaked = KernelAlloc(1, 4, 1, u"Tests/OnPurpose");
   }
-  ASSERT_NE(leaked, nullptr);
   EXPECT_NE(DescribeLiveSince(before), "");
 }
 
