@@ -31,17 +31,14 @@ TEST(MultiByteToWideChar, DecodesAndReplacesInvalidUtf8) {
       {"two bytes", CP_UTF8, "A\xC3\xA9", u"A\u00E9"},
       {"three bytes", CP_UTF8, "\xE2\x82\xAC", u"\u20AC"},
       {"four bytes give a surrogate pair", CP_UTF8, "\xF0\x9F\x98\x80", u"\xD83D\xDE00"},
-      {"highest code point", CP_UTF8, "\xF4\x8F\xBF\xBF", u"\xDBFF\xDFFF"},
       {"embedded NUL", CP_UTF8, std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
       {"stray continuation", CP_UTF8, "a\x80z", u"a\xFFFDz"},
-      {"cut-short sequence", CP_UTF8, "\xE2\x82" "A", u"\xFFFD" u"A"},
-      {"cut short at the end", CP_UTF8, "A\xF0\x9F\x98", u"A\xFFFD"},
+      {"cut-short sequences", CP_UTF8, "\xE2\x82" "A\xF0\x9F\x98", u"\xFFFD" u"A\xFFFD"},
       {"overlong NUL", CP_UTF8, "\xC0\x80", u"\xFFFD\xFFFD"},
       {"encoded surrogate", CP_UTF8, "\xED\xA0\x80", u"\xFFFD\xFFFD\xFFFD"},
       {"above U+10FFFF", CP_UTF8, "\xF4\x90\x80\x80", u"\xFFFD\xFFFD\xFFFD\xFFFD"},
       {"1252 euro and quotes", CP_ACP, "\x80\x93\x9F", u"\u20AC\u201C\u0178"},
-      {"1252 undefined bytes kept as controls", CP_ACP, "\x81\x9D", u"\u0081\u009D"},
-      {"1252 latin-1 range", CP_ACP, "\xA0\xE9\xFF", u"\u00A0\u00E9\u00FF"},
+      {"1252 undefined bytes kept as controls, latin-1", CP_ACP, "\x81\x9D\xA0\xFF", u"\u0081\u009D\u00A0\u00FF"},
   };
   for (const auto& c : cases) EXPECT_EQ(ToWide(c.codePage, c.bytes), c.text) << c.name;
 }
@@ -51,17 +48,14 @@ TEST(WideCharToMultiByte, EncodesWithTheDefaultCharacterWhere1252HasNoByte) {
     const char* name; uint32_t codePage; std::u16string text; const char* defaultChar; std::string bytes;
     int32_t used;  // -1: not asked (UTF-8 refuses the argument)
   } cases[] = {
-      {"two bytes", CP_UTF8, u"A\u00E9", nullptr, "A\xC3\xA9", -1},
-      {"three bytes", CP_UTF8, u"\u20AC", nullptr, "\xE2\x82\xAC", -1},
+      {"two and three bytes", CP_UTF8, u"A\u00E9\u20AC", nullptr, "A\xC3\xA9\xE2\x82\xAC", -1},
       {"surrogate pair", CP_UTF8, u"\xD83D\xDE00", nullptr, "\xF0\x9F\x98\x80", -1},
-      {"lone high surrogate", CP_UTF8, u"\xD83D" u"a", nullptr, "\xEF\xBF\xBD" "a", -1},
-      {"lone low surrogate", CP_UTF8, u"\xDE00", nullptr, "\xEF\xBF\xBD", -1},
+      {"lone surrogates", CP_UTF8, u"\xD83D" u"a\xDE00", nullptr, "\xEF\xBF\xBD" "a\xEF\xBF\xBD", -1},
       {"1252 euro and latin-1", CP_ACP, u"\u20AC\u00E9", nullptr, "\x80\xE9", 0},
       {"1252 has no A macron", CP_ACP, u"\u0100x", nullptr, "?x", 1},
       {"1252 own default character", CP_ACP, u"\u4E2D", "*", "*", 1},
       {"1252 surrogate pair is one character", CP_ACP, u"\xD83D\xDE00!", nullptr, "?!", 1},
-      {"1252 C1 control kept", CP_ACP, u"\u0081", nullptr, "\x81", 0},
-      {"1252 C1 control with a glyph in 1252", CP_ACP, u"\u0080", nullptr, "?", 1},
+      {"1252 C1 control kept unless 1252 has a glyph there", CP_ACP, u"\u0081\u0080", nullptr, "\x81?", 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -98,18 +92,12 @@ TEST(CodePages, FailWithTheReasonInGetLastError) {
       {"lone surrogate when asked to fail",
        [] { return WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, u"\xD800", 1, nullptr, 0, nullptr, nullptr); },
        ERROR_NO_UNICODE_TRANSLATION},
-      {"wide destination too small", [&] { return MultiByteToWideChar(CP_UTF8, 0, "abc", 3, wide, 2); },
-       ERROR_INSUFFICIENT_BUFFER},
       {"narrow destination too small",
        [&] { return WideCharToMultiByte(CP_UTF8, 0, u"\u00E9", -1, narrow, 2, nullptr, nullptr); },
        ERROR_INSUFFICIENT_BUFFER},
       {"unknown code page", [&] { return MultiByteToWideChar(1250, 0, "a", 1, wide, 4); }, ERROR_INVALID_PARAMETER},
-      {"empty source", [&] { return MultiByteToWideChar(CP_UTF8, 0, "a", 0, wide, 4); }, ERROR_INVALID_PARAMETER},
       {"length below -1", [&] { return MultiByteToWideChar(CP_UTF8, 0, "a", -2, wide, 4); }, ERROR_INVALID_PARAMETER},
-      {"negative size", [&] { return MultiByteToWideChar(CP_UTF8, 0, "a", 1, wide, -1); }, ERROR_INVALID_PARAMETER},
       {"null destination with a size", [] { return MultiByteToWideChar(CP_UTF8, 0, "a", 1, nullptr, 4); },
-       ERROR_INVALID_PARAMETER},
-      {"null wide source", [&] { return WideCharToMultiByte(CP_ACP, 0, nullptr, 1, narrow, 3, nullptr, nullptr); },
        ERROR_INVALID_PARAMETER},
       {"UTF-8 with a used-default flag",
        [&] { return WideCharToMultiByte(CP_UTF8, 0, u"a", 1, nullptr, 0, nullptr, &used); }, ERROR_INVALID_PARAMETER},
