@@ -14,13 +14,12 @@ TEST(VectorInit, RejectsNullReusedAndUninitialisedRecordsAndFreeLeavesTheRecordR
   KernelPoint lo{}, hi{};
   VectorState state{};
   int32_t w = 10, h = 10;
-  EXPECT_EQ(VectorFree(&doc), kVkErrArgument);
-  EXPECT_EQ(VectorGetExtent(&doc, &lo, &hi), kVkErrArgument);
-  EXPECT_EQ(VectorGetState(&doc, &state), kVkErrArgument);
-  EXPECT_EQ(VectorComputeSize(&doc, 0, &w, &h), kVkErrArgument);
-  EXPECT_EQ(VectorObjectCount(&doc), kVkErrArgument);
   auto line = Made<VectorLineObject>(kVoLine);
-  EXPECT_EQ(VectorAddObject(&doc, 0, kVoLine, &line, nullptr), kVkErrArgument);
+  for (int32_t status : {VectorFree(&doc), VectorGetExtent(&doc, &lo, &hi), VectorGetState(&doc, &state),
+                         VectorComputeSize(&doc, 0, &w, &h), VectorObjectCount(&doc),
+                         VectorAddObject(&doc, 0, kVoLine, &line, nullptr)}) {
+    EXPECT_EQ(status, kVkErrArgument);
+  }
   ASSERT_EQ(VectorInit(&doc), kVkOk);
   void* impl = doc.impl;
   EXPECT_EQ(VectorInit(&doc), kVkErrArgument);
@@ -34,23 +33,18 @@ TEST(VectorInit, RejectsNullReusedAndUninitialisedRecordsAndFreeLeavesTheRecordR
   EXPECT_EQ(VectorFree(&doc), kVkOk);
 }
 
-TEST_F(Documents, KeepTheStateAndUnitsWrittenBack) {
+TEST_F(Documents, StartInPixelsAndKeepTheStateWrittenBack) {
+  VectorUnits units{};
+  ASSERT_EQ(VectorGetUnits(&doc_, &units), kVkOk);
+  EXPECT_EQ(units.unit, 10);
   VectorState state{};
   ASSERT_EQ(VectorGetState(&doc_, &state), kVkOk);
   EXPECT_EQ(state.size, static_cast<int32_t>(sizeof(VectorState)));
   state.clipMode = 5;
   ASSERT_EQ(VectorSetState(&doc_, &state), kVkOk);
-  VectorState back{};
-  ASSERT_EQ(VectorGetState(&doc_, &back), kVkOk);
-  EXPECT_EQ(back.clipMode, 5);
-  VectorUnits units{};
-  ASSERT_EQ(VectorGetUnits(&doc_, &units), kVkOk);
-  EXPECT_EQ(units.unit, 10) << "pixels";
-  ASSERT_EQ(VectorSetUnits(&doc_, 5), kVkOk);
-  ASSERT_EQ(VectorGetUnits(&doc_, &units), kVkOk);
-  EXPECT_EQ(units.unit, 5);
+  ASSERT_EQ(VectorGetState(&doc_, &state), kVkOk);
+  EXPECT_EQ(state.clipMode, 5);
   EXPECT_EQ(VectorSetState(&doc_, nullptr), kVkErrArgument);
-  EXPECT_EQ(VectorGetUnits(&doc_, nullptr), kVkErrArgument);
 }
 
 TEST_F(Documents, ComputeSizeFollowsTheAspectRatioOrKeepsTheBox) {
@@ -75,48 +69,36 @@ TEST_F(Documents, ComputeSizeFollowsTheAspectRatioOrKeepsTheBox) {
   EXPECT_EQ(VectorComputeSize(&doc_, 0, &w, nullptr), kVkErrArgument);
 }
 
+// A group made first creates the default layer.
 TEST_F(Documents, ObjectsGoToTheActiveLayerOrAKnownGroup) {
-  VectorLayerDesc desc{};
-  VectorLayerRef first = 0, second = 0;
-  desc.size = 100;
-  EXPECT_EQ(VectorAddLayer(&doc_, &desc, &first, 4), kVkErrArgument);
-  for (VectorLayerRef layer : {0, 1, -1}) EXPECT_EQ(VectorSetActiveLayer(&doc_, layer), kVkErrArgument) << layer;
-  desc.size = sizeof(desc);
-  ASSERT_EQ(VectorAddLayer(&doc_, &desc, &first, 4), kVkOk);
-  ASSERT_EQ(VectorAddLayer(&doc_, &desc, &second, 4), kVkOk);
-  EXPECT_EQ(second, 2);
-  const VectorObjectRef onFirst = AddLine(0, 0, 1, 1);
-  ASSERT_EQ(VectorSetActiveLayer(&doc_, second), kVkOk);
-  EXPECT_EQ(Described(&doc_, AddLine(0, 0, 1, 1), kVoLine)->h.layer, second);
-  EXPECT_EQ(Described(&doc_, onFirst, kVoLine)->h.layer, first);
-
   VectorGroupDesc group{};
-  group.size = 20;
   VectorGroupRef ref{};
+  group.size = 20;
   EXPECT_EQ(VectorAddGroup(&doc_, &group, &ref, 4), kVkErrArgument);
   group.size = sizeof(group);
   ASSERT_EQ(VectorAddGroup(&doc_, &group, &ref, 4), kVkOk);
   EXPECT_EQ(ref.group, 1);
-  EXPECT_EQ(ref.layer, second);
+  EXPECT_EQ(ref.layer, 1);
+  VectorLayerDesc desc{};
+  VectorLayerRef second = 0;
+  desc.size = 100;
+  EXPECT_EQ(VectorAddLayer(&doc_, &desc, &second, 4), kVkErrArgument);
+  for (VectorLayerRef layer : {0, 2, -1}) EXPECT_EQ(VectorSetActiveLayer(&doc_, layer), kVkErrArgument) << layer;
+  desc.size = sizeof(desc);
+  ASSERT_EQ(VectorAddLayer(&doc_, &desc, &second, 4), kVkOk);
+  EXPECT_EQ(second, 2);
+  ASSERT_EQ(VectorSetActiveLayer(&doc_, second), kVkOk);
+  EXPECT_EQ(Described(&doc_, AddLine(0, 0, 1, 1), kVoLine)->h.layer, second);
   auto line = Made<VectorLineObject>(kVoLine);
   for (const VectorGroupRef& bad : {VectorGroupRef{0, 1}, VectorGroupRef{3, 1}, VectorGroupRef{1, 5}}) {
     EXPECT_EQ(VectorAddObjectToGroup(&doc_, bad, kVoLine, &line, nullptr), kVkErrArgument) << bad.group;
   }
   VectorObjectRef inGroup = 0;
   ASSERT_EQ(VectorAddObjectToGroup(&doc_, ref, kVoLine, &line, &inGroup), kVkOk);
-  EXPECT_EQ(Described(&doc_, inGroup, kVoLine)->h.group, 1);
-  EXPECT_EQ(VectorObjectCount(&doc_), 3);
-}
-
-TEST(VectorAddGroup, MadeFirstCreatesTheDefaultLayer) {
-  VectorDocument doc{};
-  ASSERT_EQ(VectorInit(&doc), kVkOk);
-  VectorGroupDesc desc{};
-  desc.size = sizeof(desc);
-  VectorGroupRef group{};
-  EXPECT_EQ(VectorAddGroup(&doc, &desc, &group, 4), kVkOk);
-  EXPECT_EQ(group.layer, 1);
-  EXPECT_EQ(VectorFree(&doc), kVkOk);
+  Described grouped(&doc_, inGroup, kVoLine);
+  EXPECT_EQ(grouped->h.group, 1);
+  EXPECT_EQ(grouped->h.layer, 1);
+  EXPECT_EQ(VectorObjectCount(&doc_), 2);
 }
 
 TEST_F(Documents, LinksAreStoredCutAndReturned) {
