@@ -73,9 +73,10 @@ TEST(RenderCommand, WritesEachRasterNamedAfterItsInputAndReportsEachFailingFile)
   EXPECT_NE(run.err.find("cannot open module"), std::string::npos) << run.err;
 }
 
-// A picture linked beside the SVG file shows in the render: fltInfo cannot
-// load linked files, so the command must not paint fltInfo's document.
-TEST(RenderCommand, ShowsLinkedPictures) {
+// A picture linked beside the SVG file shows in the render, top left: fltInfo
+// cannot load linked files, so the command must not paint fltInfo's document.
+// The square bottom right shows the raster neither mirrored nor upside down.
+TEST(RenderCommand, ShowsLinkedPicturesInPlace) {
   svgtest::TempFolder folder;
   OwnedBitmap red;
   ASSERT_EQ(InitBitmap(&red.record, static_cast<std::int32_t>(sizeof red.record), 4, 4, 24),
@@ -88,16 +89,18 @@ TEST(RenderCommand, ShowsLinkedPictures) {
       "linked.svg",
       svgtest::PadTo("<svg xmlns=\"http://www.w3.org/2000/svg\" "
                      "xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"100\" height=\"50\">\n"
-                     "<rect x=\"50\" width=\"50\" height=\"50\" fill=\"blue\"/>\n"
-                     "<image width=\"50\" height=\"50\" xlink:href=\"red.png\"/>\n</svg>\n",
+                     "<rect x=\"50\" y=\"25\" width=\"50\" height=\"25\" fill=\"blue\"/>\n"
+                     "<image width=\"50\" height=\"25\" xlink:href=\"red.png\"/>\n</svg>\n",
                      300));
   const std::string png = folder.Path("linked.png");
   const CommandRun run = RunCommand(CmdRender, {"--width", "100", "--height", "50", svg, "-o", png});
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   OwnedBitmap out;
   ASSERT_EQ(ReadPicture(png, &out), svgflt::kOk);
-  EXPECT_EQ(out.Rgb(20, 25), (std::vector<int>{255, 0, 0}));
-  EXPECT_EQ(out.Rgb(80, 25), (std::vector<int>{0, 0, 255}));
+  EXPECT_EQ(out.Rgb(20, 10), (std::vector<int>{255, 0, 0}));
+  EXPECT_EQ(out.Rgb(80, 40), (std::vector<int>{0, 0, 255}));
+  EXPECT_EQ(out.Rgb(20, 40), (std::vector<int>{255, 255, 255}));
+  EXPECT_EQ(out.Rgb(80, 10), (std::vector<int>{255, 255, 255}));
 }
 
 }  // namespace
