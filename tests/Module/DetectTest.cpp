@@ -34,11 +34,8 @@ TEST(Detection, VerdictAndPosition) {
       // Other text.
       {"plain text", PadTo("hello, world", 300), kErrNotSvg, 0},
       {"html after declaration", PadTo("<?xml version=\"1.0\"?><html><svg>", 300), kErrNotSvg, 0},
-      {"annotations after declaration",
-       PadTo("<?xml version=\"1.0\"?><Annotations><svg>", 300), kErrNotSvg, 0},
       {"html after mark", PadTo(mark + "<?xml version=\"1.0\"?><html>", 300), kErrNotSvg, 0},
       {"doctype of another kind", PadTo("<!DOCTYPE html PUBLIC \"x\">", 300), kErrNotSvg, 0},
-      {"doctype in lower case", PadTo("<!doctype svg PUBLIC \"x\">", 300), kErrNotSvg, 0},
       {"upper-case start tag", PadTo("<SVG>", 300), kErrNotSvg, 0},
       {"leading space", PadTo(" <svg>", 300), kErrNotSvg, 0},
       // Exclusions count only in the first 70 characters, up to a NUL.
@@ -48,7 +45,6 @@ TEST(Detection, VerdictAndPosition) {
       // The first 256 bytes are needed, 70 to be examined at all.
       {"255 bytes", PadTo("<svg>", 255), kErrNotSvg, 0},
       {"256 bytes", PadTo("<svg>", 256), kOk, 0},
-      {"70 bytes", PadTo("<svg>", 70), kErrNotSvg, 0},
       {"255 bytes after a mark", PadTo(mark + svgStart, 255), kErrNotSvg, 3},
       {"empty", "", kErrRead, -1},
       {"69 bytes", PadTo("<svg>", 69), kErrRead, -1},
@@ -58,7 +54,6 @@ TEST(Detection, VerdictAndPosition) {
       // UTF-16 of either byte order, the mark not skipped.
       {"little-endian declaration", Utf16(PadTo(svgStart, 150), false), kOk, 0},
       {"big-endian declaration", Utf16(PadTo(svgStart, 150), true), kOk, 0},
-      {"big-endian doctype", Utf16(PadTo("<!DOCTYPE svg PUBLIC \"x\">", 150), true), kOk, 0},
       {"little-endian html", Utf16(PadTo("<?xml?><html>", 150), false), kErrNotSvg, 0},
       // 70 characters exactly fill the 140 bytes; the file is still 142 bytes.
       {"little-endian, shorter than 256 bytes", Utf16(PadTo("<svg>", 70), false), kErrNotSvg, 0},
