@@ -188,17 +188,6 @@ TEST_F(StyleTest, ClassTableKeepsFirstAppearanceOrderThroughGrowth) {
   EXPECT_EQ(doc().style.classes[1].elements[41], 700);
 }
 
-TEST_F(StyleTest, TypeRuleThenClassRulesThenStyle) {
-  Sheet("rect{fill:black} .a{fill:red} rect.b{fill:blue} .b{fill:green}");
-  EXPECT_EQ(Fill(0, "rect", nullptr), "black");
-  EXPECT_EQ(Fill(1, "rect", "a"), "red");
-  EXPECT_EQ(Fill(2, "rect", "a", "fill:white"), "white");
-  EXPECT_EQ(Fill(3, "circle", nullptr), "-");
-  // The element and class rule beats the class rule.
-  EXPECT_EQ(Fill(4, "rect", "b"), "blue");
-  EXPECT_EQ(Fill(5, "circle", "b"), "green");
-}
-
 TEST_F(StyleTest, ClassRulesApplyInOrderOfFirstAppearance) {
   // The class that first appeared later is applied last, whatever the
   // attribute's order.
@@ -222,6 +211,10 @@ TEST_F(StyleTest, ClassRulesApplyInOrderOfFirstAppearance) {
   Sheet(sheet);
   Fill(40, "rect", classValue.c_str());
   EXPECT_EQ(strokeWidth_, 40.0);
+  // The element and class rule beats a class rule, even a later one.
+  Sheet("rect.b{fill:blue} .b{fill:green}");
+  EXPECT_EQ(Fill(41, "rect", "b"), "blue");
+  EXPECT_EQ(Fill(42, "circle", "b"), "green");
 }
 
 TEST_F(StyleTest, ClassRulesNeedTheRegistrationTheAttributeAndAnEarlierSheet) {
