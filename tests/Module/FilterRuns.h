@@ -24,6 +24,40 @@
 
 namespace svgtest {
 
+// Style sheet, classes, a symbol drawn twice through `use`, a link, both
+// gradient kinds, a pattern, text with tspan and tref, an embedded picture,
+// and fractions wherever a number is read or written.
+constexpr char kRichSvg[] =
+    "<?xml version=\"1.0\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" "
+    "xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"240.5\" height=\"160.25\" "
+    "viewBox=\"0.5 0.25 240.5 160.25\">\n<style type=\"text/css\"><![CDATA[\n"
+    "  .warm { fill: #d95d39; stroke: #333; stroke-width: 1.75 }\n"
+    "  .cool { fill: url(#fade); opacity: 0.8 }\n"
+    "  text.note { font-family: serif; font-size: 14.5px; font-weight: bold }\n]]></style>\n"
+    "<defs><linearGradient id=\"fade\" x1=\"0\" y1=\"0\" x2=\"1\" y2=\"1\"><stop offset=\"0.25\" "
+    "stop-color=\"#2a6fdb\"/><stop offset=\"0.75\" stop-color=\"#9fd3ff\" stop-opacity=\"0.5\"/>"
+    "</linearGradient>\n<radialGradient id=\"glow\" cx=\"50%\" r=\"50%\" xlink:href=\"#fade\"/>\n"
+    "<pattern id=\"dots\" width=\"8\" height=\"8\" patternUnits=\"userSpaceOnUse\">"
+    "<circle cx=\"4\" cy=\"4\" r=\"2\" fill=\"#333\"/></pattern>\n"
+    "<symbol id=\"star\" viewBox=\"0 0 20 20\"><polygon class=\"warm\" "
+    "points=\"10,1 13,8 20,8 14,12 16,19 10,15 4,19 6,12 0,8 7,8\"/></symbol>\n"
+    "<text id=\"label\">referenced words</text></defs>\n"
+    "<rect class=\"cool\" x=\"5.5\" y=\"5.25\" width=\"100.125\" height=\"60.5\" rx=\"6\"/>\n"
+    "<ellipse cx=\"170.5\" cy=\"35.25\" rx=\"40.5\" ry=\"25.25\" fill=\"url(#glow)\"/>\n"
+    "<rect x=\"120\" y=\"70\" width=\"50\" height=\"30\" fill=\"url(#dots)\"/>\n"
+    "<g transform=\"translate(10.5 70.25) rotate(10.5)\" style=\"stroke:#000;fill:none\">\n"
+    "<path d=\"M0.5 0 L30.25 10 Q40 30 20 40 A10 10 0 0 1 0 40 z m5 5 h5 v5 C10 20 20 20 25 5 "
+    "S30 0 35 0 T40 5\"/><polyline points=\"0.5,50 10.25,60 20,50 30,60.75\"/>\n"
+    "<line x1=\"0\" y1=\"70\" x2=\"40\" y2=\"70\" stroke-dasharray=\"4.5, 2.25\"/></g>\n"
+    "<use xlink:href=\"#star\" x=\"180\" y=\"80\" width=\"30\" height=\"30\"/>\n"
+    "<use xlink:href=\"#star\" x=\"200\" y=\"110\" width=\"20\" height=\"20\" "
+    "transform=\"scale(1.1)\"/>\n<a xlink:href=\"https://example.org/\"><circle class=\"warm\" "
+    "cx=\"60\" cy=\"130\" r=\"12\"/></a>\n<text class=\"note\" x=\"80.5\" y=\"150\" "
+    "transform=\"rotate(30.5 80 150)\">Komma 1,5 <tspan fill=\"red\" dy=\"-3.5\">text</tspan> and "
+    "<tref xlink:href=\"#label\"/></text>\n<image x=\"200\" y=\"5\" width=\"30\" height=\"30\" "
+    "xlink:href=\"data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAIAAAACCAIAAAD91JpzAAAAEklEQVR4n"
+    "GP4zwAE/0Ho////AB/uBftt3M6tAAAAAElFTkSuQmCC\"/>\n</svg>\n";
+
 inline std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
