@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 #include "ImagingKernel/ImagingKernel.h"
@@ -109,40 +108,12 @@ TEST_F(DumpDocument, GivesRasterSizeAndLink) {
                       "\"bpp\":32,\"link\":\"http://example.org/?a=1&b=\\\"2\\\"\"}"),
             std::string::npos)
       << line;
-}
-
-TEST_F(DumpDocument, WritesOneLinePerObjectInOrderAndReportsAnUnknownObject) {
-  VectorCircleObject circle{};
-  ASSERT_EQ(VectorInitObject(&circle, kVoCircle), kOk);
-  circle.centre = Pt(1, 2);
-  circle.r = 0.1;
-  VectorEllipseObject ellipse{};
-  ASSERT_EQ(VectorInitObject(&ellipse, kVoEllipse), kOk);
-  ellipse.rx = 4;
-  ellipse.ry = 2;
-  VectorObjectRef id = 0;
-  ASSERT_EQ(VectorAddObject(&document_, 0, kVoCircle, &circle, &id), kOk);
-  ASSERT_EQ(VectorAddObject(&document_, 0, kVoEllipse, &ellipse, &id), kOk);
-  std::FILE* out = std::tmpfile();
-  ASSERT_NE(out, nullptr);
-  EXPECT_EQ(WriteObjectLines(&document_, out), kOk);
-  std::string written(static_cast<std::size_t>(std::ftell(out)), '\0');
-  std::rewind(out);
-  EXPECT_EQ(std::fread(written.data(), 1, written.size(), out), written.size());
-  std::fclose(out);
-  EXPECT_EQ(written.rfind("{\"type\":8,\"name\":\"circle\",\"id\":1,", 0), 0u) << written;
-  const std::size_t second = written.find("}\n{\"type\":7,\"name\":\"ellipse\",\"id\":2,");
-  ASSERT_NE(second, std::string::npos) << written;
-  EXPECT_NE(written.find("\"points\":[[1,2]],\"r\":0.1,"), std::string::npos) << written;
-  EXPECT_NE(written.find("\"rx\":4,\"ry\":2,", second), std::string::npos) << written;
-  EXPECT_EQ(written.find('\n', second + 2), written.size() - 1);
-
-  std::string line = "untouched";
+  line = "untouched";
   EXPECT_EQ(ObjectJson(&document_, VectorObjectHandle{42, kVoRect}, &line), kVkErrNoObject);
   EXPECT_EQ(line, "untouched");
 }
 
-TEST(DumpCommand, AnswersUsageErrorsHelpAndAFileThatIsNotSvg) {
+TEST(DumpCommand, PrintsALinePerObjectAndAnswersUsageErrorsHelpAndAFileThatIsNotSvg) {
   testing::ExpectUsageErrorsAndHelp(CmdDump,
                                     {{},
                                      {"a.svg", "b.svg"},
@@ -152,6 +123,18 @@ TEST(DumpCommand, AnswersUsageErrorsHelpAndAFileThatIsNotSvg) {
                                      {"--allow-any-file=yes", "a.svg"}},
                                     "usage: svgfilter dump", "usage: svgfilter dump");
   svgtest::TempFolder folder;
+  const testing::CommandRun dump = testing::RunCommand(
+      CmdDump, {folder.Write("a.svg", svgtest::PadTo("<svg xmlns=\"http://www.w3.org/2000/svg\" "
+                                                     "width=\"200\" height=\"100\"><rect "
+                                                     "width=\"200\" height=\"100\"/><circle "
+                                                     "cx=\"5\" cy=\"5\" r=\"0.5\"/></svg>", 300))});
+  EXPECT_EQ(dump.exitStatus, 0) << dump.err;
+  EXPECT_EQ(dump.out,
+            "{\"type\":3,\"name\":\"rect\",\"id\":1,\"layer\":1,\"group\":0,\"flags\":0,"
+            "\"points\":[[0,0],[200,-100]],\"pen\":{\"style\":5,\"width\":1,\"colour\":\"#000000\"},"
+            "\"brush\":[224,0,0,0,0,0]}\n{\"type\":8,\"name\":\"circle\",\"id\":2,\"layer\":1,"
+            "\"group\":0,\"flags\":0,\"points\":[[5,-5]],\"r\":0.5,\"pen\":{\"style\":5,\"width\":1,"
+            "\"colour\":\"#000000\"},\"brush\":[224,0,0,0,0,0]}\n");
   const std::string path = folder.Write("notes.txt", svgtest::PadTo("plain text", 400));
   const testing::CommandRun run = testing::RunCommand(CmdDump, {"--allow-any-file", path});
   EXPECT_EQ(run.exitStatus, 1);
