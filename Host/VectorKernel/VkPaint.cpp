@@ -11,6 +11,7 @@
 
 #include "ImagingKernel/ImagingKernel.h"
 #include "VkDocument.h"
+#include "VkPaintCoverage.h"
 
 namespace vk {
 namespace {
@@ -58,37 +59,45 @@ void AddColourStop(cairo_pattern_t* p, double offset, uint32_t colour) {
                                    ((colour >> 16) & 0xFF) / 255.0);
 }
 
-// Lays a point path into cairo's current path, in device coordinates.
-void AddPath(cairo_t* cr, const View& view, std::vector<KernelPoint>& pts,
-             const std::vector<uint8_t>& kinds) {
+// Path sink that lays segments into cairo's current path.
+struct CairoPath {
+  cairo_t* cr;
+  void MoveTo(double x, double y) { cairo_move_to(cr, x, y); }
+  void LineTo(double x, double y) { cairo_line_to(cr, x, y); }
+  void CurveTo(double x1, double y1, double x2, double y2, double x3, double y3) {
+    cairo_curve_to(cr, x1, y1, x2, y2, x3, y3);
+  }
+  void Close() { cairo_close_path(cr); }
+};
+
+// Lays a point path (device coordinates) into `sink`.
+template <typename Sink>
+void AddPath(Sink& sink, const std::vector<KernelPoint>& pts, const std::vector<uint8_t>& kinds) {
   const size_t n = std::min(pts.size(), kinds.size());
-  // Mapped here rather than through cairo's matrix: one multiply-add per
-  // coordinate instead of a matrix per object and per point.
-  for (size_t i = 0; i < n; ++i) view.ToDevice(pts[i], &pts[i].x, &pts[i].y);
   for (size_t i = 0; i < n; ++i) {
     const uint8_t kind = kinds[i];
     bool close = (kind & kPtCloseFigure) != 0;
     switch (kind & kPtMoveTo) {
       case kPtMoveTo:
-        cairo_move_to(cr, pts[i].x, pts[i].y);
+        sink.MoveTo(pts[i].x, pts[i].y);
         break;
       case kPtLineTo:
-        cairo_line_to(cr, pts[i].x, pts[i].y);
+        sink.LineTo(pts[i].x, pts[i].y);
         break;
       case kPtBezierTo:
         if (i + 2 < n) {
-          cairo_curve_to(cr, pts[i].x, pts[i].y, pts[i + 1].x, pts[i + 1].y, pts[i + 2].x,
-                         pts[i + 2].y);
+          sink.CurveTo(pts[i].x, pts[i].y, pts[i + 1].x, pts[i + 1].y, pts[i + 2].x,
+                       pts[i + 2].y);
           close = close || ((kinds[i + 1] | kinds[i + 2]) & kPtCloseFigure) != 0;
           i += 2;
         } else {
-          cairo_line_to(cr, pts[i].x, pts[i].y);  // a cut-off curve ends straight
+          sink.LineTo(pts[i].x, pts[i].y);  // a cut-off curve ends straight
         }
         break;
       default:
         break;  // no segment kind: the point is skipped
     }
-    if (close) cairo_close_path(cr);
+    if (close) sink.Close();
   }
 }
 
@@ -304,87 +313,184 @@ bool EvenOdd(const Object& o) {
   }
 }
 
-// Room for outlines, reused from object to object to save an allocation
-// per object.
-struct OutlineBuffers {
+// The painter's state over one paint: cairo's context on the target surface,
+// and the surface's pixels for the objects filled without cairo.
+struct Painter {
+  cairo_t* cr = nullptr;
+  cairo_surface_t* surface = nullptr;
+  View view;
+  KernelRect area{};  // the surface's box on the device
+  uint8_t* pixels = nullptr;
+  int stride = 0;
+  int clipDepth = 0;
+  // Room for outlines, reused from object to object to save an allocation
+  // per object.
   std::vector<KernelPoint> points;
   std::vector<uint8_t> kinds;
+  CoverageFill coverage;
+  // Who touched the pixels last, so that each side sees the other's work:
+  // cairo flushes before direct writes and learns of them before it draws.
+  bool cairoDrew = false;
+  bool pixelsChanged = false;
+
+  void BeforeCairo() {
+    if (pixelsChanged) cairo_surface_mark_dirty(surface);
+    pixelsChanged = false;
+    cairoDrew = true;
+  }
+  void BeforeDirect() {
+    if (cairoDrew) cairo_surface_flush(surface);
+    cairoDrew = false;
+    pixelsChanged = true;
+  }
 };
 
-// Lays the object's outline into cairo's path in device coordinates and
-// leaves the matrix at the identity. False when it has no outline.
-bool OutlinePath(cairo_t* cr, const View& view, const Object& o, OutlineBuffers& buffers) {
-  std::vector<KernelPoint>& points = buffers.points;
-  std::vector<uint8_t>& kinds = buffers.kinds;
-  points.clear();
-  kinds.clear();
-  if (ObjectOutline(o, points, kinds) != kVkOk || points.empty()) return false;
+// The object's outline in device coordinates into the painter's point
+// buffers. False when it has none.
+bool DeviceOutline(Painter& p, const Object& o) {
+  p.points.clear();
+  p.kinds.clear();
+  if (ObjectOutline(o, p.points, p.kinds) != kVkOk || p.points.empty()) return false;
   // A point that is not finite has no place on the device (and cairo's
   // fixed-point conversion of it is undefined): such an object is left out.
-  for (const KernelPoint& p : points) {
-    if (!std::isfinite(p.x) || !std::isfinite(p.y)) return false;
+  for (const KernelPoint& pt : p.points) {
+    if (!std::isfinite(pt.x) || !std::isfinite(pt.y)) return false;
   }
-  cairo_new_path(cr);
-  AddPath(cr, view, points, kinds);
+  // Mapped here rather than through cairo's matrix: one multiply-add per
+  // coordinate instead of a matrix per object and per point.
+  for (KernelPoint& pt : p.points) p.view.ToDevice(pt, &pt.x, &pt.y);
   return true;
 }
 
-void PaintPoint(cairo_t* cr, const View& view, const Object& o) {
+// Lays the object's outline into cairo's path in device coordinates (the
+// matrix stays the identity). False when it has no outline.
+bool OutlinePath(Painter& p, const Object& o) {
+  if (!DeviceOutline(p, o)) return false;
+  cairo_new_path(p.cr);
+  CairoPath path{p.cr};
+  AddPath(path, p.points, p.kinds);
+  return true;
+}
+
+void PaintPoint(Painter& p, const Object& o) {
   if (o.points.empty() || (o.pen.style & kPenStyleMask) == kPenNull) return;
   double x = 0, y = 0;
-  view.ToDevice(o.points[0], &x, &y);
+  p.view.ToDevice(o.points[0], &x, &y);
   if (!std::isfinite(x) || !std::isfinite(y)) return;
-  cairo_new_path(cr);
-  cairo_arc(cr, x, y, PenDeviceWidth(o.pen, view.scale) / 2, 0, 2 * std::numbers::pi);
-  SetColour(cr, o.pen.colour);
-  cairo_fill(cr);
+  p.BeforeCairo();
+  cairo_new_path(p.cr);
+  cairo_arc(p.cr, x, y, PenDeviceWidth(o.pen, p.view.scale) / 2, 0, 2 * std::numbers::pi);
+  SetColour(p.cr, o.pen.colour);
+  cairo_fill(p.cr);
 }
 
 // Adds a circle about (cx, cy) in device space as four quarter Beziers,
 // counter-clockwise on the screen when `reverse`.
-void AddCircle(cairo_t* cr, double cx, double cy, double r, bool reverse) {
+template <typename Sink>
+void AddCircle(Sink& sink, double cx, double cy, double r, bool reverse) {
   constexpr double kQuarter = 0.5522847498307936;  // 4/3 (sqrt(2) - 1)
   const double k = r * kQuarter;
   const double s = reverse ? -1 : 1;
-  cairo_move_to(cr, cx + r, cy);
-  cairo_curve_to(cr, cx + r, cy + s * k, cx + k, cy + s * r, cx, cy + s * r);
-  cairo_curve_to(cr, cx - k, cy + s * r, cx - r, cy + s * k, cx - r, cy);
-  cairo_curve_to(cr, cx - r, cy - s * k, cx - k, cy - s * r, cx, cy - s * r);
-  cairo_curve_to(cr, cx + k, cy - s * r, cx + r, cy - s * k, cx + r, cy);
-  cairo_close_path(cr);
+  sink.MoveTo(cx + r, cy);
+  sink.CurveTo(cx + r, cy + s * k, cx + k, cy + s * r, cx, cy + s * r);
+  sink.CurveTo(cx - k, cy + s * r, cx - r, cy + s * k, cx - r, cy);
+  sink.CurveTo(cx - r, cy - s * k, cx - k, cy - s * r, cx, cy - s * r);
+  sink.CurveTo(cx + k, cy - s * r, cx + r, cy - s * k, cx + r, cy);
+  sink.Close();
 }
 
 // A solid pen around a circle covers the ring between two circles half the
 // pen width either side of it (a closed smooth outline has no caps, and its
 // joins lie on the ring), so the ring is filled instead of stroking: the
 // same pixels at a fraction of the stroker's cost, which matters when a
-// drawing has thousands of small outlined dots. False when the object is
-// not such a circle; nothing is drawn then.
-bool FillCircleRing(cairo_t* cr, const View& view, const Object& o) {
-  if (o.type != kVoCircle || o.points.empty() || (o.pen.style & kPenStyleMask) != kPenSolid) {
+// drawing has thousands of small outlined dots.
+struct CircleRing {
+  double cx = 0, cy = 0, r = 0, half = 0;
+
+  // False when the object is not a circle with a solid pen.
+  bool Of(const View& view, const Object& o) {
+    if (o.type != kVoCircle || o.points.empty() || !o.hasPen ||
+        (o.pen.style & kPenStyleMask) != kPenSolid) {
+      return false;
+    }
+    view.ToDevice(o.points[0], &cx, &cy);
+    r = std::fabs(o.rx) * view.scale;
+    half = PenDeviceWidth(o.pen, view.scale) / 2;
+    return r > 0 && std::isfinite(r) && std::isfinite(cx) && std::isfinite(cy);
+  }
+  template <typename Sink>
+  void AddTo(Sink& sink) const {
+    AddCircle(sink, cx, cy, r + half, false);
+    if (r > half) AddCircle(sink, cx, cy, r - half, true);
+  }
+};
+
+// Largest device box (in pixels) a shape may cover to be filled without
+// cairo; larger shapes go to cairo, whose spans handle wide interiors well.
+constexpr double kMaxDirectBox = 256.0 * 256.0;
+
+// Colour word (0x00BBGGRR) as 0xRRGGBB.
+uint32_t DeviceRgb(uint32_t colour) {
+  return ((colour & 0xFF) << 16) | (colour & 0xFF00) | ((colour >> 16) & 0xFF);
+}
+
+// Paints a rectangle, circle or ellipse (outlines that never cross
+// themselves) in a solid colour, with no pen or a solid pen round a circle,
+// outside any clip, and small on the device, through the coverage fill.
+// False, with nothing drawn, for any other object; the device outline is
+// then in the painter's buffers.
+bool PaintDirect(Painter& p, const Object& o) {
+  if (p.clipDepth != 0 || (o.type != kVoRect && o.type != kVoCircle && o.type != kVoEllipse)) {
     return false;
   }
-  double cx = 0, cy = 0;
-  view.ToDevice(o.points[0], &cx, &cy);
-  const double r = std::fabs(o.rx) * view.scale;
-  const double half = PenDeviceWidth(o.pen, view.scale) / 2;
-  if (!(r > 0) || !std::isfinite(r) || !std::isfinite(cx) || !std::isfinite(cy)) return false;
-  cairo_new_path(cr);
-  AddCircle(cr, cx, cy, r + half, false);
-  if (r > half) AddCircle(cr, cx, cy, r - half, true);
-  cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
-  SetColour(cr, o.pen.colour);
-  cairo_fill(cr);
+  const int32_t* w = o.brush.w;
+  // Gradients and hatches are left to cairo.
+  if (o.hasBrush && (w[0] == kBrushTwoColour || w[2] == kBrushHatched)) return false;
+  const bool fill = o.hasBrush && w[2] != kBrushHollow;
+  CircleRing ring;
+  const bool pen = o.hasPen && (o.pen.style & kPenStyleMask) != kPenNull;
+  if (pen && !ring.Of(p.view, o)) return false;
+  if (!fill && !pen) return true;  // nothing to paint
+  if (!DeviceOutline(p, o)) return true;  // nothing to paint
+  double x0 = p.points[0].x, y0 = p.points[0].y, x1 = x0, y1 = y0;
+  for (const KernelPoint& pt : p.points) {
+    x0 = std::min(x0, pt.x), x1 = std::max(x1, pt.x);
+    y0 = std::min(y0, pt.y), y1 = std::max(y1, pt.y);
+  }
+  const double grow = pen ? ring.half + 1 : 1;
+  if (!((x1 - x0 + 2 * grow) * (y1 - y0 + 2 * grow) <= kMaxDirectBox)) return false;
+  p.BeforeDirect();
+  if (fill) {
+    p.coverage.Begin(p.area.left, p.area.top, p.area.right, p.area.bottom);
+    AddPath(p.coverage, p.points, p.kinds);
+    p.coverage.Paint(p.pixels, p.stride, DeviceRgb(static_cast<uint32_t>(w[3])));
+  }
+  if (pen) {
+    p.coverage.Begin(p.area.left, p.area.top, p.area.right, p.area.bottom);
+    ring.AddTo(p.coverage);
+    p.coverage.Paint(p.pixels, p.stride, DeviceRgb(o.pen.colour));
+  }
   return true;
 }
 
-void PaintShape(cairo_t* cr, const View& view, const Object& o, OutlineBuffers& buffers) {
-  if (!OutlinePath(cr, view, o, buffers)) return;
+void PaintShape(Painter& p, const Object& o) {
+  if (PaintDirect(p, o)) return;
+  if (!OutlinePath(p, o)) return;
+  p.BeforeCairo();
+  cairo_t* cr = p.cr;
   if (o.hasBrush && FillsInterior(o.type)) {
     cairo_set_fill_rule(cr, EvenOdd(o) ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
     if (ApplyBrush(cr, o.brush)) cairo_fill_preserve(cr);
   }
-  if (o.hasPen && !FillCircleRing(cr, view, o) && ApplyPen(cr, o.pen, view.scale)) {
+  CircleRing ring;
+  if (o.hasPen && ring.Of(p.view, o)) {
+    cairo_new_path(cr);
+    CairoPath path{cr};
+    ring.AddTo(path);
+    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+    SetColour(cr, o.pen.colour);
+    cairo_fill(cr);
+  } else if (o.hasPen && ApplyPen(cr, o.pen, p.view.scale)) {
     cairo_stroke_preserve(cr);
   }
   cairo_new_path(cr);
@@ -557,14 +663,14 @@ bool LayerVisible(const Document& doc, VectorLayerRef layer) {
 
 // Paints every object in insertion order. A clip object (16) clips what
 // follows until a type-13 object flagged as clip end; clips nest.
-void PaintObjects(cairo_t* cr, const View& view, const Document& doc) {
-  int clipDepth = 0;
-  OutlineBuffers buffers;
+void PaintObjects(Painter& p, const Document& doc) {
+  cairo_t* cr = p.cr;
   for (const Object& o : doc.objects) {
     if (o.type == kVoClip) {
+      p.BeforeCairo();
       cairo_save(cr);
-      ++clipDepth;
-      if (OutlinePath(cr, view, o, buffers)) {
+      ++p.clipDepth;
+      if (OutlinePath(p, o)) {
         cairo_set_fill_rule(cr, EvenOdd(o) ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
         cairo_clip(cr);
       } else {
@@ -576,28 +682,30 @@ void PaintObjects(cairo_t* cr, const View& view, const Document& doc) {
       continue;
     }
     if (o.type == kVoPath && (o.flags & kVoFlagClipEnd) != 0) {
-      if (clipDepth > 0) {
+      if (p.clipDepth > 0) {
         cairo_restore(cr);
-        --clipDepth;
+        --p.clipDepth;
       }
       continue;
     }
     if ((o.flags & kVoFlagHidden) != 0 || !LayerVisible(doc, o.layer)) continue;
     switch (o.type) {
       case kVoPoint:
-        PaintPoint(cr, view, o);
+        PaintPoint(p, o);
         break;
       case kVoRaster:
-        PaintRaster(cr, view, o);
+        p.BeforeCairo();
+        PaintRaster(cr, p.view, o);
         break;
       case kVoGroupObject:
         break;
       default:
-        PaintShape(cr, view, o, buffers);
+        PaintShape(p, o);
         break;
     }
   }
-  while (clipDepth-- > 0) cairo_restore(cr);
+  for (; p.clipDepth > 0; --p.clipDepth) cairo_restore(cr);
+  p.BeforeCairo();
 }
 
 }  // namespace
@@ -641,8 +749,14 @@ VK_API int32_t VectorPaint(DrawingContext* context, VectorDocument* document, in
   cairo_set_antialias(cr, CAIRO_ANTIALIAS_GOOD);
   int32_t status = kVkOk;
   try {
-    const vk::View view = vk::MakeView(*document, *doc, document->paintRect);
-    vk::PaintObjects(cr, view, *doc);
+    vk::Painter painter;
+    painter.cr = cr;
+    painter.surface = surface;
+    painter.view = vk::MakeView(*document, *doc, document->paintRect);
+    painter.area = area;
+    painter.pixels = cairo_image_surface_get_data(surface);
+    painter.stride = cairo_image_surface_get_stride(surface);
+    vk::PaintObjects(painter, *doc);
   } catch (const std::bad_alloc&) {
     status = kVkErrNoMemory;
   }
