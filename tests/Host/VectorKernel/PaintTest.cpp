@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "VkTestDocument.h"
@@ -151,6 +152,19 @@ TEST_F(Paint, ScenesGiveTheirColoursWhereProbed) {
          hollow.brush.w[2] = kBrushHollow;
          Add(kVoRect, &hollow);
        }, {{25, 25, kRed, 0}, {5, 5, kWhite, 0}, {75, 25, kWhite, 0}, {25, 75, kWhite, 0}, {10, 75, kBlue, 0}}},
+      {"circles: the pen a ring round the fill, one cut by the bitmap's edge", [&] {
+         for (auto [x, y, fill] : {std::tuple{50.0, -50.0, kRed}, std::tuple{0.0, -20.0, kGreen}}) {
+           auto circle = Made<VectorCircleObject>(kVoCircle);
+           circle.centre = Pt(x, y);
+           circle.r = fill == kRed ? 20 : 10;
+           circle.pen.width = 2;  // drawn 4 wide: radius 18 to 22
+           circle.pen.colour = kBlue;
+           circle.brush.w[3] = static_cast<int32_t>(fill);
+           Add(kVoCircle, &circle);
+         }
+         doc_.lowerBound = Pt(0, -100);  // the frame's bounds, so that the cut circle stays cut
+         doc_.upperBound = Pt(100, 0);
+       }, {{50, 50, kRed, 0}, {70, 50, kBlue, 0}, {50, 31, kBlue, 0}, {50, 26, kWhite, 0}, {3, 20, kGreen, 0}, {14, 20, kWhite, 0}}},
       starScene(kVoPolygon, kFillAlternate, kWhite), starScene(kVoPolygon, kFillWinding, kRed),
       starScene(kVoPath, kFillAlternate, kWhite), starScene(kVoPath, kFillWinding, kRed), starScene(kVoPath, 0, kRed),
       {"an unclosed filled figure fills as closed and strokes open", [&] {
