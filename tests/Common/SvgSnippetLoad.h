@@ -27,13 +27,11 @@ class SvgSnippetLoad : public ::testing::Test {
     AdvXMLParser::ResetTextState();
     AdvXMLParser::TextState().defaultPreserve = 0;
     static std::atomic<int> serial{0};
-    path_ = ::testing::TempDir() + "svgsnippet_" + std::to_string(::getpid()) + "_" +
-            std::to_string(serial++) + ".svg";
+    path_ = ::testing::TempDir() + "svgsnippet_" + std::to_string(::getpid()) + "_" + std::to_string(serial++) + ".svg";
     before_ = KernelSnapshot();
   }
   void TearDown() override {
     FreeSvgDocument(document_);
-    document_ = nullptr;
     KernelFailAllocation(0);
     ExpectNothingLiveSince(before_);
     std::remove(path_.c_str());
@@ -61,18 +59,16 @@ class SvgSnippetLoad : public ::testing::Test {
   }
   // Loads a snippet that must succeed.
   SvgDocument& Loaded(std::string_view text) {
-    const Status status = Load(text);
-    EXPECT_EQ(status, kOk) << StatusName(status);
+    EXPECT_EQ(Load(text), kOk) << text;
     return *document_;
   }
   ElementRecord& Record(int32_t index) const { return document_->records[index]; }
   // The first record of `type`; fails the test when there is none.
   ElementRecord& First(int32_t type) const {
-    for (int32_t i = 0; i < document_->recordCount; ++i) {
-      if (document_->records[i].elementType == type) return document_->records[i];
-    }
-    ADD_FAILURE() << "no record of type " << type;
-    return document_->records[0];
+    int32_t i = 0;
+    while (i < document_->recordCount && document_->records[i].elementType != type) ++i;
+    EXPECT_LT(i, document_->recordCount) << "no record of type " << type;
+    return document_->records[i < document_->recordCount ? i : 0];
   }
 
   std::string path_;
