@@ -151,19 +151,6 @@ TEST(ParseFeatures, SetsOneBitPerNameAndStopsAtUnknownOrRepeatedOnes) {
   ExpectKept<uint32_t>(ParseFeatures, 5, {nullptr}, kErrMissing);
 }
 
-TEST(LookupKeyword, IgnoresCaseAndSurroundingWhitespace) {
-  int32_t index = -1;
-  ASSERT_EQ(LookupKeyword("  true\t", kBooleanKeywords, &index), kOk);
-  EXPECT_EQ(index, 1);
-  ASSERT_EQ(LookupKeyword("xmaxymax", kAlignKeywords, &index), kOk);
-  EXPECT_EQ(index, kAlignXMaxYMax);
-  for (const char* text : {"tru", "", "t rue"}) {
-    EXPECT_EQ(LookupKeyword(text, kBooleanKeywords, &index), kErrBadValue) << text;
-  }
-  EXPECT_EQ(LookupKeyword(static_cast<const char*>(nullptr), kBooleanKeywords, &index), kErrMissing);
-  EXPECT_EQ(index, kAlignXMaxYMax);
-}
-
 // The string copies, applied in order to one field: each row gives the status
 // and the field's text afterwards (a refused value keeps the old text).
 TEST(StringCopies, ReplaceTheFieldOrKeepIt) {
@@ -201,50 +188,6 @@ TEST(StringCopies, ReplaceTheFieldOrKeepIt) {
   EXPECT_EQ(TrimCopy(" \t\r\n", &none), kErrBadValue);
   EXPECT_EQ(TrimCopy(nullptr, &none), kErrMissing);
   EXPECT_EQ(none, nullptr);
-}
-
-TEST(StringCopies, FailedAllocationsKeepTheOldString) {
-  Field field;
-  ASSERT_EQ(CopyValue("old", &field.text, false), kOk);
-  using Copy = Status (*)(char**);
-  const Copy copies[] = {
-      [](char** f) { return CopyValue("new", f, true); },
-      [](char** f) { return CopyReference("#new", f, true); },
-      [](char** f) { return CopyBeforeParen("new)", f); },
-      [](char** f) { return NormaliseList("n e w", f); },
-      [](char** f) { return NormaliseCommaList("n,e,w", f); },
-      [](char** f) { return TrimCopy(" x ", f + 1); },  // f + 1: the spare slot below
-  };
-  for (Copy copy : copies) {
-    char* slots[2] = {field.text, nullptr};
-    const int64_t live = LiveBlocks();
-    KernelFailAllocation(1);
-    EXPECT_EQ(copy(slots), kErrNoMemory);
-    KernelFailAllocation(0);
-    EXPECT_TRUE(slots[0] == field.text && slots[1] == nullptr && LiveBlocks() == live);
-  }
-}
-
-TEST(SetOnce, FirstOccurrenceWinsAndBadValuesConsumeTheBit) {
-  uint32_t mask = 0;
-  SvgLength width{kUnitNone, 100, 0}, height{kUnitNone, 100, 0};
-  constexpr uint32_t kWidthBit = 1u << 3, kHeightBit = 1u << 4;
-  EXPECT_EQ(SetOnce(mask, kWidthBit, [&] { return ParseLength("5px", &width); }), kOk);
-  EXPECT_EQ(SetOnce(mask, kWidthBit, [&] { return ParseLength("9px", &width); }), kErrDuplicateAttribute);
-  EXPECT_EQ(width.value, 5);
-  EXPECT_EQ(SetOnce(mask, kHeightBit, [&] { return ParseLength("bad", &height); }), kErrBadLength);
-  int calls = 0;
-  EXPECT_EQ(SetOnce(mask, kHeightBit, [&] { ++calls; return ParseLength("7", &height); }),
-            kErrDuplicateAttribute);
-  EXPECT_EQ(calls, 0);
-  EXPECT_EQ(height.value, 100);
-  EXPECT_EQ(mask, kWidthBit | kHeightBit);
-}
-
-TEST(NextToken, SplitsAtRunsOfDelimiters) {
-  std::string_view rest = ",,a, b,,c ,";
-  for (const char* token : {"a", "b", "c", ""}) EXPECT_EQ(NextToken(rest, ", "), token);
-  EXPECT_TRUE(rest.empty());
 }
 
 }  // namespace
