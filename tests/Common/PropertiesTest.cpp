@@ -29,11 +29,13 @@ class PropertiesTest : public ::testing::Test {
   void SetUp() override {
     MyStrtokReset();
     ASSERT_EQ(InitPresentationProperties(props), kOk);
+    ASSERT_EQ(InitPresentationProperties(child), kOk);
     document.version = kVersion11;
     document.xmlDocument = &xml;
   }
   void TearDown() override {
     FreePresentationProperties(props);
+    FreePresentationProperties(child);
     MyStrtokReset();
   }
   void Reset() {
@@ -58,7 +60,7 @@ class PropertiesTest : public ::testing::Test {
     return {bytes, bytes + sizeof props};
   }
 
-  PresentationProperties props{};
+  PresentationProperties props{}, child{};  // child: for inheritance from props
   AdvXMLParser::Document xml;
   SvgDocument document{};
 };
@@ -323,8 +325,7 @@ const std::vector<GroupCase>& Groups() {
       {ParseMarkerAttribute, {{"marker-start", "url(#a)"}, {"marker-end", "url(#b)"}, {"marker", "url(#c)"}}},
       {ParseStopAttribute, {{"stop-color", "red"}, {"stop-opacity", "0.5"}}},
       {ParseClipAttribute, {{"clip", "auto"}, {"overflow", "hidden"}}},
-      {ParseWritingModeAttribute, {{"writing-mode", "tb"}}},
-      {ParseLightingColorAttribute, {{"lighting-color", "red"}}},
+      {ParseWritingModeAttribute, {{"writing-mode", "tb"}}}, {ParseLightingColorAttribute, {{"lighting-color", "red"}}},
       {ParseColorProfileAttribute, {{"color-profile", "sRGB"}}},
       {ParseColorInterpolationFiltersAttribute, {{"color-interpolation-filters", "sRGB"}}},
       {ParseFloodAttribute, {{"flood-color", "red"}, {"flood-opacity", "0.5"}}},
@@ -369,21 +370,22 @@ TEST_F(PropertiesTest, EachAttributeGroupOwnsItsNamesOnce) {
   }
 }
 
+// A bad value counts as given, so a second one is refused; other names stay
+// free. A value left at its default by an older version counts as given too.
 TEST_F(PropertiesTest, BadAttributeValueStillCountsAsGiven) {
   PropertyMasks masks{};
-  EXPECT_EQ(ParsePaintAttribute(masks, props, "fill-opacity", "half", kVersion11), kErrBadValue);
-  EXPECT_EQ(ParsePaintAttribute(masks, props, "fill-opacity", "0.5", kVersion11), kErrDuplicateAttribute);
-  EXPECT_EQ(props.fillOpacity, kOpacityNotGiven);
-  EXPECT_EQ(ParsePaintAttribute(masks, props, "stroke-width", "1 px", kVersion11), kErrBadLength);
-  EXPECT_EQ(ParsePaintAttribute(masks, props, "stroke-width", "1", kVersion11), kErrDuplicateAttribute);
-  EXPECT_EQ(props.strokeWidth.isPercent, kLengthNotGiven);
-  EXPECT_EQ(ParsePaintAttribute(masks, props, "stroke-opacity", "0.5", kVersion11), kOk);  // others stay free
-  // A value kept at its default by an older version counts as given too.
-  EXPECT_EQ(ParseColorInterpolationFiltersAttribute(masks, props, "color-interpolation-filters", "linearRGB",
-                                                    kVersion10), kOk);
-  EXPECT_EQ(props.colorInterpolationFilters, 0);
-  EXPECT_EQ(ParseColorInterpolationFiltersAttribute(masks, props, "color-interpolation-filters", "linearRGB",
-                                                    kVersion11), kErrDuplicateAttribute);
+  const struct { GroupParser parse; const char *name, *value; double version; Status status; } kSteps[] = {
+      {ParsePaintAttribute, "fill-opacity", "half", kVersion11, kErrBadValue},
+      {ParsePaintAttribute, "fill-opacity", "0.5", kVersion11, kErrDuplicateAttribute},
+      {ParsePaintAttribute, "stroke-width", "1 px", kVersion11, kErrBadLength},
+      {ParsePaintAttribute, "stroke-width", "1", kVersion11, kErrDuplicateAttribute},
+      {ParsePaintAttribute, "stroke-opacity", "0.5", kVersion11, kOk},
+      {ParseColorInterpolationFiltersAttribute, "color-interpolation-filters", "linearRGB", kVersion10, kOk},
+      {ParseColorInterpolationFiltersAttribute, "color-interpolation-filters", "linearRGB", kVersion11,
+       kErrDuplicateAttribute}};
+  for (const auto& c : kSteps) EXPECT_EQ(c.parse(masks, props, c.name, c.value, c.version), c.status) << c.name;
+  EXPECT_TRUE(props.fillOpacity == kOpacityNotGiven && props.strokeWidth.isPercent == kLengthNotGiven &&
+              props.colorInterpolationFilters == 0);
 }
 
 // The defaults, and the "not given" marks that tell the writer and
@@ -402,27 +404,12 @@ TEST_F(PropertiesTest, DefaultsMarkWhatIsNotGiven) {
               Text(props.stopColor.text) == "black" && props.baselineShift.keyword == kBaselineShiftNotKeyword);
 }
 
-// A parent (the fixture's record) and a child record, both freed at the end.
-class InheritTest : public PropertiesTest {
- protected:
-  void SetUp() override {
-    PropertiesTest::SetUp();
-    ASSERT_EQ(InitPresentationProperties(child), kOk);
-  }
-  void TearDown() override {
-    FreePresentationProperties(child);
-    PropertiesTest::TearDown();
-  }
-  void Parent(const char* style) { ASSERT_EQ(Style(style), kOk); }
-  PresentationProperties child{};
-};
-
-TEST_F(InheritTest, CopiesTextFontAndVisualValuesButNotPaint) {
-  Parent("font-size:20;font-family:Arial Black;font-weight:bold;text-anchor:middle;display:none;"
+TEST_F(PropertiesTest, InheritCopiesTextFontAndVisualValuesButNotPaint) {
+  ASSERT_EQ(Style("font-size:20;font-family:Arial Black;font-weight:bold;text-anchor:middle;display:none;"
          "visibility:hidden;color:#abc;shape-rendering:crispEdges;letter-spacing:2px;top:auto;stop-opacity:0.4;"
          "stop-color:blue;font:menu;color-profile:url(#prof);fill:red;fill-opacity:0.5;fill-rule:evenodd;"
          "stroke:blue;stroke-width:3;stroke-opacity:0.5;stroke-miterlimit:8;stroke-linecap:round;"
-         "stroke-dashoffset:2;opacity:0.5");
+         "stroke-dashoffset:2;opacity:0.5"), kOk);
   child.strokeWidth = SvgLength{kUnitMm, 1, 0};  // a value the child already had
   ASSERT_EQ(InheritPresentationProperties(child, props), kOk);
   EXPECT_TRUE(child.fontSize.value == 20 && Text(child.fontFamily) == "Arial Black" && child.fontWeight == 1);
@@ -442,11 +429,12 @@ TEST_F(InheritTest, CopiesTextFontAndVisualValuesButNotPaint) {
   EXPECT_EQ(child.opacity, 1.0f);
 }
 
-TEST_F(InheritTest, ReferencesAndStringsAreIndependentCopies) {
+TEST_F(PropertiesTest, InheritedReferencesAndStringsAreIndependentCopies) {
   child.clipPath.kind = kReferenceNone;
   ASSERT_EQ(InheritPresentationProperties(child, props), kOk);
   EXPECT_EQ(child.clipPath.id, nullptr);  // copied only when the parent has one
-  Parent("font-family:Arial;color:red;marker-end:url(#m);clip-path:url(#c);stop-color:green;marker:none");
+  ASSERT_EQ(Style("font-family:Arial;color:red;marker-end:url(#m);clip-path:url(#c);stop-color:green;marker:none"),
+            kOk);
   ASSERT_EQ(InheritPresentationProperties(child, props), kOk);
   // The parent's strings go away; the child's stay readable.
   FreePresentationProperties(props);
