@@ -118,11 +118,10 @@ TEST_F(StyleTest, SheetSelectorsAndLookups) {
       {".a{fill:red}} .b{fill:blue}", {{nullptr, "a", "fill:red"}, {nullptr, "b", "-"}}},
   };
   for (const auto& c : kCases) {
-    SCOPED_TRACE(c.sheet);
     FreeStyleTables(doc());
     Sheet(c.sheet);
     for (const Probe& probe : c.probes) {
-      EXPECT_EQ(Rule(probe.element, probe.className), probe.declarations)
+      EXPECT_EQ(Rule(probe.element, probe.className), probe.declarations) << c.sheet << " for "
           << Text(probe.element) << " . " << Text(probe.className);
     }
   }
@@ -164,68 +163,44 @@ TEST_F(StyleTest, FindRuleAgreesWithAScanOfTheList) {
   }
 }
 
-TEST_F(StyleTest, ClassTableKeepsFirstAppearanceOrderThroughGrowth) {
-  int32_t index = 0;
-  for (const char* classes : std::initializer_list<const char*>{"b\ta", "  a  c\r\nA ", nullptr, " \t "}) {
-    ASSERT_EQ(RegisterClasses(doc(), index++, classes), kOk);
-  }
-  const std::pair<std::string, std::vector<int32_t>> kExpected[] = {{"b", {0}}, {"a", {0, 1}}, {"c", {1}}, {"A", {1}}};
-  ASSERT_EQ(doc().style.classCount, 4);
-  for (int32_t i = 0; i < 4; ++i) {
-    const ClassEntry& entry = doc().style.classes[i];
-    EXPECT_EQ(Text(entry.name), kExpected[i].first);
-    EXPECT_EQ(std::vector<int32_t>(entry.elements, entry.elements + entry.count), kExpected[i].second);
-  }
-  // Many elements of one class and many classes: every name keeps its entry
-  // and its elements through the growth of the tables and the index.
-  for (int32_t i = 2; i <= 40; ++i) ASSERT_EQ(RegisterClasses(doc(), i, "a"), kOk);
-  for (int32_t i = 0; i < 500; ++i) ASSERT_EQ(RegisterClasses(doc(), 100 + i, ("k" + std::to_string(i)).c_str()), kOk);
-  ASSERT_EQ(RegisterClasses(doc(), 700, "k250 a"), kOk);
-  EXPECT_EQ(doc().style.classCount, 504);
-  EXPECT_EQ(doc().style.classes[4 + 250].count, 2);
-  ASSERT_EQ(doc().style.classes[1].count, 42);
-  EXPECT_EQ(doc().style.classes[1].elements[40], 40);
-  EXPECT_EQ(doc().style.classes[1].elements[41], 700);
-}
-
 TEST_F(StyleTest, ClassRulesApplyInOrderOfFirstAppearance) {
-  // The class that first appeared later is applied last, whatever the
-  // attribute's order.
-  const struct {
-    const char *firstClass, *classValue, *fill;
-  } kCases[] = {{"a", "a b", "blue"}, {"a", "b a", "blue"}, {"b", "a b", "red"}, {"b", "b a", "red"}};
+  // The class that first appeared later is applied last, whatever the attribute's order.
+  const struct { const char *firstClass, *classValue, *fill; } kCases[] = {
+      {"a", "a\tb", "blue"}, {"a", " b\r\na ", "blue"}, {"b", "a b", "red"}, {"b", "b a", "red"}};
   for (const auto& c : kCases) {
-    SCOPED_TRACE(std::string(c.firstClass) + " then " + c.classValue);
     FreeStyleTables(doc());
     Sheet(".a{fill:red} .b{fill:blue}");
     Fill(0, "rect", c.firstClass);
-    EXPECT_EQ(Fill(1, "rect", c.classValue), c.fill);
+    EXPECT_EQ(Fill(1, "rect", c.classValue), c.fill) << c.firstClass << " then " << c.classValue;
   }
+  // Forty classes on one element, written in reverse, among many more: every
+  // name keeps its entry through the growth of the class tables.
   FreeStyleTables(doc());
   std::string sheet, classValue;
-  for (int i = 0; i < 40; ++i) {
-    sheet += ".c" + std::to_string(i) + "{stroke-width:" + std::to_string(i + 1) + "}";
-    ASSERT_EQ(RegisterClasses(doc(), i, ("c" + std::to_string(i)).c_str()), kOk);
-    classValue = "c" + std::to_string(i) + " " + classValue;  // reverse order
+  for (int i = 0; i < 500; ++i) {
+    const std::string name = "c" + std::to_string(i);
+    ASSERT_EQ(RegisterClasses(doc(), i, name.c_str()), kOk);
+    if (i < 40) sheet += "." + name + "{stroke-width:" + std::to_string(i + 1) + "}";
+    if (i < 40) classValue = name + " " + classValue;
   }
   Sheet(sheet);
-  Fill(40, "rect", classValue.c_str());
+  Fill(500, "rect", classValue.c_str());
   EXPECT_EQ(strokeWidth_, 40.0);
   // The element and class rule beats a class rule, even a later one.
   Sheet("rect.b{fill:blue} .b{fill:green}");
-  EXPECT_EQ(Fill(41, "rect", "b"), "blue");
-  EXPECT_EQ(Fill(42, "circle", "b"), "green");
+  EXPECT_EQ(Fill(501, "rect", "b"), "blue");
+  EXPECT_EQ(Fill(502, "circle", "b"), "green");
 }
 
 TEST_F(StyleTest, ClassRulesNeedTheRegistrationTheAttributeAndAnEarlierSheet) {
   EXPECT_EQ(Fill(0, "rect", "a"), "-");
   Sheet(".a{fill:red}");
   EXPECT_EQ(Fill(1, "rect", "a", nullptr, false), "-");
-  ASSERT_EQ(RegisterClasses(doc(), 2, "a"), kOk);
+  // An element registered earlier is still found after many later registrations.
+  for (int32_t i = 2; i < 60; ++i) ASSERT_EQ(RegisterClasses(doc(), i, "a"), kOk);
   EXPECT_EQ(Fill(2, "rect", nullptr, nullptr, false), "-");
-  // An element registered earlier is still found after later registrations.
-  EXPECT_EQ(Fill(3, "rect", "a"), "red");
   EXPECT_EQ(Fill(2, "rect", "a", nullptr, false), "red");
+  EXPECT_EQ(Fill(60, "rect", "a"), "red");
 }
 
 TEST_F(StyleTest, StyleElementReadsItsText) {
@@ -250,23 +225,16 @@ TEST_F(StyleTest, StyleElementReadsItsText) {
       {"<style type='text/css' media='paper'>.a{x:y}</style>", kErrBadValue, "a"},
   };
   for (const auto& c : kCases) {
-    SCOPED_TRACE(c.xml);
     FreeStyleTables(doc());
-    EXPECT_EQ(ParseElement(c.xml), c.status);
+    EXPECT_EQ(ParseElement(c.xml), c.status) << c.xml;
     std::string found;
-    for (const char* name : {"a", "b", "c", "x"}) {
-      if (FindRule(doc(), nullptr, name) != nullptr) found += name;
-    }
-    EXPECT_EQ(found, c.rules);
-    if (c.text != nullptr) {
-      EXPECT_EQ(Text(data_.text), c.text);
-    }
+    for (const char* name : {"a", "b", "c", "x"}) found += FindRule(doc(), nullptr, name) != nullptr ? name : "";
+    EXPECT_EQ(found, c.rules) << c.xml;
+    EXPECT_TRUE(c.text == nullptr || Text(data_.text) == c.text) << c.xml;
   }
   EXPECT_EQ(ParseElement("<style id='s1' xml:base='http://a/' xml:space='preserve' type='TEXT/CSS'/>"), kOk);
-  EXPECT_EQ(Text(data_.id), "s1");
-  EXPECT_EQ(FindId(doc(), "s1"), doc().recordCount);
-  EXPECT_EQ(Text(data_.xmlBase), "http://a/");
-  EXPECT_EQ(data_.xmlSpace, 1);
+  EXPECT_TRUE(Text(data_.id) == "s1" && FindId(doc(), "s1") == doc().recordCount);
+  EXPECT_TRUE(Text(data_.xmlBase) == "http://a/" && data_.xmlSpace == 1);
   doc().version = 1.0;  // xml:base came with version 1.1
   EXPECT_EQ(ParseElement("<style xml:base='http://a/' type='text/css'/>"), kErrBadLength);
 }
@@ -280,10 +248,9 @@ TEST_F(StyleTest, StyleElementReadsMediaLists) {
   };
   uint32_t all = 0;
   for (const auto& c : kCases) {
-    SCOPED_TRACE(c.media);
-    EXPECT_EQ(ParseElement(std::string("<style type='text/css' media='") + c.media + "'/>"), c.status);
-    EXPECT_EQ(data_.media, c.mask);
-    EXPECT_EQ(doc().style.mediaMask, all |= c.mask);
+    EXPECT_EQ(ParseElement(std::string("<style type='text/css' media='") + c.media + "'/>"), c.status) << c.media;
+    all |= c.mask;
+    EXPECT_TRUE(data_.media == c.mask && doc().style.mediaMask == all) << c.media;
   }
 }
 
@@ -298,14 +265,12 @@ TEST_F(StyleTest, FontFaceAcceptsItsForm) {
        "012345678901234567890123456789012345678", 1},
   };
   for (const auto& c : kCases) {
-    SCOPED_TRACE(c.text);
     FreeStyleTables(doc());
-    ASSERT_EQ(ParseFontFace(doc(), c.text), kOk);
+    ASSERT_EQ(ParseFontFace(doc(), c.text), kOk) << c.text;
     ASSERT_EQ(doc().style.fontFaceCount, 1);
     const FontFaceEntry& entry = doc().style.fontFaces[0];
-    EXPECT_EQ(Text(entry.family), c.family);
-    EXPECT_EQ(Text(entry.data), c.data);
-    EXPECT_EQ(entry.isReference, c.isReference);
+    EXPECT_TRUE(Text(entry.family) == c.family && Text(entry.data) == c.data && entry.isReference == c.isReference)
+        << c.text;
   }
   // Through a style element; a failed element keeps no font.
   FreeStyleTables(doc());
@@ -357,22 +322,18 @@ TEST(DecodeBase64, DecodesDroppingCharactersOutsideTheAlphabet) {
 TEST_F(StyleTest, DataUrisDecodeAndOtherHrefsStayReferences) {
   const struct { const char *href, *bytes, *kept; } kCases[] = {
       {"data:image/png;base64,Zm9vYmFy", "foobar", "-"}, {"data:image/png;base64,Zm9v\r\n YmE=", "fooba", "-"},
-      {"data:;charset=x;base64,Zm9v;rest", "foo", "-"},  {"data:image/png;;base64,,Zm8", "fo", "-"},
-      {"data:image/png;base64,", "-", "-"},          {"data:image/png;base64", "-", "-"},
-      {"data:;base64,==", "-", "-"},                 {"data:;base64,***", "-", "-"},
-      {"#img", "-", "img"},                               {"picture.png", "-", "picture.png"},
-      {"data:text/plain,hello", "-", "data:text/plain,hello"},
+      {"data:;charset=x;base64,Zm9v;rest", "foo", "-"}, {"data:image/png;;base64,,Zm8", "fo", "-"},
+      {"data:image/png;base64,", "-", "-"}, {"data:image/png;base64", "-", "-"}, {"data:;base64,==", "-", "-"},
+      {"data:;base64,***", "-", "-"}, {"#img", "-", "img"}, {"picture.png", "-", "picture.png"}, {"", "-", ""},
+      {"data:text/plain,hello", "-", "data:text/plain,hello"}, {"base64,Zm9v", "-", "base64,Zm9v"},
       {"data:image/png;BASE64,Zm9v", "-", "data:image/png;BASE64,Zm9v"},
-      {"base64,Zm9v", "-", "base64,Zm9v"},                {"", "-", ""},
   };
   for (const auto& c : kCases) {
-    SCOPED_TRACE(c.href);
     FreeImageSource(source_);
-    EXPECT_EQ(ParseDataUri(source_, c.href), kOk);
+    EXPECT_EQ(ParseDataUri(source_, c.href), kOk) << c.href;
     const char* data = reinterpret_cast<const char*>(source_.data);
-    EXPECT_EQ(data == nullptr ? "-" : std::string(data, source_.dataSize), c.bytes);
-    EXPECT_EQ(source_.dataSize == 0, data == nullptr);
-    EXPECT_EQ(Text(source_.href), c.kept);
+    EXPECT_EQ(data == nullptr ? "-" : std::string(data, source_.dataSize), c.bytes) << c.href;
+    EXPECT_TRUE((source_.dataSize == 0) == (data == nullptr) && Text(source_.href) == c.kept) << c.href;
   }
   // Read once per element.
   FreeImageSource(source_);
