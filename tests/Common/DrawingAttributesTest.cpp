@@ -99,15 +99,10 @@ TEST_F(Paint, PlainBrushFillRuleAndPaintFlag) {
       {"<g visibility='hidden'>" + path + " visibility='visible'/></g>", kSolid, 0, kFillWinding, 1},
   };
   for (const auto& c : kCases) {
-    SCOPED_TRACE(c.body);
     Resolve(c.body);
-    EXPECT_EQ(Brush(0), kBrushPlainSize);
-    EXPECT_EQ(Brush(2), c.style);
-    if (c.style == kSolid) {
-      EXPECT_EQ(Colour(3), c.colour);
-    }
-    EXPECT_EQ(context_.fillRule, c.fillRule);
-    EXPECT_EQ(context_.paintEnabled, c.enabled);
+    EXPECT_TRUE(Brush(0) == kBrushPlainSize && Brush(2) == c.style && (c.style != kSolid || Colour(3) == c.colour))
+        << c.body;
+    EXPECT_TRUE(context_.fillRule == c.fillRule && context_.paintEnabled == c.enabled) << c.body;
   }
   Resolve("<rect id='t' width='10' height='10'/>");
   EXPECT_TRUE(Brush(1) == 0 && Brush(2) == kSolid && Colour(3) == 0);
@@ -148,13 +143,9 @@ TEST_F(Paint, PenWidthColourAndStyle) {
        "</g></g>", 5, kBlue, kPenDash | kPenCapRound | kPenJoinMiter},
   };
   for (const auto& c : kCases) {
-    SCOPED_TRACE(c.body);
     Resolve(c.body);
-    EXPECT_EQ(context_.pen.style, c.style);
-    if (c.penWidth != 0) {
-      EXPECT_EQ(context_.pen.width, c.penWidth);
-      EXPECT_EQ(context_.pen.colour, c.colour);
-    }
+    EXPECT_EQ(context_.pen.style, c.style) << c.body;
+    EXPECT_TRUE(c.penWidth == 0 || (context_.pen.width == c.penWidth && context_.pen.colour == c.colour)) << c.body;
   }
   EXPECT_DOUBLE_EQ(context_.penWidth, 5.0);
 }
@@ -191,14 +182,11 @@ TEST_F(Paint, LinearGradientTakesTwoStops) {
        "<stop offset='1' stop-color='#00f'/></linearGradient>", kLime, kBlue, 0},
   };
   for (const auto& c : kCases) {
-    SCOPED_TRACE(c.defs);
     Resolve("<defs>" + c.defs + "</defs><path id='t' d='M0 0L1 1' fill='url(#a)'/>");
-    EXPECT_TRUE(Brush(0) == kBrushTwoColour && Brush(1) == 2 && Brush(4) == 255);
-    EXPECT_EQ(Colour(2), c.first);
-    EXPECT_EQ(Colour(3), c.second);
-    EXPECT_EQ(context_.brush.w[5], c.direction);
-    EXPECT_TRUE(context_.linearGradient == 1 && context_.radialGradient == 0);
-    EXPECT_TRUE(context_.gradientColours[0] == c.first && context_.gradientColours[1] == c.second);
+    EXPECT_TRUE(Brush(0) == kBrushTwoColour && Brush(1) == 2 && Brush(4) == 255 && Brush(5) == c.direction) << c.defs;
+    EXPECT_TRUE(Colour(2) == c.first && Colour(3) == c.second && context_.gradientColours[0] == c.first &&
+                context_.gradientColours[1] == c.second) << c.defs;
+    EXPECT_TRUE(context_.linearGradient == 1 && context_.radialGradient == 0) << c.defs;
   }
 }
 
@@ -227,12 +215,10 @@ TEST_F(Paint, GradientCodes) {
       {"radialGradient", "cx='0.9' cy='0.9'", rect, 7},  // the focus follows the centre
   };
   for (const auto& c : kCases) {
-    SCOPED_TRACE(std::string(c.gradient) + " " + c.geometry + " " + c.shape);
     Resolve("<defs><" + std::string(c.gradient) + " id='g' " + c.geometry + ">" + TwoStops() + "</" + c.gradient +
             "></defs>" + c.shape + " fill='url(#g)'/>");
-    EXPECT_EQ(Brush(0), kBrushTwoColour);
-    EXPECT_EQ(context_.brush.w[5], c.code);
-    EXPECT_EQ(context_.radialGradient, c.gradient[0] == 'r' ? 1 : 0);
+    EXPECT_TRUE(Brush(0) == kBrushTwoColour && Brush(5) == c.code) << c.gradient << " " << c.geometry << c.shape;
+    EXPECT_EQ(context_.radialGradient, c.gradient[0] == 'r' ? 1 : 0) << c.gradient;
   }
 }
 
@@ -255,14 +241,12 @@ TEST_F(Paint, GradientsThatGiveNoTwoColourBrush) {
       {a + "><stop stop-color='white' stop-opacity='0.5'/>" + TwoStops() + "</linearGradient>", kBrushTwoColour, 0},
   };
   for (const auto& c : kCases) {
-    SCOPED_TRACE(c.body);
     Resolve("<defs>" + c.body + "</defs>" + fillA);
-    EXPECT_EQ(Brush(0), c.brush);
-    if (c.brush == kBrushPlainSize) {
-      EXPECT_EQ(Brush(2), c.style);
-      EXPECT_TRUE(c.style != kBrushSolid || Colour(3) == 0);  // black
-      EXPECT_EQ(context_.linearGradient, 0);
-    }
+    EXPECT_EQ(Brush(0), c.brush) << c.body;
+    // The plain brush: solid black or hollow.
+    EXPECT_TRUE(c.brush != kBrushPlainSize ||
+                (Brush(2) == c.style && (c.style != kBrushSolid || Colour(3) == 0) && context_.linearGradient == 0))
+        << c.body;
   }
   Resolve("<defs><linearGradient id='g'>" + TwoStops() +
           "</linearGradient></defs><path id='t' d='M0 0L1 1' fill='lime' stroke='url(#g)' stroke-width='4'/>");
@@ -341,16 +325,6 @@ TEST_F(Paint, BadIndexAndAllocationFailureAreReported) {
   EXPECT_EQ(context_.paintCache, nullptr);
   EXPECT_EQ(DrawingAttributes(context_, *document_, IndexOf("t")), kOk);
   EXPECT_EQ(Colour(3), kRed);
-}
-
-TEST(TranslucentColour, LightensOnlyInsideTheWindow) {
-  const struct {
-    uint32_t colour;
-    float opacity;
-    uint32_t result;
-  } kCases[] = {{0x0000FF, 0.5f, 0x7F7FFF}, {0x000000, 0.625f, 0x5F5F5F}, {0xFFFFFF, 0.4f, 0xFFFFFF},
-                {0x0000FF, 0.3f, 0x0000FF}, {0x0000FF, 0.7f, 0x0000FF},   {0x102030, 0.5f, 0x8F9FAF}};
-  for (const auto& c : kCases) EXPECT_EQ(TranslucentColour(c.colour, c.opacity), c.result) << c.opacity;
 }
 
 TEST(PenWidthFromHalf, RoundsUpOnlyBelowOne) {
