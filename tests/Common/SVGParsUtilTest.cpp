@@ -77,19 +77,13 @@ TEST_F(SvgLoad, KeepsParentAndChildIndicesAndDropsUnknownSubtrees) {
 
 // The record table starts at 10 and grows by 20, a child list starts at 5 and grows by 10.
 TEST_F(SvgLoad, GrowsTheRecordTableAndChildListsInTheirSteps) {
-  const struct {
-    int groups;
-    int32_t recordCapacity, childCapacity;
-  } kCases[] = {{5, 10, 5}, {6, 10, 15}, {8, 10, 15}, {9, 30, 15}, {15, 30, 15}, {16, 30, 25}, {28, 30, 35}, {29, 50, 35}};
+  const struct { int groups; int32_t recordCapacity, childCapacity; } kCases[] = {
+      {5, 10, 5}, {6, 10, 15}, {8, 10, 15}, {9, 30, 15}, {15, 30, 15}, {16, 30, 25}, {28, 30, 35}, {29, 50, 35}};
   for (const auto& c : kCases) {
-    SCOPED_TRACE(c.groups);
     Loaded("<svg><g>" + Repeat("<g/>", c.groups) + "</g></svg>");
-    EXPECT_EQ(document_->recordCount, c.groups + 2);
-    EXPECT_EQ(document_->recordCapacity, c.recordCapacity);
-    EXPECT_EQ(Record(1).childCapacity, c.childCapacity);
-    EXPECT_EQ(Record(1).builtChildCount, c.groups);
-    EXPECT_EQ(Children(1).back(), c.groups + 1);
-    EXPECT_EQ(Record(c.groups + 1).parent, 1);
+    EXPECT_TRUE(document_->recordCount == c.groups + 2 && document_->recordCapacity == c.recordCapacity) << c.groups;
+    EXPECT_TRUE(Record(1).childCapacity == c.childCapacity && Record(1).builtChildCount == c.groups &&
+                Children(1).back() == c.groups + 1 && Record(c.groups + 1).parent == 1) << c.groups;
   }
   constexpr int kDepth = 1000;
   Loaded("<svg>" + Repeat("<g>", kDepth) + "<rect width='1' height='1'/>" + Repeat("</g>", kDepth) +
@@ -101,10 +95,7 @@ TEST_F(SvgLoad, GrowsTheRecordTableAndChildListsInTheirSteps) {
 }
 
 TEST_F(SvgLoad, SetsRenderFlagsByContainer) {
-  const struct {
-    const char* text;
-    std::vector<int32_t> flags;  // per record
-  } kCases[] = {
+  const struct { const char* text; std::vector<int32_t> flags; } kCases[] = {  // a flag per record
       {"<svg><defs><path d='M0 0'/></defs></svg>", {1, 0, 0}},
       {"<svg><clipPath><path d='M0 0'/></clipPath></svg>", {1, 0, 1}},
       {"<svg><pattern><path d='M0 0'/></pattern></svg>", {1, 0, 0}},
@@ -117,9 +108,8 @@ TEST_F(SvgLoad, SetsRenderFlagsByContainer) {
       {"<svg><defs><g><rect width='1' height='1'/></g></defs><g/></svg>", {1, 0, 1, 1, 1}},
   };
   for (const auto& c : kCases) {
-    SCOPED_TRACE(c.text);
     Loaded(c.text);
-    EXPECT_EQ(Column(&ElementRecord::renderFlag), c.flags);
+    EXPECT_EQ(Column(&ElementRecord::renderFlag), c.flags) << c.text;
   }
   // A group saves the flag it was built under.
   EXPECT_EQ(Record(2).data.group.savedRenderFlag, 0);
