@@ -84,10 +84,8 @@ TEST_F(PropertiesTest, KeywordsStoreTheirPositionWithoutRegardToCase) {
       {"text-rendering", "optimizeLegibility", &P::textRendering, 2},
   };
   for (const auto& c : kCases) {
-    SCOPED_TRACE(std::string(c.name) + ": " + c.value);
     props.*c.field = -1;
-    EXPECT_EQ(Apply(c.name, c.value), kOk);
-    EXPECT_EQ(props.*c.field, c.index);
+    EXPECT_TRUE(Apply(c.name, c.value) == kOk && props.*c.field == c.index) << c.name << ": " << c.value;
     for (const char* bad : {"inherit", "bogus", "", "auto-x"}) ExpectRefused(c.name, bad, kErrBadValue);
     ExpectRefused(c.name, nullptr, kErrMissing);
   }
@@ -99,11 +97,10 @@ TEST_F(PropertiesTest, KeywordsStoreTheirPositionWithoutRegardToCase) {
 TEST_F(PropertiesTest, LengthsAndKeywordLengths) {
   for (const auto& [name, field] : {std::pair{"font-size", &P::fontSize}, {"stroke-width", &P::strokeWidth},
                                     {"stroke-dashoffset", &P::strokeDashoffset}}) {
-    SCOPED_TRACE(name);
     EXPECT_EQ(Apply(name, "12.5PX"), kOk);
-    EXPECT_TRUE((props.*field).unit == kUnitPx && (props.*field).value == 12.5 && (props.*field).isPercent == 0);
+    EXPECT_TRUE((props.*field).unit == kUnitPx && (props.*field).value == 12.5 && !(props.*field).isPercent) << name;
     EXPECT_EQ(Apply(name, "50%"), kOk);
-    EXPECT_TRUE((props.*field).unit == kUnitNone && (props.*field).isPercent == 1);
+    EXPECT_TRUE((props.*field).unit == kUnitNone && (props.*field).isPercent == 1) << name;
     for (const char* bad : {"inherit", "10 px", "1e3px", "+5"}) ExpectRefused(name, bad, kErrBadLength);
   }
   const struct { const char *name, *keyword, *otherKeyword; KeywordLength P::*field; } kCases[] = {
@@ -112,12 +109,10 @@ TEST_F(PropertiesTest, LengthsAndKeywordLengths) {
       {"right", "auto", "normal", &P::right}, {"bottom", "auto", "normal", &P::bottom},
       {"left", "auto", "normal", &P::left}};
   for (const auto& c : kCases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(Apply(c.name, c.keyword), kOk);
-    EXPECT_EQ((props.*c.field).isKeyword, 1);
-    EXPECT_EQ(Apply(c.name, "3mm"), kOk);
     const KeywordLength& value = props.*c.field;
-    EXPECT_TRUE(value.isKeyword == 0 && value.length.unit == kUnitMm && value.length.value == 3);
+    EXPECT_TRUE(Apply(c.name, c.keyword) == kOk && value.isKeyword == 1) << c.name;
+    EXPECT_EQ(Apply(c.name, "3mm"), kOk);
+    EXPECT_TRUE(value.isKeyword == 0 && value.length.unit == kUnitMm && value.length.value == 3) << c.name;
     for (const char* bad : {"inherit", c.otherKeyword, "3 mm"}) ExpectRefused(c.name, bad, kErrBadLength);
   }
 }
@@ -216,14 +211,10 @@ TEST_F(PropertiesTest, PaintsTakeEveryFormAndKeepInheritAsAName) {
 TEST_F(PropertiesTest, ReferencesAreNoneOrUrl) {
   // The clip path and the markers are records of different types with the same members.
   auto check = [this](const char* name, auto field) {
-    SCOPED_TRACE(name);
-    EXPECT_EQ(Apply(name, " URL(#shape) "), kOk);
-    EXPECT_TRUE((props.*field).kind == kReferenceUrl && Text((props.*field).id) == "shape");
-    for (const char* bad : {"#shape", "url(shape)", "url(#shape", "inherit", ""}) {
-      ExpectRefused(name, bad, kErrBadValue);
-    }
-    EXPECT_EQ(Apply(name, "none"), kOk);
-    EXPECT_TRUE((props.*field).kind == kReferenceNone && (props.*field).id == nullptr);
+    EXPECT_TRUE(Apply(name, " URL(#shape) ") == kOk && (props.*field).kind == kReferenceUrl &&
+                Text((props.*field).id) == "shape") << name;
+    for (const char* bad : {"#shape", "url(shape)", "url(#shape", "inherit", ""}) ExpectRefused(name, bad, kErrBadValue);
+    EXPECT_TRUE(Apply(name, "none") == kOk && (props.*field).kind == kReferenceNone && !(props.*field).id) << name;
   };
   check("clip-path", &P::clipPath);
   for (const auto& [name, field] : {std::pair{"marker", &P::marker}, {"marker-start", &P::markerStart},
@@ -257,41 +248,33 @@ TEST_F(PropertiesTest, StyleAttributeDeclarationsAndEntityReferences) {
   };
   auto paint = [](const SvgPaint& p) { return p.paintKind == kPaintNotGiven ? "<none>" : Text(p.color.text); };
   for (const auto& c : kCases) {
-    SCOPED_TRACE(Text(c.style));
     Reset();
-    EXPECT_EQ(Style(c.style), kOk);
-    EXPECT_EQ(paint(props.fill), c.fill);
-    EXPECT_EQ(paint(props.stroke), c.stroke);
+    EXPECT_TRUE(Style(c.style) == kOk && paint(props.fill) == c.fill && paint(props.stroke) == c.stroke)
+        << Text(c.style) << ": " << paint(props.fill) << ", " << paint(props.stroke);
   }
   // Without an entity table the reference is skipped.
   document.xmlDocument = nullptr;
-  EXPECT_EQ(Style("&st0;fill:green"), kOk);
-  EXPECT_EQ(Text(props.fill.color.text), "green");
-  EXPECT_EQ(KernelLiveBlocksTagged(u"Common/MyStrtok"), 0);
-  EXPECT_EQ(MyStrtok(nullptr, ";"), nullptr);
+  EXPECT_TRUE(Style("&st0;fill:green") == kOk && Text(props.fill.color.text) == "green");
+  EXPECT_TRUE(KernelLiveBlocksTagged(u"Common/MyStrtok") == 0 && MyStrtok(nullptr, ";") == nullptr);
 }
 
 TEST_F(PropertiesTest, StyleAttributeValuesLoseTheirSpacesExceptTheFontFamily) {
   xml.entities["font"] = "font-family : Times New Roman ;font-size:\t9";
-  EXPECT_EQ(Style("font-family:Times New Roman;font-size : 14 px"), kOk);
-  EXPECT_EQ(Text(props.fontFamily), "Times New Roman");
+  EXPECT_TRUE(Style("font-family:Times New Roman;font-size : 14 px") == kOk && Text(props.fontFamily) == "Times New Roman");
   EXPECT_TRUE(props.fontSize.value == 14 && props.fontSize.unit == kUnitPx);  // "14 px" reads as "14px"
-  EXPECT_EQ(Style("FONT-FAMILY: Courier\tNew"), kOk);
-  EXPECT_EQ(Text(props.fontFamily), "CourierNew");
+  EXPECT_TRUE(Style("FONT-FAMILY: Courier\tNew") == kOk && Text(props.fontFamily) == "CourierNew");
   // A failed declaration only loses itself.
   EXPECT_EQ(Style("font-size:20;font-size:inherit;opacity:x;stroke-width:2;&font;opacity:0.5"), kOk);
-  EXPECT_EQ(Text(props.fontFamily), "TimesNewRoman");
-  EXPECT_TRUE(props.fontSize.value == 9 && props.strokeWidth.value == 2 && props.opacity == 0.5f);
+  EXPECT_TRUE(Text(props.fontFamily) == "TimesNewRoman" && props.fontSize.value == 9 && props.strokeWidth.value == 2 &&
+              props.opacity == 0.5f);
   EXPECT_EQ(ParseStyleEntity(props, "fill : red ; font-family: A B", kVersion11), kOk);
-  EXPECT_EQ(Text(props.fill.color.text), "red");
-  EXPECT_EQ(Text(props.fontFamily), "AB");
+  EXPECT_TRUE(Text(props.fill.color.text) == "red" && Text(props.fontFamily) == "AB");
   EXPECT_EQ(ParseStyleEntity(props, nullptr, kVersion11), kErrMissing);
   // Declarations are cut at 255 characters; a name cut so matches nothing.
   EXPECT_EQ(Style(("font-family:" + std::string(300, 'a') + ";stroke:red").c_str()), kOk);
   EXPECT_EQ(Text(props.fontFamily), std::string(255, 'a'));
   EXPECT_EQ(Style((std::string(250, 'x') + "-fill-opacity:0.5;stroke:blue").c_str()), kOk);
-  EXPECT_EQ(props.fillOpacity, kOpacityNotGiven);
-  EXPECT_EQ(Text(props.stroke.color.text), "blue");
+  EXPECT_TRUE(props.fillOpacity == kOpacityNotGiven && Text(props.stroke.color.text) == "blue");
   EXPECT_EQ(Style(("font-family:" + std::string(255, 'b')).c_str()), kOk);
   EXPECT_EQ(Text(props.fontFamily), std::string(255, 'b'));
 }
@@ -343,18 +326,15 @@ TEST_F(PropertiesTest, EachAttributeGroupOwnsItsNamesOnce) {
     PropertyMasks masks{};
     for (const GroupCase& other : Groups()) {
       for (const auto& [name, value] : other.names) {
-        SCOPED_TRACE(name);
         const bool own = &group == &other;
-        if (own) {
-          EXPECT_EQ(group.parse(masks, props, name, value, kVersion11), kOk);
-          EXPECT_EQ(ParsePresentationAttribute(dispatched, props, name, value, kVersion11), kOk);
-        }
+        EXPECT_TRUE(!own || (group.parse(masks, props, name, value, kVersion11) == kOk &&
+                             ParsePresentationAttribute(dispatched, props, name, value, kVersion11) == kOk)) << name;
         const std::vector<unsigned char> before = Bytes();
-        EXPECT_EQ(group.parse(masks, props, name, value, kVersion11), own ? kErrDuplicateAttribute : kErrBadLength);
-        if (own) {
-          EXPECT_EQ(ParsePresentationAttribute(dispatched, props, name, value, kVersion11), kErrDuplicateAttribute);
-        }
-        EXPECT_EQ(Bytes(), before);
+        EXPECT_EQ(group.parse(masks, props, name, value, kVersion11), own ? kErrDuplicateAttribute : kErrBadLength)
+            << name;
+        EXPECT_TRUE(!own || ParsePresentationAttribute(dispatched, props, name, value, kVersion11) ==
+                                kErrDuplicateAttribute) << name;
+        EXPECT_EQ(Bytes(), before) << name;
       }
     }
     std::string upper = group.names.front().first;
@@ -406,27 +386,26 @@ TEST_F(PropertiesTest, DefaultsMarkWhatIsNotGiven) {
 
 TEST_F(PropertiesTest, InheritCopiesTextFontAndVisualValuesButNotPaint) {
   ASSERT_EQ(Style("font-size:20;font-family:Arial Black;font-weight:bold;text-anchor:middle;display:none;"
-         "visibility:hidden;color:#abc;shape-rendering:crispEdges;letter-spacing:2px;top:auto;stop-opacity:0.4;"
-         "stop-color:blue;font:menu;color-profile:url(#prof);fill:red;fill-opacity:0.5;fill-rule:evenodd;"
-         "stroke:blue;stroke-width:3;stroke-opacity:0.5;stroke-miterlimit:8;stroke-linecap:round;"
-         "stroke-dashoffset:2;opacity:0.5"), kOk);
+                  "visibility:hidden;color:#abc;shape-rendering:crispEdges;letter-spacing:2px;top:auto;"
+                  "stop-opacity:0.4;stop-color:blue;font:menu;color-profile:url(#prof);fill:red;fill-opacity:0.5;"
+                  "fill-rule:evenodd;stroke:blue;stroke-width:3;stroke-opacity:0.5;stroke-miterlimit:8;"
+                  "stroke-linecap:round;stroke-dashoffset:2;opacity:0.5"), kOk);
   child.strokeWidth = SvgLength{kUnitMm, 1, 0};  // a value the child already had
   ASSERT_EQ(InheritPresentationProperties(child, props), kOk);
   EXPECT_TRUE(child.fontSize.value == 20 && Text(child.fontFamily) == "Arial Black" && child.fontWeight == 1);
-  EXPECT_TRUE(child.textAnchor == 1 && child.display == kDisplayNone && child.visibility == kVisibilityHidden);
-  EXPECT_TRUE(Text(child.color.text) == "#abc" && child.color.colorForm == kColorFormHex);
+  EXPECT_TRUE(child.textAnchor == 1 && child.display == kDisplayNone && child.visibility == kVisibilityHidden &&
+              Text(child.color.text) == "#abc" && child.color.colorForm == kColorFormHex);
   EXPECT_TRUE(child.shapeRendering == 2 && child.letterSpacing.length.value == 2 && child.top.isKeyword == 1);
-  EXPECT_TRUE(child.stopOpacity == 0.4f && Text(child.stopColor.text) == "blue");
-  EXPECT_TRUE(child.font.kind == kFontSystem && child.font.keyword == 2);
+  EXPECT_TRUE(child.stopOpacity == 0.4f && Text(child.stopColor.text) == "blue" && child.font.kind == kFontSystem &&
+              child.font.keyword == 2);
   EXPECT_TRUE(child.colorProfile.kind == kColorProfileReference && Text(child.colorProfile.text) == "prof");
 
-  EXPECT_TRUE(child.fill.paintKind == kPaintNotGiven && child.fillOpacity == kOpacityNotGiven);
-  EXPECT_TRUE(child.fillRule == kFillRuleNotGiven && child.stroke.paintKind == kPaintNotGiven);
-  EXPECT_TRUE(child.strokeOpacity == kOpacityNotGiven && child.strokeWidth.isPercent == kLengthNotGiven);
-  EXPECT_TRUE(child.strokeMiterLimit == kMiterLimitNotGiven && child.strokeLineCap == kLineCapNotGiven);
-  EXPECT_TRUE(child.strokeDashoffset.unit == kUnitDashoffsetNotGiven &&
-              child.strokeDashoffset.isPercent == kLengthNotGiven);
-  EXPECT_EQ(child.opacity, 1.0f);
+  EXPECT_TRUE(child.fill.paintKind == kPaintNotGiven && child.fillOpacity == kOpacityNotGiven &&
+              child.fillRule == kFillRuleNotGiven && child.stroke.paintKind == kPaintNotGiven &&
+              child.strokeOpacity == kOpacityNotGiven && child.strokeWidth.isPercent == kLengthNotGiven);
+  EXPECT_TRUE(child.strokeMiterLimit == kMiterLimitNotGiven && child.strokeLineCap == kLineCapNotGiven &&
+              child.strokeDashoffset.unit == kUnitDashoffsetNotGiven &&
+              child.strokeDashoffset.isPercent == kLengthNotGiven && child.opacity == 1.0f);
 }
 
 TEST_F(PropertiesTest, InheritedReferencesAndStringsAreIndependentCopies) {
@@ -446,8 +425,7 @@ TEST_F(PropertiesTest, InheritedReferencesAndStringsAreIndependentCopies) {
   // Inheriting twice replaces the strings without leaking the first copies.
   ASSERT_EQ(InitPresentationProperties(props), kOk);
   ASSERT_EQ(InheritPresentationProperties(child, props), kOk);
-  EXPECT_EQ(child.fontFamily, nullptr);
-  EXPECT_EQ(Text(child.stopColor.text), "black");
+  EXPECT_TRUE(child.fontFamily == nullptr && Text(child.stopColor.text) == "black");
 }
 
 }  // namespace
