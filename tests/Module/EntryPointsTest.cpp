@@ -2,6 +2,7 @@
 // files, and the raster hand-over behind fltLoad.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,9 +29,10 @@ void PrepareCallerDocument(VectorDocument* document) {
   ASSERT_EQ(VectorAddObject(document, 0, kVoRect, &rect, &ref), kOk);
 }
 
-// What a RowCallback saw.
+// What a RowCallback saw: per row its flags, number and line count, and
+// its bytes.
 struct RowLog {
-  std::vector<int32_t> flags, rows, lineCounts;
+  std::vector<std::vector<int32_t>> calls;
   std::vector<std::vector<uint8_t>> bytes;
   void* hostArg = nullptr;
   BitmapRecord* target = nullptr;
@@ -42,9 +44,7 @@ int32_t RecordRow(void* hostArg, BitmapRecord* target, uint8_t* row, int32_t fla
   auto* log = static_cast<RowLog*>(userData);
   log->hostArg = hostArg;
   log->target = target;
-  log->flags.push_back(flags);
-  log->rows.push_back(rowNumber);
-  log->lineCounts.push_back(lineCount);
+  log->calls.push_back({flags, rowNumber, lineCount});
   log->bytes.emplace_back(row, row + target->bytesPerRow);
   return rowNumber == log->stopAtRow ? kCallbackStop : kOk;
 }
@@ -171,8 +171,7 @@ TEST_F(EntryPoints, InfoDrawsIntoACallersDocumentWideningItsBounds) {
               std::vector<double>({-1.0, -0.5, 201.0, 100.5}));
   }
   ASSERT_NE(scratch_.holder, nullptr);
-  EXPECT_EQ(scratch_.holder->document, document.get());
-  EXPECT_EQ(scratch_.holder->owned, 0);
+  EXPECT_TRUE(scratch_.holder->document == document.get() && scratch_.holder->owned == 0);
   EXPECT_EQ(document.get()->flags, kCallerFlags);
   EXPECT_EQ(fltFreeData(scratch_.holder, 0), kOk);
   EXPECT_EQ(VectorObjectCount(document.get()), 1);  // still the caller's
@@ -182,9 +181,8 @@ TEST_F(EntryPoints, InfoHandsItsOwnDocumentOverThroughTheScratch) {
   info_->scratch = &scratch_;
   ASSERT_EQ(InfoOf(svgtest::SmallSvg()), kOk);
   VectorHolder* holder = scratch_.holder;
-  ASSERT_NE(holder, nullptr);
+  ASSERT_TRUE(holder != nullptr && holder->document != nullptr);
   EXPECT_EQ(holder->owned, 1);
-  ASSERT_NE(holder->document, nullptr);
   EXPECT_EQ(holder->document->flags, kDocumentFlags);
   EXPECT_EQ(KernelLiveBlocksTagged(u"Common/svg"), 2);  // holder and document
   EXPECT_EQ(fltFreeData(holder, 1), kOk);               // the host keeps it
@@ -233,14 +231,14 @@ TEST_F(EntryPoints, LoadTakesTheDocumentInfoLeft) {
   load_->mode = 0;
   Target(3, 2, 24);
   EXPECT_EQ(fltLoad(load_.get()), kOk);
-  EXPECT_EQ(rows_.rows, (std::vector<int32_t>{0, 1}));
+  EXPECT_EQ(rows_.calls.size(), 2u);
   EXPECT_EQ(fltFreeData(scratch_.holder, 0), kOk);
 }
 
 TEST_F(EntryPoints, LoadDeliversRowsWithTheirFlagsUntilTheHostRefusesOne) {
   LoadFrom(svgtest::EmptySvg());
   EXPECT_EQ(fltLoad(load_.get()), kOk);  // without a target: nothing delivered
-  EXPECT_TRUE(rows_.rows.empty());
+  EXPECT_TRUE(rows_.calls.empty());
   const struct {
     int32_t height;
     std::vector<int32_t> flags;
@@ -250,25 +248,21 @@ TEST_F(EntryPoints, LoadDeliversRowsWithTheirFlagsUntilTheHostRefusesOne) {
     rows_ = RowLog{};
     Target(5, c.height, 24);
     ASSERT_EQ(fltLoad(load_.get()), kOk);
-    EXPECT_EQ(rows_.flags, c.flags);
-    std::vector<int32_t> numbers;
-    for (int32_t i = 0; i < c.height; ++i) numbers.push_back(i);
-    EXPECT_EQ(rows_.rows, numbers);
-    EXPECT_EQ(rows_.lineCounts, std::vector<int32_t>(numbers.size(), 1));
-    EXPECT_EQ(rows_.hostArg, &hostArg_);
-    EXPECT_EQ(rows_.target, &target_);
+    std::vector<std::vector<int32_t>> calls;
+    for (int32_t i = 0; i < c.height; ++i) calls.push_back({c.flags[i], i, 1});
+    EXPECT_EQ(rows_.calls, calls);
+    EXPECT_TRUE(rows_.hostArg == &hostArg_ && rows_.target == &target_);
     // Five 24-bit pixels of white, then one byte of row padding.
-    ASSERT_EQ(rows_.bytes[0].size(), 16u);
-    EXPECT_EQ(std::vector<uint8_t>(rows_.bytes[0].begin(), rows_.bytes[0].begin() + 15),
-              std::vector<uint8_t>(15, 0xFF));
-    EXPECT_EQ(target_.xResolution, 150);
-    EXPECT_EQ(target_.yResolution, 75);
+    EXPECT_EQ(rows_.bytes[0].size(), 16u);
+    EXPECT_EQ(std::count(rows_.bytes[0].begin(), rows_.bytes[0].begin() + 15, 0xFF), 15);
+    EXPECT_EQ(std::vector<int32_t>({target_.xResolution, target_.yResolution}),
+              std::vector<int32_t>({150, 75}));
   }
   rows_ = RowLog{};
   rows_.stopAtRow = 1;
   Target(4, 5, 24);
   EXPECT_EQ(fltLoad(load_.get()), kCallbackStop);
-  EXPECT_EQ(rows_.rows, (std::vector<int32_t>{0, 1}));
+  EXPECT_EQ(rows_.calls.size(), 2u);
 }
 
 TEST_F(EntryPoints, LoadConvertsToTheTargetsPixelFormat) {
@@ -277,10 +271,9 @@ TEST_F(EntryPoints, LoadConvertsToTheTargetsPixelFormat) {
   ASSERT_EQ(fltLoad(load_.get()), kOk);
   ASSERT_EQ(rows_.bytes.size(), 2u);
   EXPECT_EQ(rows_.bytes[0].size(), 8u);  // 6 indices padded to 4 bytes
-  ASSERT_NE(target_.palette, nullptr);
   // Every pixel is white, whatever index the palette gives white.
   const uint8_t index = rows_.bytes[0][0];
-  ASSERT_LT(index, target_.paletteCount);
+  ASSERT_TRUE(target_.palette != nullptr && index < target_.paletteCount);
   EXPECT_EQ(target_.palette[index] & 0xFFFFFFu, 0xFFFFFFu);
   EXPECT_EQ(FreeBitmap(&target_), kOk);
 }
@@ -294,7 +287,7 @@ TEST_F(EntryPoints, RenderPaintsIntoTheRequestedRectangle) {
   EXPECT_EQ(std::vector<int32_t>({rect.left, rect.top, rect.right, rect.bottom,
                                   document.get()->paintOption}),
             std::vector<int32_t>({0, 0, 7, 3, 1}));
-  EXPECT_EQ(rows_.rows.size(), 3u);
+  EXPECT_EQ(rows_.calls.size(), 3u);
   load_->rowCallback = nullptr;
   EXPECT_EQ(RenderToBitmap(load_.get(), document.get()), kErrMissing);
 }
