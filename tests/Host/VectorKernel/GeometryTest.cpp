@@ -224,9 +224,17 @@ TEST_F(Transforms, RotateTurnsAboutTheObjectsCentreKeepingTheTypeWherePossible) 
     EXPECT_EQ(StoredType(&doc_, ref), kVoPath);
   }
   const VectorObjectRef text = AddText(u"Hi", Pt(0, 0), 10, kAlignStart, 100);
-  const VectorTriple third{0, 0, 30};
+  const VectorTriple third{0, 0, 30}, quarter{0, 0, 90};
   ASSERT_EQ(VectorObjectRotate(&doc_, &third, text), kVkOk);
   EXPECT_EQ(Described(&doc_, text, kVoText)->text.escapement, 400);
+  // An arc turns about its centre: its x radius then points straight up.
+  VectorArcObject arc = Arc(0, 90);
+  const VectorObjectRef arcRef = Add(kVoArc, &arc);
+  ASSERT_EQ(VectorObjectRotate(&doc_, &quarter, arcRef), kVkOk);
+  Described turned(&doc_, arcRef, kVoArc);
+  PointPath p;
+  ASSERT_EQ(VectorConvertToPath(&doc_, &turned.desc, &p), kVkOk);
+  ExpectPoint(p.At(0), turned->arc.centre.x, turned->arc.centre.y + 4);
 }
 
 TEST_F(Transforms, ScaleAboutTheCentreOrAGivenPoint) {
@@ -267,22 +275,23 @@ TEST_F(Transforms, ScaleAboutTheCentreOrAGivenPoint) {
   EXPECT_EQ(VectorConvertToPath(&doc_, nullptr, &none), kVkErrArgument);
 }
 
+// A change of the newest object joins its new box to the bounds of the
+// others; a change inside the bounds only adds its box; any other change
+// measures all objects again.
 TEST_F(Transforms, DocumentBoundsFollowMovedAndScaledObjects) {
   const VectorObjectRef outer = AddLine(0, 0, 100, 100), inner = AddCircle(50, 50, 5);
-  const VectorTriple right{100, 0, 0}, tenth{0.1, 0.1, 1}, left{-120, 0, 0}, twice{2, 2, 1}, up{0, 25, 0};
-  ASSERT_EQ(VectorObjectMove(&doc_, &right, inner), kVkOk);  // past the edge: the bounds widen
+  const VectorTriple right{100, 0, 0}, left{-105, 0, 0}, tenth{0.1, 0.1, 1}, four{4, 4, 1}, up{0, 25, 0};
+  ASSERT_EQ(VectorObjectMove(&doc_, &right, inner), kVkOk);
   ExpectExtent(inner, 145, 45, 155, 55);
   ExpectBox(doc_.lowerBound, doc_.upperBound, 0, 0, 155, 100);
-  // The object that set the edges shrinks: the bounds close in on what is left.
-  ASSERT_EQ(VectorObjectScale(&doc_, &tenth, outer, nullptr), kVkOk);
-  ExpectBox(doc_.lowerBound, doc_.upperBound, 45, 45, 155, 55);
-  // Moved back inside, the newest object no longer holds the right edge.
-  ASSERT_EQ(VectorObjectMove(&doc_, &left, inner), kVkOk);
-  ExpectBox(doc_.lowerBound, doc_.upperBound, 25, 45, 55, 55);
-  // After an older object changed, the newest one's change still sees it.
-  ASSERT_EQ(VectorObjectScale(&doc_, &twice, outer, nullptr), kVkOk);
+  ASSERT_EQ(VectorObjectMove(&doc_, &left, inner), kVkOk);  // back inside: no longer the right edge
+  ExpectBox(doc_.lowerBound, doc_.upperBound, 0, 0, 100, 100);
+  ASSERT_EQ(VectorObjectScale(&doc_, &tenth, outer, nullptr), kVkOk);  // the edges close in
+  ExpectBox(doc_.lowerBound, doc_.upperBound, 40, 45, 55, 55);
+  ASSERT_EQ(VectorObjectScale(&doc_, &four, outer, nullptr), kVkOk);
+  ExpectBox(doc_.lowerBound, doc_.upperBound, 30, 30, 70, 70);
   ASSERT_EQ(VectorObjectMove(&doc_, &up, inner), kVkOk);
-  ExpectBox(doc_.lowerBound, doc_.upperBound, 25, 40, 60, 80);
+  ExpectBox(doc_.lowerBound, doc_.upperBound, 30, 30, 70, 80);
 }
 
 TEST_F(Transforms, RejectBadArguments) {
