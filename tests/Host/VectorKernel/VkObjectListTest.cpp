@@ -38,8 +38,7 @@ TEST(VectorObjectList, GrowsByItsStepInOneBlockKeepsEntriesAndSurvivesFailedGrow
   }
   EXPECT_EQ(svgflt::testing::KernelSnapshot().liveBlocks, before + 1);
   ASSERT_EQ(VectorObjectListFree(&list), kVkOk);
-  EXPECT_EQ(list.data, nullptr);
-  EXPECT_EQ(list.count, 0);
+  EXPECT_TRUE(list.data == nullptr && list.count == 0);
 }
 
 TEST(VectorObjectList, RejectsBadArguments) {
