@@ -33,10 +33,13 @@ TEST(VectorInit, RejectsNullReusedAndUninitialisedRecordsAndFreeLeavesTheRecordR
   EXPECT_EQ(VectorFree(&doc), kVkOk);
 }
 
-TEST_F(Documents, StartInPixelsAndKeepTheStateWrittenBack) {
+TEST_F(Documents, StartInPixelsAndKeepTheUnitsAndStateWrittenBack) {
   VectorUnits units{};
   ASSERT_EQ(VectorGetUnits(&doc_, &units), kVkOk);
   EXPECT_EQ(units.unit, 10);
+  ASSERT_EQ(VectorSetUnits(&doc_, 5), kVkOk);
+  ASSERT_EQ(VectorGetUnits(&doc_, &units), kVkOk);
+  EXPECT_EQ(units.unit, 5);
   VectorState state{};
   ASSERT_EQ(VectorGetState(&doc_, &state), kVkOk);
   EXPECT_EQ(state.size, static_cast<int32_t>(sizeof(VectorState)));
