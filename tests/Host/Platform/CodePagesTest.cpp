@@ -92,6 +92,8 @@ TEST(CodePages, FailWithTheReasonInGetLastError) {
       {"lone surrogate when asked to fail",
        [] { return WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, u"\xD800", 1, nullptr, 0, nullptr, nullptr); },
        ERROR_NO_UNICODE_TRANSLATION},
+      {"wide destination too small", [&] { return MultiByteToWideChar(CP_UTF8, 0, "abc", 3, wide, 2); },
+       ERROR_INSUFFICIENT_BUFFER},
       {"narrow destination too small",
        [&] { return WideCharToMultiByte(CP_UTF8, 0, u"\u00E9", -1, narrow, 2, nullptr, nullptr); },
        ERROR_INSUFFICIENT_BUFFER},
