@@ -13,28 +13,24 @@ namespace {
 
 class FontElements : public testing::SvgSnippetLoad {};
 
+std::string Text(const char* text) { return text == nullptr ? "<null>" : text; }
+
 TEST_F(FontElements, FontFaceDefaultsAndValues) {
   Loaded("<svg><font-face/></svg>");
   const FontFaceRecord& face = First(kElemFontFace).data.fontFace.own;
-  EXPECT_EQ(face.numbers[0], 1000.0);
-  for (int32_t i = 1; i < kFontFaceNumberCount; ++i) EXPECT_EQ(face.numbers[i], 0.0) << i;
-  EXPECT_STREQ(face.panose1, "0 0 0 0 0 0 0 0 0 0");
-  EXPECT_STREQ(face.unicodeRange, "U+0-10FFFF");
-  EXPECT_TRUE(face.fontSize.value == 12.0 && face.fontSize.unit == kUnitNone);
-  EXPECT_EQ(face.widths, nullptr);
+  for (int32_t i = 0; i < kFontFaceNumberCount; ++i) EXPECT_EQ(face.numbers[i], i == 0 ? 1000.0 : 0.0) << i;
+  EXPECT_TRUE(Text(face.panose1) == "0 0 0 0 0 0 0 0 0 0" && Text(face.unicodeRange) == "U+0-10FFFF");
+  EXPECT_TRUE(face.fontSize.value == 12.0 && face.fontSize.unit == kUnitNone && face.widths == nullptr);
 
   Loaded("<svg><font-face font-family='My Font' font-weight='bold' font-size='10pt' "
          "unicode-range='U+20-7E,\tU+A0' units-per-em='2048' overline-thickness='-1.5' "
          "bbox='0 0 10 10'/></svg>");
   const ElementRecord& record = First(kElemFontFace);
   const FontFaceRecord& given = record.data.fontFace.own;
-  EXPECT_EQ(given.numbers[0], 2048.0);
-  EXPECT_EQ(given.numbers[kFontFaceNumberCount - 1], -1.5);
-  EXPECT_STREQ(given.unicodeRange, "U+20-7E U+A0");
-  EXPECT_STREQ(given.bbox, "0 0 10 10");
-  EXPECT_EQ(given.fontSize.unit, kUnitPt);
-  EXPECT_STREQ(CommonOf(record).props.fontFamily, "My Font");
-  EXPECT_EQ(CommonOf(record).props.fontWeight, 1);
+  EXPECT_TRUE(given.numbers[0] == 2048 && given.numbers[kFontFaceNumberCount - 1] == -1.5);
+  EXPECT_TRUE(Text(given.unicodeRange) == "U+20-7E U+A0" && Text(given.bbox) == "0 0 10 10");
+  EXPECT_TRUE(given.fontSize.unit == kUnitPt && Text(CommonOf(record).props.fontFamily) == "My Font" &&
+              CommonOf(record).props.fontWeight == 1);
 }
 
 TEST_F(FontElements, RefusesBadValuesAndRepeats) {
@@ -60,30 +56,24 @@ TEST_F(FontElements, FontGlyphKernAndSourceValues) {
          "<glyph unicode='A' orientation='v' arabic-form='medial' d='M 0 0 L 5 5'/>"
          "<hkern u1='A,  B' g2='x' k='-20'/><vkern g1='y' u2='C' k='3'/></font></defs></svg>");
   for (int32_t i = 2; i < document_->recordCount; ++i) EXPECT_TRUE(IsFontElementKind(Record(i).elementType)) << i;
-  EXPECT_EQ(First(kElemFont).data.font.own.horizAdvX, 500.0);
-  EXPECT_EQ(CommonOf(First(kElemFont)).props.fill.paintKind, kPaintColor);
-  EXPECT_EQ(First(kElemFontFace).data.fontFace.own.numbers[7], 1800.0);  // ascent
-  EXPECT_STREQ(First(kElemFontFace).data.fontFace.own.panose1, "2 0 5 3");
-  EXPECT_STREQ(First(kElemFontFaceUri).data.fontFaceUri.own.href, "f");
-  EXPECT_STREQ(First(kElemFontFaceFormat).data.fontFaceText.own.text, "svg");
-  EXPECT_STREQ(First(kElemFontFaceName).data.fontFaceText.own.text, "Arial");
-  EXPECT_STREQ(First(kElemDefinitionSrc).data.fontFaceUri.own.href, "d.svg");
+  EXPECT_TRUE(First(kElemFont).data.font.own.horizAdvX == 500 &&
+              CommonOf(First(kElemFont)).props.fill.paintKind == kPaintColor);
+  const FontFaceRecord& face = First(kElemFontFace).data.fontFace.own;
+  EXPECT_TRUE(face.numbers[7] == 1800 && Text(face.panose1) == "2 0 5 3");  // numbers[7]: ascent
+  EXPECT_TRUE(Text(First(kElemFontFaceUri).data.fontFaceUri.own.href) == "f" &&
+              Text(First(kElemDefinitionSrc).data.fontFaceUri.own.href) == "d.svg");
+  EXPECT_TRUE(Text(First(kElemFontFaceFormat).data.fontFaceText.own.text) == "svg" &&
+              Text(First(kElemFontFaceName).data.fontFaceText.own.text) == "Arial");
   EXPECT_EQ(First(kElemFontFaceSrc).parent, 3);
   const MissingGlyphRecord& missing = First(kElemMissingGlyph).data.missingGlyph.own;
   EXPECT_TRUE(missing.horizAdvX == 400 && missing.d.count == 3);
   // The space glyph's unicode is trimmed to nothing and still loads.
   const GlyphRecord& space = Record(10).data.glyph.own;
-  EXPECT_STREQ(space.unicode, "");
-  EXPECT_STREQ(space.glyphName, "space");
-  EXPECT_EQ(space.horizAdvX, 250.0);
+  EXPECT_TRUE(Text(space.unicode) == "" && Text(space.glyphName) == "space" && space.horizAdvX == 250);
   const GlyphRecord& a = Record(11).data.glyph.own;
-  EXPECT_STREQ(a.unicode, "A");
-  EXPECT_TRUE(a.orientation == 1 && a.arabicForm == 1);
-  EXPECT_STREQ(a.d, "M 0 0 L 5 5");
+  EXPECT_TRUE(Text(a.unicode) == "A" && a.orientation == 1 && a.arabicForm == 1 && Text(a.d) == "M 0 0 L 5 5");
   const KernRecord& hkern = First(kElemHkern).data.kern.own;
-  EXPECT_STREQ(hkern.u1, "A B");
-  EXPECT_STREQ(hkern.g2, "x");
-  EXPECT_TRUE(hkern.g1 == nullptr && hkern.k == -20);
+  EXPECT_TRUE(Text(hkern.u1) == "A B" && Text(hkern.g2) == "x" && hkern.g1 == nullptr && hkern.k == -20);
   EXPECT_EQ(First(kElemVkern).data.kern.own.k, 3.0);
 }
 
