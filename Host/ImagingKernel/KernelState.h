@@ -150,4 +150,8 @@ void ReportInvalidRelease(const char* what, const void* address);
 // Adds `delta` to the calling thread's tracked-object counter.
 void AddTracked(int64_t delta);
 
+// Maps in the whole pages of a fresh block about to be written all over, in
+// one call rather than one page fault per page; small blocks are left alone.
+void MapInPages(void* start, std::size_t bytes);
+
 }  // namespace ikernel

@@ -1,5 +1,7 @@
 // Tagged memory, the object tracker, the fault injection switch and the
 // accounting of everything the kernel hands out.
+#include <sys/mman.h>
+
 #include <bit>
 #include <cstdio>
 #include <cstdlib>
@@ -36,6 +38,25 @@ bool SameText(const char16_t* text, const std::u16string& tag) {
 
 }  // namespace
 
+// Fresh pages are otherwise faulted in one by one as the fill or the caller
+// first writes them, each fault a trip through the trap handler; large
+// files grow blocks of tens of megabytes. Kernels without the call refuse
+// it, and the pages then fault in as before.
+void MapInPages(void* start, std::size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+  constexpr std::size_t kMinBytes = 16384;
+  constexpr std::uintptr_t kPage = 4096;
+  if (bytes < kMinBytes) return;
+  const auto begin = reinterpret_cast<std::uintptr_t>(start);
+  const std::uintptr_t first = (begin + kPage - 1) & ~(kPage - 1);
+  const std::uintptr_t last = (begin + bytes) & ~(kPage - 1);
+  if (last > first) (void)madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+#else
+  (void)start;
+  (void)bytes;
+#endif
+}
+
 BlockTable::~BlockTable() { std::free(slots_); }
 
 // The home slot keeps malloc's locality: addresses within one window of
@@ -70,6 +91,7 @@ bool BlockTable::Rebuild() {
   // calloc: an all-zero slot has a null address, so it is empty.
   auto* slots = static_cast<Slot*>(std::calloc(capacity, sizeof(Slot)));
   if (slots == nullptr) return false;
+  MapInPages(slots, capacity * sizeof(Slot));  // the entries spread over all of it
   Slot* old = slots_;
   std::size_t oldCapacity = capacity_;
   slots_ = slots;
@@ -222,7 +244,10 @@ IK_API void* KernelAlloc(uint32_t count, uint32_t elementSize, int32_t line,
   void* block = nullptr;
   if (bytes != 0 && bytes <= UINT32_MAX && ikernel::TakeAllocationTicket()) {
     block = std::malloc(bytes);
-    if (block != nullptr) std::memset(block, ikernel::kFreshFill, bytes);
+    if (block != nullptr) {
+      ikernel::MapInPages(block, bytes);
+      std::memset(block, ikernel::kFreshFill, bytes);
+    }
   }
   {
     std::lock_guard lock(state.mutex);
@@ -278,6 +303,7 @@ IK_API void* KernelRealloc(void* block, uint32_t newSize, int32_t line,
   void* grown = nullptr;
   if (newSize != 0 && ikernel::TakeAllocationTicket()) grown = std::realloc(block, newSize);
   if (grown != nullptr && newSize > old.bytes) {
+    ikernel::MapInPages(static_cast<char*>(grown) + old.bytes, newSize - old.bytes);
     std::memset(static_cast<char*>(grown) + old.bytes, ikernel::kFreshFill, newSize - old.bytes);
   }
   std::lock_guard lock(state.mutex);
