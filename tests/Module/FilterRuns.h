@@ -25,8 +25,8 @@
 namespace svgtest {
 
 // Style sheet, classes, a symbol drawn twice through `use`, a link, both
-// gradient kinds, a pattern, text with tspan and tref, an embedded picture,
-// and fractions wherever a number is read or written.
+// gradient kinds, a pattern, text with tspan and tref, and fractions
+// wherever a number is read or written.
 constexpr char kRichSvg[] =
     "<?xml version=\"1.0\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" "
     "xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"240.5\" height=\"160.25\" "
@@ -54,9 +54,7 @@ constexpr char kRichSvg[] =
     "transform=\"scale(1.1)\"/>\n<a xlink:href=\"https://example.org/\"><circle class=\"warm\" "
     "cx=\"60\" cy=\"130\" r=\"12\"/></a>\n<text class=\"note\" x=\"80.5\" y=\"150\" "
     "transform=\"rotate(30.5 80 150)\">Komma 1,5 <tspan fill=\"red\" dy=\"-3.5\">text</tspan> and "
-    "<tref xlink:href=\"#label\"/></text>\n<image x=\"200\" y=\"5\" width=\"30\" height=\"30\" "
-    "xlink:href=\"data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAIAAAACCAIAAAD91JpzAAAAEklEQVR4n"
-    "GP4zwAE/0Ho////AB/uBftt3M6tAAAAAElFTkSuQmCC\"/>\n</svg>\n";
+    "<tref xlink:href=\"#label\"/></text>\n</svg>\n";
 
 inline std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -68,8 +66,6 @@ class HostDocument {
  public:
   HostDocument() { EXPECT_EQ(VectorInit(record_.get()), svgflt::kOk); }
   ~HostDocument() { (void)VectorFree(record_.get()); }
-  HostDocument(const HostDocument&) = delete;
-  HostDocument& operator=(const HostDocument&) = delete;
   VectorDocument* get() const { return record_.get(); }
 
  private:
