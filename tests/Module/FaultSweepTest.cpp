@@ -171,6 +171,6 @@ TEST_F(FaultSweep, ExampleTextAndImages) {
   SweepFile(svgtest::ReadBytes(SVGFLT_SOURCE_DIR "/examples/text-and-images.svg"));
 }
 
-TEST_F(FaultSweep, StyleSheetSymbolsLinksAndPictures) { SweepFile(svgtest::kRichSvg); }
+TEST_F(FaultSweep, StyleSheetSymbolsLinksAndFractions) { SweepFile(svgtest::kRichSvg); }
 
 }  // namespace
