@@ -65,10 +65,9 @@ class SvgSnippetLoad : public ::testing::Test {
   ElementRecord& Record(int32_t index) const { return document_->records[index]; }
   // The first record of `type`; fails the test when there is none.
   ElementRecord& First(int32_t type) const {
-    int32_t i = 0;
-    while (i < document_->recordCount && document_->records[i].elementType != type) ++i;
-    EXPECT_LT(i, document_->recordCount) << "no record of type " << type;
-    return document_->records[i < document_->recordCount ? i : 0];
+    for (int32_t i = 0; i < document_->recordCount; ++i) if (Record(i).elementType == type) return Record(i);
+    ADD_FAILURE() << "no record of type " << type;
+    return Record(0);
   }
 
   std::string path_;
