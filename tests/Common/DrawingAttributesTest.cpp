@@ -106,8 +106,8 @@ TEST_F(Paint, PlainBrushFillRuleAndPaintFlag) {
   }
   Resolve("<rect id='t' width='10' height='10'/>");
   EXPECT_TRUE(Brush(1) == 0 && Brush(2) == kSolid && Colour(3) == 0);
-  EXPECT_TRUE(context_.pen.style == kNoPen && context_.pen.size == 64 && context_.clipIndex == -1);
-  EXPECT_TRUE(context_.linearGradient == 0 && context_.radialGradient == 0);
+  EXPECT_TRUE(context_.pen.style == kNoPen && context_.pen.size == 64 && context_.clipIndex == -1 &&
+              context_.linearGradient == 0 && context_.radialGradient == 0);
 }
 
 TEST_F(Paint, HalfOpaquePathGetsTwoColourBrush) {
@@ -271,8 +271,7 @@ TEST_F(Paint, InheritanceRunsThroughAUseWhileItIsExpanded) {
   LoadFresh("<defs><g id='outer' stroke='red' stroke-width='4'><use id='u2' xlink:href='#inner'/></g>"
             "<symbol id='inner'><rect id='t' width='1' height='1'/></symbol></defs>"
             "<g fill='blue'><use id='u1' xlink:href='#outer'/></g>");
-  const int32_t outer = IndexOf("outer");
-  const int32_t outerParent = Record(outer).parent;
+  const int32_t outer = IndexOf("outer"), outerParent = Record(outer).parent;
   Record(outer).parent = IndexOf("u1");
   Record(IndexOf("inner")).parent = IndexOf("u2");
   context_.useDepth = 2;
@@ -318,8 +317,8 @@ TEST_F(Paint, BadIndexAndAllocationFailureAreReported) {
   KernelFailAllocation(1);
   EXPECT_EQ(DrawingAttributes(context_, *document_, IndexOf("t")), kErrNoMemory);
   KernelFailAllocation(0);
-  EXPECT_EQ(context_.paintCache, nullptr);
-  EXPECT_TRUE(DrawingAttributes(context_, *document_, IndexOf("t")) == kOk && Colour(3) == kRed);
+  EXPECT_TRUE(context_.paintCache == nullptr && DrawingAttributes(context_, *document_, IndexOf("t")) == kOk &&
+              Colour(3) == kRed);
 }
 
 TEST(PenWidthFromHalf, RoundsUpOnlyBelowOne) {
