@@ -177,20 +177,6 @@ TEST(VectorCopyObject, TextGivesGlyphOutlinesPlacedByAlignmentAndEscapement) {
   }
 }
 
-TEST(VectorCopyObject, RejectsBadArgumentsAndObjectsWithoutOutline) {
-  auto circle = Made<VectorCircleObject>(kVoCircle);
-  VectorPointPath path{};
-  EXPECT_EQ(VectorCopyObject(nullptr, &path), kVkErrArgument);
-  EXPECT_EQ(VectorCopyObject(&circle, nullptr), kVkErrArgument);
-  auto group = Made<VectorGroupObject>(kVoGroupObject);
-  EXPECT_EQ(VectorCopyObject(&group, &path), kVkErrUnsupported);
-  EXPECT_EQ(path.count, 0);
-  auto broken = Made<VectorPolylineObject>(kVoPolyBezier);
-  broken.count = 4;  // and no points
-  EXPECT_EQ(VectorCopyObject(&broken, &path), kVkErrArgument);
-  EXPECT_EQ(VectorFreeObject(nullptr), kVkErrArgument);
-}
-
 using Transforms = VkDocumentFixture;
 
 int32_t StoredType(VectorDocument* doc, VectorObjectRef ref) {
@@ -294,18 +280,28 @@ TEST_F(Transforms, DocumentBoundsFollowMovedAndScaledObjects) {
   ExpectBox(doc_.lowerBound, doc_.upperBound, 30, 30, 70, 80);
 }
 
-TEST_F(Transforms, RejectBadArguments) {
+TEST_F(Transforms, BadArgumentsAndObjectsWithoutOutlineAreRejected) {
   const VectorObjectRef line = AddLine(0, 0, 10, 5);
   const VectorTriple t{1, 1, 1}, bad{NAN, 1, 1};
-  EXPECT_EQ(VectorObjectRotate(&doc_, nullptr, line), kVkErrArgument);
-  EXPECT_EQ(VectorObjectScale(&doc_, nullptr, line, nullptr), kVkErrArgument);
-  EXPECT_EQ(VectorObjectMove(&doc_, nullptr, line), kVkErrArgument);
-  EXPECT_EQ(VectorObjectRotate(&doc_, &t, line + 5), kVkErrNoObject);
-  EXPECT_EQ(VectorObjectScale(&doc_, &t, line + 5, nullptr), kVkErrNoObject);
-  EXPECT_EQ(VectorObjectMove(&doc_, &t, line + 5), kVkErrNoObject);
-  EXPECT_EQ(VectorObjectMove(nullptr, &t, line), kVkErrArgument);
-  EXPECT_EQ(VectorObjectMove(&doc_, &bad, line), kVkErrArgument);
+  const auto circle = Made<VectorCircleObject>(kVoCircle);
+  const auto group = Made<VectorGroupObject>(kVoGroupObject);
+  auto broken = Made<VectorPolylineObject>(kVoPolyBezier);
+  broken.count = 4;  // and no points
+  VectorPointPath path{};
+  int i = 0;
+  for (int32_t status : {VectorObjectRotate(&doc_, nullptr, line), VectorObjectScale(&doc_, nullptr, line, nullptr),
+                         VectorObjectMove(&doc_, nullptr, line), VectorObjectMove(nullptr, &t, line),
+                         VectorObjectMove(&doc_, &bad, line), VectorCopyObject(nullptr, &path),
+                         VectorCopyObject(&circle, nullptr), VectorCopyObject(&broken, &path), VectorFreeObject(nullptr)}) {
+    EXPECT_EQ(status, kVkErrArgument) << i++;
+  }
+  for (int32_t status : {VectorObjectRotate(&doc_, &t, line + 5), VectorObjectScale(&doc_, &t, line + 5, nullptr),
+                         VectorObjectMove(&doc_, &t, line + 5)}) {
+    EXPECT_EQ(status, kVkErrNoObject) << i++;
+  }
   ExpectExtent(line, 0, 0, 10, 5);
+  EXPECT_EQ(VectorCopyObject(&group, &path), kVkErrUnsupported);
+  EXPECT_EQ(path.count, 0);
 }
 
 }  // namespace
