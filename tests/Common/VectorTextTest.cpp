@@ -45,7 +45,8 @@ class VectorText : public VectorConvert {
     return out;
   }
   std::vector<TextSeen> ConvertTexts(std::string_view body) {
-    EXPECT_EQ(Convert("<svg xmlns:xlink=\"http://www.w3.org/1999/xlink\">" + std::string(body) + "</svg>"), kOk);
+    EXPECT_EQ(Convert("<svg xmlns:xlink=\"http://www.w3.org/1999/xlink\">" + std::string(body) + "</svg>"),
+              kOk);
     return Texts();
   }
 };
@@ -157,7 +158,7 @@ TEST_F(VectorText, AnchorAndRotateGiveAlignmentAndEscapement) {
                {"end", "-90", kRunAlignEnd, kCharAlignEnd, 900},
                {"start", "45.55", kRunAlignStart, kCharAlignOther, 3144}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.anchor);
+    SCOPED_TRACE(c.rotate);
     auto texts = ConvertTexts(std::string("<text x=\"10\" text-anchor=\"") + c.anchor +
                               "\" rotate=\"" + c.rotate + "\">AB</text>");
     ASSERT_EQ(texts.size(), 1u);
@@ -169,72 +170,53 @@ TEST_F(VectorText, AnchorAndRotateGiveAlignmentAndEscapement) {
     EXPECT_EQ(texts[0].alignment, c.perCharacter);
     EXPECT_EQ(texts[0].escapement, c.escapement);
   }
+  // A rotate list turns every character; its last angle holds.
+  const auto texts = ConvertTexts(R"svg(<text><tspan rotate="90 180">efg</tspan></text>)svg");
+  ASSERT_EQ(texts.size(), 3u);
+  EXPECT_EQ(texts[0].escapement, 2700);
+  EXPECT_EQ(texts[2].escapement, 1800);
   EXPECT_EQ(RotateEscapement(800.0, 0), -800);  // the remainder keeps the dividend's sign
   EXPECT_EQ(RotateEscapement(90.0, 1000), 100);
 }
 
-// --- placement -------------------------------------------------------------------
+// --- placement and transforms ------------------------------------------------
 
-TEST_F(VectorText, ListsPlaceAndTurnEveryCharacter) {
-  const auto texts = ConvertTexts(
-      R"svg(<text x="0" y="20">o<tspan x="10 30 50" y="40">abcd</tspan><tspan rotate="90 180">efg</tspan></text>)svg");
-  ASSERT_EQ(texts.size(), 8u);
-  for (int i = 0; i < 3; ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(texts[i + 1].text, std::u16string(1, static_cast<char16_t>(u'a' + i)));
-    EXPECT_DOUBLE_EQ(texts[i + 1].x, 10.0 + 20 * i);
-    EXPECT_DOUBLE_EQ(texts[i + 1].y, -40.0);  // a new line
-  }
-  // Past the list, characters follow one another.
-  EXPECT_DOUBLE_EQ(texts[4].x, texts[3].right);
-  // Every character turned; the last angle holds.
-  EXPECT_EQ(texts[5].escapement, 2700);
-  EXPECT_EQ(texts[6].escapement, 1800);
-  EXPECT_EQ(texts[7].escapement, 1800);
-}
-
-TEST_F(VectorText, ShiftsAndSpacingMoveTheFollowingRuns) {
-  // dx and dy shift the first run of their owner, and what follows.
-  auto texts = ConvertTexts(R"svg(<text x="10" y="20" dx="5" dy="3">a<tspan dx="7" dy="-2">b</tspan>c</text>)svg");
-  ASSERT_EQ(texts.size(), 3u);
-  EXPECT_DOUBLE_EQ(texts[0].x, 15.0);
-  EXPECT_DOUBLE_EQ(texts[0].y, -23.0);
-  EXPECT_DOUBLE_EQ(texts[1].x, texts[0].right + 7.0);
-  EXPECT_DOUBLE_EQ(texts[1].y, -21.0);
-  EXPECT_DOUBLE_EQ(texts[2].x, texts[1].right);
-  EXPECT_DOUBLE_EQ(texts[2].y, -21.0);
-  texts = ConvertTexts(R"svg(<text x="0" y="20" letter-spacing="3" word-spacing="10">a b</text>)svg");
-  ASSERT_EQ(texts.size(), 3u);
-  EXPECT_DOUBLE_EQ(texts[1].x, texts[0].right + 3.0);
-  EXPECT_DOUBLE_EQ(texts[2].x, texts[1].right + 13.0);
-  // A vertical writing mode stacks the runs.
-  texts = ConvertTexts(R"svg(<text x="10" y="20" writing-mode="tb">a<tspan>b</tspan></text>)svg");
-  ASSERT_EQ(texts.size(), 2u);
-  EXPECT_DOUBLE_EQ(texts[1].x, 10.0);
-  EXPECT_DOUBLE_EQ(texts[1].y, texts[0].bottom);
-}
-
-// --- transforms -------------------------------------------------------------------
-
-// The first run's anchor and size under the groups' and the text's own
-// transforms, the text's acting first.
-TEST_F(VectorText, TransformsPlaceTheRuns) {
-  const struct {
-    const char* body;
-    double x, y, fontSize;
-  } cases[] = {
-      {R"svg(<g transform="translate(1,2) scale(2)"><text x="10" y="20" font-size="10">A</text></g>)svg", 21, -42, 20},
-      {R"svg(<text x="10" y="20" transform="translate(100,50)">a<tspan>b</tspan></text>)svg", 110, -70, 12},
-      {R"svg(<g transform="scale(2)"><text x="10" y="20" transform="translate(5,0)">A</text></g>)svg", 30, -40, 24},
+// Where each run lands: at x, or x after the right edge of the run before;
+// the first run's size under the groups' and the text's own transforms, the
+// text's acting first.
+TEST_F(VectorText, PositionsShiftsSpacingAndTransformsPlaceTheRuns) {
+  struct Run { double x, y; bool afterPrevious; };
+  const struct { const char* body; double size; std::vector<Run> runs; } cases[] = {
+      // dx and dy shift the first run of their owner, and what follows.
+      {R"svg(<text x="10" y="20" dx="5" dy="3">a<tspan dx="7" dy="-2">b</tspan>c</text>)svg", 12,
+       {{15, -23, false}, {7, -21, true}, {0, -21, true}}},
+      {R"svg(<text x="0" y="20" letter-spacing="3" word-spacing="10">a b</text>)svg", 12,
+       {{0, -20, false}, {3, -20, true}, {13, -20, true}}},
+      // An x list places each character on a new line; past it they follow.
+      {R"svg(<text x="0" y="20">o<tspan x="10 30 50" y="40">abcd</tspan></text>)svg", 12,
+       {{0, -20, false}, {10, -40, false}, {30, -40, false}, {50, -40, false}, {0, -40, true}}},
+      {R"svg(<g transform="translate(1,2) scale(2)"><text x="10" y="20" font-size="10">A</text></g>)svg",
+       20, {{21, -42, false}}},
+      {R"svg(<text x="10" y="20" transform="translate(100,50)">a<tspan>b</tspan></text>)svg", 12,
+       {{110, -70, false}, {0, -70, true}}},
+      {R"svg(<g transform="scale(2)"><text x="10" y="20" transform="translate(5,0)">A</text></g>)svg",
+       24, {{30, -40, false}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.body);
     const auto texts = ConvertTexts(c.body);
-    ASSERT_FALSE(texts.empty());
-    EXPECT_DOUBLE_EQ(texts[0].x, c.x);
-    EXPECT_DOUBLE_EQ(texts[0].fontSize, c.fontSize);
-    for (const auto& t : texts) EXPECT_DOUBLE_EQ(t.y, c.y);
+    ASSERT_EQ(texts.size(), c.runs.size());
+    EXPECT_DOUBLE_EQ(texts[0].fontSize, c.size);
+    for (size_t i = 0; i < texts.size(); ++i) {
+      EXPECT_DOUBLE_EQ(texts[i].x, c.runs[i].x + (c.runs[i].afterPrevious ? texts[i - 1].right : 0)) << i;
+      EXPECT_DOUBLE_EQ(texts[i].y, c.runs[i].y) << i;
+    }
   }
+  // A vertical writing mode stacks the runs.
+  const auto texts = ConvertTexts(R"svg(<text x="10" y="20" writing-mode="tb">a<tspan>b</tspan></text>)svg");
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_DOUBLE_EQ(texts[1].x, 10.0);
+  EXPECT_DOUBLE_EQ(texts[1].y, texts[0].bottom);
 }
 
 // Hidden text is marked, a link carried; a group rotation turns the text
@@ -255,7 +237,8 @@ TEST_F(VectorText, VisibilityLinksAndGroupRotation) {
 
 // Text paths and letter spacing are beyond the whole-call fault sweeps.
 TEST_F(VectorText, EveryAllocationFailureEndsTheConversionWithoutLeaks) {
-  ASSERT_EQ(Load(R"svg(<svg xmlns:xlink="http://www.w3.org/1999/xlink"><defs><path id="p" d="M0 0 C 10 10 20 10 100 0"/>)svg"
+  ASSERT_EQ(Load(R"svg(<svg xmlns:xlink="http://www.w3.org/1999/xlink"><defs>)svg"
+                 R"svg(<path id="p" d="M0 0 C 10 10 20 10 100 0"/>)svg"
                  R"svg(</defs><text x="10" y="20" letter-spacing="1">a<tspan x="1 2">cd</tspan>)svg"
                  R"svg(<textPath xlink:href="#p">fg</textPath></text></svg>)svg"),
             kOk);
