@@ -175,11 +175,12 @@ TEST_F(WriteObjectTest, LinkedImagesMoveIntoADirectoryBesideTheFile) {
     EXPECT_TRUE(std::regex_match(name, std::regex("svg[0-9A-Fa-f]+\\.tmp"))) << name;
     EXPECT_EQ(writertest::ReadFile(folder_.Path("drawing/" + name)), writertest::kFixedPng);
   }
-  // In writing order: the first image's name appears first.
+  // The fresh names, in writing order, and the temporary folder masked.
   if (text.find(moved[0]) > text.find(moved[1])) std::swap(moved[0], moved[1]);
-  ExpectGolden("linked-image.svg", text,
-               {{"@TEMPNAME1@", moved[0]}, {"@TEMPNAME2@", moved[1]},
-                {"@TEMPPATH1@", temp_ + "/" + moved[0]}, {"@TEMPPATH2@", temp_ + "/" + moved[1]}});
+  std::string masked = writertest::Replace(text, temp_ + "/" + moved[0], "@TEMPPATH1@");
+  masked = writertest::Replace(masked, temp_ + "/" + moved[1], "@TEMPPATH2@");
+  masked = writertest::Replace(masked, moved[0], "@TEMPNAME1@");
+  ExpectGolden("linked-image.svg", writertest::Replace(masked, moved[1], "@TEMPNAME2@"));
 }
 
 // An image that cannot be placed (a plain file where its directory should
@@ -194,21 +195,6 @@ TEST_F(WriteObjectTest, ImageThatCannotBeWrittenWritesNothing) {
   request_.exportToFile = writertest::RefusingExportToFile;
   EXPECT_EQ(Save("other.svg", &text), writertest::kExportRefused);
   EXPECT_EQ(ObjectsOf(text), "");
-}
-
-TEST(ElementWriters, RefuseTooFewPointsAndTakeTwoForAQuadratic) {
-  OutputBuffer out{};
-  InitOutputBuffer(&out);
-  const OutPoint points[3] = {{0, 0}, {1, 2}, {3, 4}};
-  const std::int32_t commands[3] = {kCommandMove, kCommandQuad, kCommandClose};
-  EXPECT_EQ(WritePolyline(&out, points, 1, nullptr), kErrMissing);
-  EXPECT_EQ(WritePolygon(&out, points, 1, nullptr, nullptr), kErrMissing);
-  EXPECT_EQ(WritePath(&out, points, 1, commands, 0, nullptr, nullptr), kErrMissing);
-  EXPECT_EQ(WritePath(&out, points, 1, commands, 2, nullptr, nullptr), kErrMissing);
-  EXPECT_EQ(out.length, 0u);
-  EXPECT_EQ(WritePath(&out, points, 3, commands, 3, nullptr, nullptr), kOk);
-  EXPECT_EQ(std::string(out.text, out.length), "<path d=\"M0,0 Q1,2 3,4 Z\" />\r\n");
-  FreeOutputText(&out);
 }
 
 // The last group is completed with zero bits, without "=" (the embedded
