@@ -81,8 +81,9 @@ void CoverageFill::CurveTo(double x1, double y1, double x2, double y2, double x3
   const double x0 = lastX_, y0 = lastY_;
   // The polyline of n pieces stays within 3/4 of the larger second
   // difference over n squared of the curve.
-  const double dd = std::max(std::hypot(x0 - 2 * x1 + x2, y0 - 2 * y1 + y2),
-                             std::hypot(x1 - 2 * x2 + x3, y1 - 2 * y2 + y3));
+  const double ax = x0 - 2 * x1 + x2, ay = y0 - 2 * y1 + y2;
+  const double bx = x1 - 2 * x2 + x3, by = y1 - 2 * y2 + y3;
+  const double dd = std::sqrt(std::max(ax * ax + ay * ay, bx * bx + by * by));
   const int n = static_cast<int>(
       std::clamp(std::ceil(std::sqrt(0.75 * dd / kTolerance)), 1.0, double{kMaxCurvePieces}));
   for (int i = 1; i < n; ++i) {
