@@ -177,20 +177,6 @@ TEST_F(EntryPoints, InfoDrawsIntoACallersDocumentWideningItsBounds) {
   EXPECT_EQ(VectorObjectCount(document.get()), 1);  // still the caller's
 }
 
-TEST_F(EntryPoints, InfoHandsItsOwnDocumentOverThroughTheScratch) {
-  info_->scratch = &scratch_;
-  ASSERT_EQ(InfoOf(svgtest::SmallSvg()), kOk);
-  VectorHolder* holder = scratch_.holder;
-  ASSERT_TRUE(holder != nullptr && holder->document != nullptr);
-  EXPECT_EQ(holder->owned, 1);
-  EXPECT_EQ(holder->document->flags, kDocumentFlags);
-  EXPECT_EQ(KernelLiveBlocksTagged(u"Common/svg"), 2);  // holder and document
-  EXPECT_EQ(fltFreeData(holder, 1), kOk);               // the host keeps it
-  EXPECT_EQ(KernelLiveBlocksTagged(u"Common/svg"), 2);
-  EXPECT_EQ(fltFreeData(holder, 0), kOk);
-  EXPECT_EQ(KernelLiveBlocksTagged(u"Common/svg"), 0);
-}
-
 TEST_F(EntryPoints, LoadRefusesBadRequestsAndFilesAndKeepsACallersFlags) {
   EXPECT_EQ(fltLoad(nullptr), kErrMissing);
   LoadFrom(svgtest::SmallSvg());
@@ -216,11 +202,16 @@ TEST_F(EntryPoints, LoadRefusesBadRequestsAndFilesAndKeepsACallersFlags) {
   EXPECT_DOUBLE_EQ(document.get()->upperBound.y, 100.5);
 }
 
-// The document fltInfo left is used without opening the file again.
-TEST_F(EntryPoints, LoadTakesTheDocumentInfoLeft) {
+// fltInfo hands its own document over through the scratch; fltLoad uses it
+// without opening the file again, and fltFreeData frees it unless flagged.
+TEST_F(EntryPoints, InfoHandsItsOwnDocumentToLoadThroughTheScratch) {
   info_->scratch = &scratch_;
   ASSERT_EQ(InfoOf(svgtest::SmallSvg()), kOk);
-  ASSERT_NE(scratch_.holder, nullptr);
+  VectorHolder* holder = scratch_.holder;
+  ASSERT_TRUE(holder != nullptr && holder->document != nullptr);
+  EXPECT_EQ(holder->owned, 1);
+  EXPECT_EQ(holder->document->flags, kDocumentFlags);
+  EXPECT_EQ(KernelLiveBlocksTagged(u"Common/svg"), 2);  // holder and document
   load_->scratch = &scratch_;
   const std::u16string missing = svgtool::ToUtf16(folder_.Path("missing.svg"));
   load_->fileName = missing.c_str();
@@ -232,7 +223,10 @@ TEST_F(EntryPoints, LoadTakesTheDocumentInfoLeft) {
   Target(3, 2, 24);
   EXPECT_EQ(fltLoad(load_.get()), kOk);
   EXPECT_EQ(rows_.calls.size(), 2u);
-  EXPECT_EQ(fltFreeData(scratch_.holder, 0), kOk);
+  EXPECT_EQ(fltFreeData(holder, 1), kOk);  // the host keeps it
+  EXPECT_EQ(KernelLiveBlocksTagged(u"Common/svg"), 2);
+  EXPECT_EQ(fltFreeData(holder, 0), kOk);
+  EXPECT_EQ(KernelLiveBlocksTagged(u"Common/svg"), 0);
 }
 
 TEST_F(EntryPoints, LoadDeliversRowsWithTheirFlagsUntilTheHostRefusesOne) {
