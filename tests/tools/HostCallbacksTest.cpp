@@ -195,41 +195,34 @@ TEST(LoadRasterFromMemory, DecodesEachKindOfPictureOrAnswersWhyNot) {
   EXPECT_EQ(bitmap.record.width, 17);
 }
 
-TEST(ExportToMemory, RefusesWhatItCannotWrite) {
+// The exporters refuse what they cannot write and leave their outputs
+// untouched; a file is written at 24 bits, the alpha left behind.
+TEST(ExportToMemoryAndFile, WriteTwentyFourBitPngsOrSayWhyNot) {
+  svgtest::TempFolder folder;
+  const std::string path = folder.Path("out.png");
+  const std::u16string name = ToUtf16(path), nowhere = ToUtf16(folder.Path("no/such/out.png"));
   OwnedBitmap source;
-  FillPattern(&source, 2, 2, 24);
+  FillPattern(&source, 6, 4, 32);
+  BitmapRecord empty{};
+  ASSERT_EQ(InitBitmap(&empty, kRecordSize, 2, 2, 24), kOk);
   void* handle = nullptr;
   std::int32_t count = -5;
   EXPECT_EQ(ExportToMemory(&handle, &source.record, 76, 0, 0, &count, 0), kErrExportFormat);
-  BitmapRecord empty{};
-  ASSERT_EQ(InitBitmap(&empty, kRecordSize, 2, 2, 24), kOk);
   EXPECT_EQ(ExportToMemory(&handle, &empty, kFormatPng, 0, 0, &count, 0), kErrMissing);
   EXPECT_EQ(ExportToMemory(nullptr, &source.record, kFormatPng, 0, 0, &count, 0), kErrMissing);
   KernelFailAllocation(1);
   EXPECT_EQ(ExportToMemory(&handle, &source.record, kFormatPng, 0, 0, &count, 0), kErrNoMemory);
   KernelFailAllocation(0);
-  EXPECT_EQ(handle, nullptr);
-  EXPECT_EQ(count, -5);
-}
-
-TEST(ExportToFile, WritesTwentyFourBitPngsOrSaysWhyNot) {
-  svgtest::TempFolder folder;
-  const std::string path = folder.Path("out.png");
-  const std::u16string name = ToUtf16(path);
-  const std::u16string nowhere = ToUtf16(folder.Path("no/such/folder/out.png"));
-  OwnedBitmap source;
-  FillPattern(&source, 2, 2, 24);
+  EXPECT_TRUE(handle == nullptr && count == -5);
   EXPECT_EQ(ExportToFile(nowhere.c_str(), &source.record, kFormatPng, 24, 0, 0), kErrFileWrite);
   EXPECT_EQ(ExportToFile(name.c_str(), &source.record, kFormatPng, 16, 0, 0), kErrExportFormat);
   EXPECT_EQ(ExportToFile(name.c_str(), &source.record, 76, 24, 0, 0), kErrExportFormat);
   EXPECT_FALSE(std::filesystem::exists(path));
-  OwnedBitmap pattern;
-  FillPattern(&pattern, 6, 4, 32);
-  ASSERT_EQ(ExportToFile(name.c_str(), &pattern.record, kFormatPng, 24, 0, 0), kOk);
+  ASSERT_EQ(ExportToFile(name.c_str(), &source.record, kFormatPng, 24, 0, 0), kOk);
   OwnedBitmap back;
   ASSERT_EQ(ReadPicture(path, &back), kOk);
-  ASSERT_EQ(back.record.bitsPerPixel, 24);  // alpha left behind
-  EXPECT_EQ(PixelBytes(back, 3), PixelBytes(pattern, 3));
+  ASSERT_EQ(back.record.bitsPerPixel, 24);
+  EXPECT_EQ(PixelBytes(back, 3), PixelBytes(source, 3));
 }
 
 TEST(LoadRasterFromFile, StaysWithinTheDocumentFolderUnlessAllowedAnywhere) {
@@ -242,9 +235,7 @@ TEST(LoadRasterFromFile, StaysWithinTheDocumentFolderUnlessAllowedAnywhere) {
   for (const char* name : {"doc/a.png", "doc/sub/b.png", "other/c.png", "doc2/d.png"})
     folder.Write(name, std::string(png.begin(), png.end()));
   fs::create_symlink("../other/c.png", folder.Path("doc/link.png"));
-  fs::create_symlink("../other", folder.Path("doc/way-out"));
   folder.Write("doc/notes.png", "just some text, not a picture");
-  folder.Write("doc/empty.png", "");
   folder.Write("doc/cut.png", std::string(png.begin(), png.begin() + png.size() / 2));
   const struct {
     std::string name;
@@ -259,13 +250,11 @@ TEST(LoadRasterFromFile, StaysWithinTheDocumentFolderUnlessAllowedAnywhere) {
       {"../doc2/d.png", kErrFileRefused, kOk},  // shares the folder name's beginning
       {folder.Path("other/c.png"), kErrFileRefused, kOk},
       {"link.png", kErrFileRefused, kOk},
-      {"way-out/c.png", kErrFileRefused, kOk},
       {"missing.png", kErrFileMissing, kErrFileMissing},
       {"../other/missing.png", kErrFileMissing, kErrFileMissing},
       {"sub", kErrFileMissing, kErrFileMissing},
       {"", kErrFileMissing, kErrFileMissing},
       {"notes.png", kErrPictureFormat, kErrPictureFormat},
-      {"empty.png", kErrPictureFormat, kErrPictureFormat},
       {"cut.png", kErrPictureCorrupt, kErrPictureCorrupt},
   };
   for (const bool anywhere : {false, true}) {
