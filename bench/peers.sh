@@ -12,6 +12,8 @@
 #   RUNS=N        runs of each batch and each large file (default 3; the median counts)
 #   ICONS=LIST    extra SVG files (one path a line, e.g. the npm icon corpus
 #                 listed by shared/corpus/npm-corpus.sh) for the large icon file
+#   CPU=1         report CPU time (user + system of the tool's processes)
+#                 instead of wall time: steadier on a machine busy with other work
 #
 # Every tool paints each file into a 640 x 480 PNG. Measured, in one run so
 # that the machine's load weighs on all tools alike:
@@ -24,7 +26,8 @@
 #   large        (a) corpus files (and ICONS) concatenated as groups into one
 #                file of several MB; (b) 100,000 simple shapes
 # Ratios are peer time / our time: above 1 means we are faster.
-# Timings are wall clock, so run it on a quiet machine (and not under nice).
+# Timings are wall clock unless CPU is set, so run it on a quiet machine (and
+# not under nice).
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -54,9 +57,20 @@ sed "s|^|$corpus/|" "$here/peers-files.txt" | head -n "${FILES:-1000000}" > "$li
 count=$(wc -l < "$list")
 mkdir -p "$work/out"
 
-# Wall time of a command in milliseconds (bash's own clock: no extra process).
+# Wall time of a command in milliseconds (bash's own clock: no extra process),
+# or with CPU set the user + system time of its processes (the shell's
+# children times before and after, written by the builtin without a fork).
 # A failing command still counts; its name is noted in $work/failed.
 elapsed_ms() {
+  if [ -n "${CPU:-}" ]; then
+    times > "$work/times.0"
+    "$@" > /dev/null 2>&1 || echo "${1##*/}" >> "$work/failed"
+    times > "$work/times.1"
+    awk 'function ms(t, p) { split(t, p, "m"); return (p[1] * 60 + p[2]) * 1000 }
+         FNR == 2 { c[NR > 2] = ms($1) + ms($2) }
+         END { printf "%.1f\n", c[1] - c[0] }' "$work/times.0" "$work/times.1"
+    return
+  fi
   local start=$EPOCHREALTIME
   "$@" > /dev/null 2>&1 || echo "${1##*/}" >> "$work/failed"
   local stop=$EPOCHREALTIME
@@ -159,7 +173,7 @@ large() {
   printf "%-28s %10s %10s %10s %8s %8s\n" "$name" "$o" "$r" "$s" "$(ratio "$r" "$o")" "$(ratio "$s" "$o")"
 }
 
-printf "\n%-28s %10s %10s %10s %8s %8s\n" "ms (median)" "ours" "rsvg" "resvg" "rsvg/us" "resvg/us"
+printf "\n%-28s %10s %10s %10s %8s %8s\n" "ms ${CPU:+CPU }(median)" "ours" "rsvg" "resvg" "rsvg/us" "resvg/us"
 printf "%-28s %10s %10s %10s %8s %8s\n" "per process, per file" "$proc_ours" "$proc_rsvg" "$proc_resvg" \
   "$(ratio "$proc_rsvg" "$proc_ours")" "$(ratio "$proc_resvg" "$proc_ours")"
 printf "%-28s %10s %10s %10s %8s %8s\n" "batch, per file (rsvg: loop)" "$batch_ours" "$batch_rsvg" "$batch_resvg" \
