@@ -1,5 +1,6 @@
 // Shared helpers of the XML parser tests: parse a snippet, catch its fault,
-// and describe a child list compactly.
+// and describe a child list compactly. The leak guard linked into the test
+// program checks after every test that nothing tracked is left live.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 
 #include "Common/Parser/Elements.h"
 #include "Common/Parser/Reader.h"
@@ -22,7 +24,8 @@ using DocumentPtr = std::unique_ptr<AdvXMLParser::Document, NodeDeleter>;
 
 inline DocumentPtr Parse(std::string_view text) {
   AdvXMLParser::Parser parser;
-  return DocumentPtr(parser.Parse(reinterpret_cast<const unsigned char*>(text.data()), text.size()));
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  return DocumentPtr(parser.Parse(bytes, text.size()));
 }
 
 // The fault of `text`, or nothing when it parses.
@@ -44,28 +47,22 @@ struct ExpectedFault {
 
 inline void ExpectFault(const ExpectedFault& expected) {
   SCOPED_TRACE(::testing::PrintToString(std::string(expected.text)));
-  SCOPED_TRACE(expected.code);
   auto fault = Fault(expected.text);
   ASSERT_TRUE(fault.has_value()) << "parsed without a fault";
-  EXPECT_EQ(fault->code, expected.code);
-  EXPECT_EQ(fault->line, expected.line);
-  EXPECT_EQ(fault->column, expected.column);
+  EXPECT_EQ((std::tuple{fault->code, fault->line, fault->column}),
+            (std::tuple{expected.code, expected.line, expected.column}));
 }
 
 // One token per node: T"text", E(name), R(name), C"comment", P(target)"data",
-// D"cdata", A(name), separated by spaces.
+// D"cdata", separated by spaces.
 inline std::string Describe(const AdvXMLParser::Node& node) {
   using namespace AdvXMLParser;
-  if (node.IsType(kElementNode)) return "E(" + node.name + ")";
-  if (node.IsType(kAttributeNode)) return "A(" + node.name + ")";
-  if (node.IsType(kTextNode)) return "T\"" + static_cast<const Text&>(node).value + "\"";
-  if (node.IsType(kCDataNode)) return "D\"" + static_cast<const CData&>(node).value + "\"";
-  if (node.IsType(kCommentNode)) return "C\"" + static_cast<const Comment&>(node).value + "\"";
-  if (node.IsType(kPiNode)) {
-    return "P(" + node.name + ")\"" + static_cast<const Pi&>(node).value + "\"";
-  }
-  if (node.IsType(kReferenceNode)) return "R(" + node.name + ")";
-  return "?";
+  const std::string value = node.IsType(kElementNode) || node.IsType(kReferenceNode)
+                                ? "(" + node.name + ")"
+                                : "\"" + node.GetValue() + "\"";
+  if (node.IsType(kPiNode)) return "P(" + node.name + ")" + value;
+  const char kinds[] = "?EATDR?PCN";
+  return kinds[node.TypeCode()] + value;
 }
 
 inline std::string DescribeChildren(const AdvXMLParser::NodeContainer& container) {
@@ -78,8 +75,7 @@ inline std::string DescribeChildren(const AdvXMLParser::NodeContainer& container
 }
 
 // Tracked objects are only counted while one lives: for the reader's batch
-// count. Nothing tracked outside its life may be untracked within it, nor
-// the other way round.
+// count.
 class TrackingDetailOff {
  public:
   TrackingDetailOff() : wasOn_(KernelTrackingDetail()) { KernelSetTrackingDetail(0); }
@@ -91,18 +87,15 @@ class TrackingDetailOff {
   int32_t wasOn_;
 };
 
-// Starts every test with an empty per-thread text state.
+// Starts and ends every test with an empty per-thread text state.
 class ParserTest : public ::testing::Test {
  protected:
-  void SetUp() override { ResetAll(); }
+  void SetUp() override { TearDown(); }
   void TearDown() override {
-    ResetAll();
-    AdvXMLParser::FailNodeAllocation(0);
-  }
-  static void ResetAll() {
     AdvXMLParser::ResetTextState();
     AdvXMLParser::TextState().defaultPreserve = 0;
     AdvXMLParser::TextState().preserveAll = 0;
+    AdvXMLParser::FailNodeAllocation(0);
   }
 };
 
