@@ -85,6 +85,10 @@ TEST_F(Objects, KeepTheirOwnCopyOfTheCallersArraysAndDescribeItOrNothing) {
   path.h.fillRule = kFillAlternate;
   path.h.flags = kVoFlagHidden;
   const VectorObjectRef ref = Add(kVoPath, &path);
+  auto polyline = Made<VectorPolylineObject>(kVoPolyline);
+  polyline.count = 3;
+  polyline.points = points.get();
+  const VectorObjectRef lineRef = Add(kVoPolyline, &polyline);
   auto text = std::make_unique<char16_t[]>(4);
   std::u16string(u"abc").copy(text.get(), 4);
   const VectorObjectRef textRef = AddText(text.get(), Pt(0, 0), 10);
@@ -100,6 +104,7 @@ TEST_F(Objects, KeepTheirOwnCopyOfTheCallersArraysAndDescribeItOrNothing) {
   EXPECT_EQ(stored->h.fillRule, kFillAlternate);
   EXPECT_EQ(stored->h.flags, static_cast<uint32_t>(kVoFlagHidden));
   EXPECT_EQ(std::u16string(Described(&doc_, textRef, kVoText)->text.text), u"abc");
+  EXPECT_EQ(Described(&doc_, lineRef, kVoPolyline)->polyline.points[2].x, 5);
   VectorObjectDesc desc{};
   VectorObjectHandle handle{ref, kVoPath};
   EXPECT_EQ(VectorGetObject(&doc_, &handle, kVoRect, &desc), kVkErrArgument);
