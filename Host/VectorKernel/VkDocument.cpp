@@ -16,12 +16,38 @@ Document* Impl(VectorDocument* document) {
   return document ? static_cast<Document*>(document->impl) : nullptr;
 }
 
+ObjectStore::~ObjectStore() {
+  for (size_t i = 0; i < size_; ++i) (*this)[i].~Object();
+  for (Object* block : blocks_) ::operator delete(block);
+}
+
+void ObjectStore::push_back(Object&& object) {
+  if (size_ == blocks_.size() * kBlock) {
+    void* room = ::operator new(kBlock * sizeof(Object));
+    try {
+      blocks_.push_back(static_cast<Object*>(room));
+    } catch (...) {
+      ::operator delete(room);
+      throw;
+    }
+  }
+  new (&blocks_[size_ / kBlock][size_ % kBlock]) Object(std::move(object));
+  ++size_;
+}
+
 Object* FindObject(Document& doc, VectorObjectRef id) {
   // Ids grow with insertion order and objects are never removed, so the
-  // vector stays sorted by id.
-  auto it = std::lower_bound(doc.objects.begin(), doc.objects.end(), id,
-                             [](const Object& o, VectorObjectRef v) { return o.id < v; });
-  return (it != doc.objects.end() && it->id == id) ? &*it : nullptr;
+  // store stays sorted by id.
+  size_t low = 0, high = doc.objects.size();
+  while (low < high) {
+    const size_t mid = low + (high - low) / 2;
+    if (doc.objects[mid].id < id) {
+      low = mid + 1;
+    } else {
+      high = mid;
+    }
+  }
+  return (low < doc.objects.size() && doc.objects[low].id == id) ? &doc.objects[low] : nullptr;
 }
 
 VectorLayerRef ActiveLayer(Document& doc) {

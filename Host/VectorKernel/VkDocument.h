@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -62,6 +61,50 @@ struct Object {
   std::u16string link;
 };
 
+// Objects in insertion order, in blocks of a fixed number that never move:
+// adding an object neither copies those stored (as a growing array would,
+// with 100,000 objects) nor costs a heap block of its own (as a deque of
+// records this large does).
+class ObjectStore {
+ public:
+  ObjectStore() = default;
+  ObjectStore(const ObjectStore&) = delete;
+  ObjectStore& operator=(const ObjectStore&) = delete;
+  ~ObjectStore();
+
+  size_t size() const { return size_; }
+  Object& operator[](size_t i) { return blocks_[i / kBlock][i % kBlock]; }
+  const Object& operator[](size_t i) const { return blocks_[i / kBlock][i % kBlock]; }
+  Object& back() { return (*this)[size_ - 1]; }
+  // Throws std::bad_alloc, storing nothing.
+  void push_back(Object&& object);
+
+  template <typename Store, typename Item>
+  class Iterator {
+   public:
+    Iterator(Store* store, size_t i) : store_(store), i_(i) {}
+    Item& operator*() const { return (*store_)[i_]; }
+    Iterator& operator++() {
+      ++i_;
+      return *this;
+    }
+    bool operator!=(const Iterator& other) const { return i_ != other.i_; }
+
+   private:
+    Store* store_;
+    size_t i_;
+  };
+  Iterator<ObjectStore, Object> begin() { return {this, 0}; }
+  Iterator<ObjectStore, Object> end() { return {this, size_}; }
+  Iterator<const ObjectStore, const Object> begin() const { return {this, 0}; }
+  Iterator<const ObjectStore, const Object> end() const { return {this, size_}; }
+
+ private:
+  static constexpr size_t kBlock = 64;
+  std::vector<Object*> blocks_;  // raw room for kBlock objects each
+  size_t size_ = 0;
+};
+
 struct Layer {
   VectorLayerRef id = 0;
   std::u16string name;
@@ -83,10 +126,8 @@ struct Extent {
 };
 
 struct Document {
-  // In insertion (= enumeration and paint) order. A deque: adding never
-  // moves the objects already stored, which with large documents (100,000
-  // objects) would copy every record again at each growth.
-  std::deque<Object> objects;
+  // In insertion (= enumeration and paint) order.
+  ObjectStore objects;
   std::vector<Layer> layers;
   std::vector<Group> groups;
   VectorLayerRef activeLayer = 0;
