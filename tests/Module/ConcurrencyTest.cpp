@@ -44,7 +44,7 @@ std::vector<std::string> InputFiles() {
     for (const auto& entry : fs::directory_iterator(corpus / folder))
       if (entry.path().extension() == ".svg") svgs.push_back(entry.path().string());
     std::sort(svgs.begin(), svgs.end());
-    files.insert(files.end(), svgs.begin(), svgs.begin() + std::min<std::ptrdiff_t>(3, svgs.size()));
+    files.insert(files.end(), svgs.begin(), svgs.begin() + (svgs.size() < 3 ? svgs.size() : 3));
   }
   return files;
 }
