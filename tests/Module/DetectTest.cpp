@@ -16,7 +16,7 @@ using svgtest::PadTo;
 using svgtest::Utf16;
 
 TEST(Detection, VerdictAndPosition) {
-  const std::string svgStart = "<?xml version=\"1.0\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\">";
+  const std::string svgStart = "<?xml version=\"1.0\"?><svg xmlns=\"http://www.w3.org/2000/svg\">";
   const std::string mark = "\xEF\xBB\xBF";
   const std::string marker = kAnnotationMarker;
   const struct {
