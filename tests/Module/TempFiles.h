@@ -25,7 +25,7 @@ class TempFolder {
   // Writes `bytes` to a file of that name in the folder; its full path.
   std::string Write(const std::string& name, std::string_view bytes) const {
     const std::string file = (path_ / name).string();
-    std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(file, std::ios::binary) << bytes;
     return file;
   }
   std::string Path(const std::string& name) const { return (path_ / name).string(); }
@@ -43,21 +43,22 @@ inline std::string PadTo(std::string text, std::size_t size) {
 // A 200 x 100 SVG document filled by one #336699 rectangle, padded past the
 // 256 bytes detection reads.
 inline std::string SmallSvg() {
-  return PadTo("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" "
-               "width=\"200\" height=\"100\">\n<rect width=\"200\" height=\"100\" fill=\"#336699\"/>\n"
-               "</svg>\n", 300);
+  return PadTo("<?xml version=\"1.0\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"200\" "
+               "height=\"100\">\n<rect width=\"200\" height=\"100\" fill=\"#336699\"/>\n</svg>\n",
+               300);
 }
 
 // A well-formed SVG document that draws nothing, longer than 256 bytes.
 inline std::string EmptySvg() {
-  return PadTo("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" "
-               "width=\"200\" height=\"100\">\n</svg>\n", 300);
+  return PadTo("<?xml version=\"1.0\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"200\" "
+               "height=\"100\">\n</svg>\n",
+               300);
 }
 
 // UTF-16 of an ASCII text with a byte-order mark, little- or big-endian.
 inline std::string Utf16(std::string_view ascii, bool bigEndian) {
   std::string out = bigEndian ? std::string("\xFE\xFF", 2) : std::string("\xFF\xFE", 2);
-  for (const char c : ascii) out += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+  for (const char c : ascii) out.append(bigEndian ? std::string{'\0', c} : std::string{c, '\0'});
   return out;
 }
 
