@@ -15,7 +15,8 @@ namespace {
 using testing::ErrorLine;
 using testing::RunCommand;
 
-constexpr char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" standalone=\"no\"?>\r\n";
+constexpr char kDeclaration[] =
+    "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" standalone=\"no\"?>\r\n";
 
 TEST(ConvertCommand, AnswersUsageErrorsWithStatusTwoAndHelpWithZero) {
   svgtest::TempFolder folder;
