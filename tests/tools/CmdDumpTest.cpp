@@ -34,16 +34,16 @@ TEST(DumpCommand, PrintsALinePerObject) {
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out,
             "{\"type\":3,\"name\":\"rect\",\"id\":1,\"layer\":1,\"group\":0,\"flags\":0,"
-            "\"points\":[[0,0],[20,-10]],\"pen\":{\"style\":8705,\"width\":1,\"colour\":\"#996633\"},"
-            "\"brush\":[224,0,0,10053171,0,0]}\n"
+            "\"points\":[[0,0],[20,-10]],\"pen\":{\"style\":8705,\"width\":1,"
+            "\"colour\":\"#996633\"},\"brush\":[224,0,0,10053171,0,0]}\n"
             "{\"type\":13,\"name\":\"path\",\"id\":2,\"layer\":1,\"group\":0,\"flags\":0,"
             "\"points\":[[0,0],[5,0],[5,-5],[0,0]],\"kinds\":[6,2,2,3],\"fillRule\":1,"
             "\"pen\":{\"style\":5,\"width\":1,\"colour\":\"#996633\"},\"brush\":[224,0,0,0,0,0]}\n"
             "{\"type\":14,\"name\":\"text\",\"id\":3,\"layer\":1,\"group\":0,\"flags\":0,"
             "\"points\":[[3,-4]],\"text\":\"say \\\"h\xC3\xA9\\\" \\\\ \\t\\n\\u0001end\","
-            "\"face\":\"Deja\\\"Vu\",\"size\":12,\"weight\":700,\"italic\":true,\"underline\":false,"
-            "\"escapement\":0,\"alignment\":10,\"pen\":{\"style\":5,\"width\":1,"
-            "\"colour\":\"#996633\"},\"brush\":[224,0,0,0,0,0]}\n"
+            "\"face\":\"Deja\\\"Vu\",\"size\":12,\"weight\":700,\"italic\":true,"
+            "\"underline\":false,\"escapement\":0,\"alignment\":10,\"pen\":{\"style\":5,"
+            "\"width\":1,\"colour\":\"#996633\"},\"brush\":[224,0,0,0,0,0]}\n"
             "{\"type\":15,\"name\":\"raster\",\"id\":4,\"layer\":1,\"group\":0,\"flags\":0,"
             "\"points\":[[1,0],[3,-2]],\"width\":2,\"height\":2,\"bpp\":24,"
             "\"link\":\"http://example.org/?b=\\\"2\\\"\"}\n");
