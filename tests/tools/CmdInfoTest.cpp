@@ -38,7 +38,8 @@ TEST(InfoCommand, PrintsOneJsonLinePerFileAndAnErrorLinePerFailingFile) {
   const std::string shortSvg = folder.Write("short.svg", svgtest::PadTo("<svg", 200));
   const std::string tiny = folder.Write("tiny.svg", svgtest::PadTo("<svg", 50));
   const std::string missing = folder.Path("missing.svg");
-  const CommandRun run = RunCommand(CmdInfo, {"--json", "--dpi", "120", shortSvg, a, tiny, missing, b});
+  const CommandRun run =
+      RunCommand(CmdInfo, {"--json", "--dpi", "120", shortSvg, a, tiny, missing, b});
   EXPECT_EQ(run.exitStatus, 1);
   EXPECT_EQ(run.err, ErrorLine(shortSvg, svgflt::kErrNotSvg) + ErrorLine(tiny, svgflt::kErrRead) +
                          ErrorLine(missing, svgflt::kErrRead));
@@ -62,7 +63,8 @@ TEST(InfoCommand, AnswersUsageErrorsHelpAndAModuleThatDoesNotOpen) {
       CmdInfo,
       {{}, {"--bogus", "a.svg"}, {"--dpi", "0", "a.svg"}, {"--dpi"}, {"-o", "out.png", "a.svg"},
        {"--json=1", "a.svg"}},
-      "usage: svgfilter info ", "usage: svgfilter info [--json] [--module PATH] [--dpi N] FILE...\n");
+      "usage: svgfilter info ",
+      "usage: svgfilter info [--json] [--module PATH] [--dpi N] FILE...\n");
   svgtest::TempFolder folder;
   const std::string module = folder.Path("none.so");
   const CommandRun run =
