@@ -93,8 +93,8 @@ TEST(RenderCommand, ShowsLinkedPicturesInPlace) {
                      "<image width=\"50\" height=\"25\" xlink:href=\"red.png\"/>\n</svg>\n",
                      300));
   const std::string png = folder.Path("linked.png");
-  const CommandRun run = RunCommand(CmdRender, {"--width", "100", "--height", "50", svg, "-o", png});
-  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  ASSERT_EQ(RunCommand(CmdRender, {"--width", "100", "--height", "50", svg, "-o", png}).exitStatus,
+            0);
   OwnedBitmap out;
   ASSERT_EQ(ReadPicture(png, &out), svgflt::kOk);
   EXPECT_EQ(out.Rgb(20, 10), (std::vector<int>{255, 0, 0}));
