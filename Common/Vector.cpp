@@ -197,6 +197,46 @@ Status SetUpViewport(ConversionContext& context, SvgDocument& document, int32_t 
 
 // --- groups -----------------------------------------------------------------
 
+// Pops the top node with the scope clips that live as long as it.
+void PopNode(ConversionContext& context) {
+  while (context.scopeClipCount > 0 &&
+         context.scopeClips[context.scopeClipCount - 1].node == context.stack) {
+    --context.scopeClipCount;
+  }
+  PopTransform(&context.stack);
+  UpdateCurrentGroup(context);
+}
+
+// The clipPath an element's clip-path names, or -1. The tree builder hands
+// a clip-path down to the children as if it were inherited; the clip of a
+// group, a `use` or a clipPath is set for its whole content in its own user
+// space, so the children's copies of it are left out.
+int32_t ClipPathOf(const SvgDocument& document, int32_t index) {
+  const ClipPathReference& reference = CommonOf(document.records[index]).props.clipPath;
+  if (reference.kind != kReferenceUrl || reference.id == nullptr) return -1;
+  const int32_t parent = ParentOf(document, index);
+  const int32_t parentType = TypeOf(document, parent);
+  if (parentType == kElemG || parentType == kElemUse || parentType == kElemClipPath) {
+    const ClipPathReference& above = CommonOf(document.records[parent]).props.clipPath;
+    if (above.kind == kReferenceUrl && above.id != nullptr &&
+        std::strcmp(above.id, reference.id) == 0) {
+      return -1;
+    }
+  }
+  const int32_t clip = FindId(document, reference.id);
+  return TypeOf(document, clip) == kElemClipPath ? clip : -1;
+}
+
+// Records the clip-path of the scope element `owner` (a group or a `use`)
+// for all its content, its user space being `matrix`. True when recorded.
+bool PushScopeClip(ConversionContext& context, const SvgDocument& document,
+                   const TransformNode* node, int32_t owner, const SvgMatrix& matrix) {
+  const int32_t clip = ClipPathOf(document, owner);
+  if (clip < 0 || context.scopeClipCount >= kMaxScopeClips) return false;
+  context.scopeClips[context.scopeClipCount++] = ScopeClip{node, clip, owner, matrix, {}};
+  return true;
+}
+
 // Gives a freshly pushed node the kernel group of the node below it when
 // `share` is set, else a new kernel group.
 Status AttachKernelGroup(ConversionContext& context, TransformNode* node, bool share) {
@@ -225,12 +265,13 @@ Status OpenGroup(ConversionContext& context, SvgDocument& document, int32_t inde
   if (status != kOk) return status;
   if (!share) node->needsGroupObject = record.data.group.savedRenderFlag == 1 ? 1 : 0;
   UpdateCurrentGroup(context);
+  (void)PushScopeClip(context, document, node, index, node->matrix);
   return kOk;
 }
 
 // An inner `svg` opens a group like `g` whose matrix places its viewport
 // (x, y, width, height) and maps its viewBox onto it. Its content is
-// clipped to the viewport (OpenViewportClips).
+// clipped to the viewport (OpenScopeClips).
 Status OpenViewport(ConversionContext& context, SvgDocument& document, int32_t index) {
   ElementRecord& record = document.records[index];
   const SvgElementData& svg = record.data.svg;
@@ -248,9 +289,9 @@ Status OpenViewport(ConversionContext& context, SvgDocument& document, int32_t i
   if (status != kOk) return status;
   TransformNode* node = context.stack;
   node->matrix = m;
-  if (context.viewportClipCount < kMaxClippedViewports) {
-    ViewportClip& clip = context.viewportClips[context.viewportClipCount++];
-    clip.node = node;
+  if (context.scopeClipCount < kMaxScopeClips) {
+    ScopeClip& clip = context.scopeClips[context.scopeClipCount++];
+    clip = ScopeClip{node, -1, index, outer, {}};
     const double xs[5] = {x, x + width, x + width, x, x};
     const double ys[5] = {y, y, y + height, y + height, y};
     for (int32_t i = 0; i < 5; ++i) {
@@ -282,8 +323,7 @@ Status CloseGroups(ConversionContext& context) {
       status = VectorAddObject(context.document, 0, kVoGroupObject, &object, &ref);
       if (status != kOk) return status;
     }
-    PopTransform(&context.stack);
-    UpdateCurrentGroup(context);
+    PopNode(context);
   }
   return kOk;
 }
@@ -418,12 +458,35 @@ Status AppendClipChild(ConversionContext& context, SvgDocument& document, int32_
   return status;
 }
 
-// The box of the clipped element in its user space, for clip paths in
+// Widens `box` (*found: it holds something) by the box `add` mapped
+// through `m` (its four corners).
+void UniteBox(BoundingBox* box, bool* found, const BoundingBox& add, const SvgMatrix& m) {
+  for (int32_t corner = 0; corner < 4; ++corner) {
+    const double x = add.x + ((corner & 1) != 0 ? add.width : 0.0);
+    const double y = add.y + ((corner & 2) != 0 ? add.height : 0.0);
+    const double px = m.a * x + m.c * y + m.e;
+    const double py = m.b * x + m.d * y + m.f;
+    if (!*found) {
+      *box = BoundingBox{px, py, 0, 0};
+      *found = true;
+      continue;
+    }
+    const double right = std::max(box->x + box->width, px);
+    const double bottom = std::max(box->y + box->height, py);
+    box->x = std::min(box->x, px);
+    box->y = std::min(box->y, py);
+    box->width = right - box->x;
+    box->height = bottom - box->y;
+  }
+}
+
+// The box of an element in its user space, for clip paths in
 // objectBoundingBox units: shapes by their geometry, images by their
-// rectangle. Other elements (text) have none here.
-Status ClippedBounds(ConversionContext& context, const ElementRecord& element, BoundingBox* box,
-                     bool* found) {
-  *found = false;
+// rectangle, groups by their displayed content's boxes through the
+// content's transforms. Other elements have none here.
+Status ClippedBounds(ConversionContext& context, const SvgDocument& document, int32_t index,
+                     BoundingBox* box, bool* found, int32_t depth = 0) {
+  const ElementRecord& element = document.records[index];
   if (IsShape(element.elementType)) return ShapeBounds(context, element, box, found);
   if (element.elementType == kElemImage) {
     const ImageData& image = element.data.image;
@@ -432,6 +495,22 @@ Status ClippedBounds(ConversionContext& context, const ElementRecord& element, B
                        LengthToPixels(context, image.width, LengthAxis::kHorizontal),
                        LengthToPixels(context, image.height, LengthAxis::kVertical)};
     *found = true;
+    return kOk;
+  }
+  if (element.elementType != kElemG || depth > kMaxUseNesting) return kOk;
+  for (int32_t i = 0; i < element.childCount; ++i) {
+    const int32_t child = element.children[i];
+    if (ParentOf(document, child) != index || (i > 0 && element.children[i - 1] == child)) continue;
+    // Hidden content counts, content not displayed does not.
+    if (CommonOf(document.records[child]).props.display == kDisplayNone) continue;
+    BoundingBox childBox{};
+    bool childFound = false;
+    const Status status = ClippedBounds(context, document, child, &childBox, &childFound, depth + 1);
+    if (status != kOk) return status;
+    if (childFound) {
+      UniteBox(box, found, childBox,
+               FoldTransformList(kIdentityMatrix, CommonOf(document.records[child]).transform));
+    }
   }
   return kOk;
 }
@@ -457,22 +536,88 @@ Status CloseClip(ConversionContext& context) {
   return status;
 }
 
-// Sets the clip rectangles of the inner svg viewports still open around
-// the element; viewports closed since are forgotten first.
-Status OpenViewportClips(ConversionContext& context) {
-  while (context.viewportClipCount > 0 &&
-         !OnStack(context, context.viewportClips[context.viewportClipCount - 1].node)) {
-    --context.viewportClipCount;
+// Clip paths that clip their clip path (or its only child), followed this
+// deep; a reference back into the chain ends it sooner.
+constexpr int32_t kMaxClipNesting = 4;
+
+// Sets the clip `clip` (a clipPath) of the element `owner`, whose user
+// space is `userSpace`: one outline of its children, then the clips of the
+// clipPath itself and of its only drawn child, which intersect with it.
+Status SetClipPath(ConversionContext& context, SvgDocument& document, int32_t clip,
+                   const SvgMatrix& userSpace, int32_t owner, int32_t depth) {
+  const ElementRecord& clipRecord = document.records[clip];
+  // The clip's content lies in the owner's user space, then the clipPath's
+  // transform, then, in objectBoundingBox units, the owner's box.
+  SvgMatrix m = FoldTransformList(userSpace, CommonOf(clipRecord).transform);
+  Status status = kOk;
+  if (clipRecord.data.clipPath.clipPathUnits == kObjectBoundingBox) {
+    BoundingBox box{};
+    bool found = false;
+    status = ClippedBounds(context, document, owner, &box, &found);
+    // An element without a box known here is drawn unclipped.
+    if (status != kOk || !found) return status;
+    m = MultiplyMatrix(m, SvgMatrix{box.width, 0, 0, box.height, box.x, box.y});
   }
+
+  PointPathBuffer outline{};
+  int32_t drawnChildren = 0;
+  int32_t drawnChild = -1;
+  for (int32_t i = 0; status == kOk && i < clipRecord.childCount; ++i) {
+    const int32_t child = clipRecord.children[i];
+    if (ParentOf(document, child) != clip) continue;
+    if (i > 0 && clipRecord.children[i - 1] == child) continue;
+    const int32_t before = outline.count;
+    status = AppendClipChild(context, document, child, m, outline);
+    if (outline.count > before) {
+      ++drawnChildren;
+      drawnChild = child;
+    }
+  }
+  // A clip path without drawable content leaves nothing visible: the empty
+  // outline is set as well.
+  if (status == kOk) {
+    const VectorPointPath path{outline.count, outline.points, outline.kinds};
+    status = VectorSetClip(context.document, &path);
+    if (status == kOk) ++context.clipOpened;
+  }
+  FreePathBuffer(outline);
+  if (status != kOk || depth >= kMaxClipNesting) return status;
+
+  const int32_t own = ClipPathOf(document, clip);
+  if (own >= 0 && own != clip) {
+    status = SetClipPath(context, document, own, userSpace, owner, depth + 1);
+  }
+  // A child's own clip cuts only that child, which one outline of several
+  // children cannot hold: it is kept for an only child and left out else.
+  if (status == kOk && drawnChildren == 1) {
+    const int32_t childClip = ClipPathOf(document, drawnChild);
+    if (childClip >= 0 && childClip != clip) {
+      status = SetClipPath(context, document, childClip,
+                           FoldTransformList(m, CommonOf(document.records[drawnChild]).transform),
+                           drawnChild, depth + 1);
+    }
+  }
+  return status;
+}
+
+// Sets the clips of the scopes still open around the element (viewport
+// rectangles and group clip paths), outermost first.
+Status OpenScopeClips(ConversionContext& context, SvgDocument& document) {
   static constexpr uint8_t kKinds[5] = {kPtMoveTo, kPtLineTo, kPtLineTo, kPtLineTo,
                                         kPtLineTo | kPtCloseFigure};
   uint8_t kinds[5];
   std::memcpy(kinds, kKinds, sizeof(kinds));
-  for (int32_t i = 0; i < context.viewportClipCount; ++i) {
-    const VectorPointPath path{5, context.viewportClips[i].corners, kinds};
-    const Status status = VectorSetClip(context.document, &path);
+  for (int32_t i = 0; i < context.scopeClipCount; ++i) {
+    ScopeClip& scope = context.scopeClips[i];
+    Status status = kOk;
+    if (scope.clipPath < 0) {
+      const VectorPointPath path{5, scope.corners, kinds};
+      status = VectorSetClip(context.document, &path);
+      if (status == kOk) ++context.clipOpened;
+    } else {
+      status = SetClipPath(context, document, scope.clipPath, scope.matrix, scope.owner, 0);
+    }
     if (status != kOk) return status;
-    ++context.clipOpened;
   }
   return kOk;
 }
@@ -543,12 +688,14 @@ Status ConvertContent(ConversionContext& context, SvgDocument& document, int32_t
       context.hasGroup = 1;
     }
   }
+  const bool clipped = PushScopeClip(context, document, nullptr, index, context.contentMatrix);
   for (int32_t i = 0; status == kOk && i < record.childCount; ++i) {
     const int32_t child = record.children[i];
     if (ParentOf(document, child) != index) continue;  // a dropped child's stale entry
     if (i > 0 && record.children[i - 1] == child) continue;
     status = ConvertContent(context, document, child);
   }
+  if (clipped) --context.scopeClipCount;
   context.contentMatrix = savedMatrix;
   context.hasGroup = savedHasGroup;
   context.currentGroup = savedGroup;
@@ -584,6 +731,8 @@ Status ExpandUse(ConversionContext& context, SvgDocument& document, int32_t useI
   // the content's own transforms act first of all.
   SvgMatrix m = FoldTransformList(InheritedMatrix(context), CommonOf(useRecord).transform);
   m = MultiplyMatrix(m, Translation(x, y));
+  // The use's clip-path lies in the space its position is part of.
+  const bool clipped = PushScopeClip(context, document, nullptr, useIndex, m);
   ElementRecord& targetRecord = document.records[target];
   const bool symbol = targetRecord.elementType == kElemSymbol && targetRecord.childCount > 0;
   if (symbol) {
@@ -613,6 +762,7 @@ Status ExpandUse(ConversionContext& context, SvgDocument& document, int32_t useI
     status = ConvertContent(context, document, target);
   }
   targetRecord.parent = savedParent;
+  if (clipped) --context.scopeClipCount;
   --context.useDepth;
   context.hasContentMatrix = savedHasMatrix;
   context.contentMatrix = savedMatrix;
@@ -673,8 +823,7 @@ Status Walk(ConversionContext& context, SvgDocument& document) {
     const int32_t parentType = TypeOf(document, record.parent);
     if (context.stack != nullptr && context.stack != context.rootNode) {
       if (context.stack->count == 0) {
-        PopTransform(&context.stack);
-        UpdateCurrentGroup(context);
+        PopNode(context);
       }
     }
     // Children of groups, links and inner svg elements count down their
@@ -910,45 +1059,14 @@ Status ApplyElementTransform(ConversionContext& context, const TransformList& li
 
 Status OpenClip(ConversionContext& context, SvgDocument& document, int32_t elementIndex) {
   if (context.clipContent != 0) return kOk;
-  Status status = OpenViewportClips(context);
+  const Status status = OpenScopeClips(context, document);
   if (status != kOk) return status;
-  const ElementRecord& element = document.records[elementIndex];
-  const ClipPathReference& reference = CommonOf(element).props.clipPath;
-  if (reference.kind != kReferenceUrl || reference.id == nullptr) return kOk;
-  const int32_t clip = FindId(document, reference.id);
-  if (TypeOf(document, clip) != kElemClipPath) return kOk;
-  const ElementRecord& clipRecord = document.records[clip];
-
-  // The clip's content lies in the clipped element's user space (its own
-  // transform included), then the clipPath's transform, then, in
-  // objectBoundingBox units, the element's box.
-  SvgMatrix m = FoldTransformList(InheritedMatrix(context), CommonOf(element).transform);
-  m = FoldTransformList(m, CommonOf(clipRecord).transform);
-  if (clipRecord.data.clipPath.clipPathUnits == kObjectBoundingBox) {
-    BoundingBox box{};
-    bool found = false;
-    status = ClippedBounds(context, element, &box, &found);
-    // An element without a box known here is drawn unclipped.
-    if (status != kOk || !found) return status;
-    m = MultiplyMatrix(m, SvgMatrix{box.width, 0, 0, box.height, box.x, box.y});
-  }
-
-  PointPathBuffer outline{};
-  for (int32_t i = 0; status == kOk && i < clipRecord.childCount; ++i) {
-    const int32_t child = clipRecord.children[i];
-    if (ParentOf(document, child) != clip) continue;
-    if (i > 0 && clipRecord.children[i - 1] == child) continue;
-    status = AppendClipChild(context, document, child, m, outline);
-  }
-  // A clip path without drawable content leaves nothing visible: the empty
-  // outline is set as well.
-  if (status == kOk) {
-    const VectorPointPath path{outline.count, outline.points, outline.kinds};
-    status = VectorSetClip(context.document, &path);
-    if (status == kOk) ++context.clipOpened;
-  }
-  FreePathBuffer(outline);
-  return status;
+  const int32_t clip = ClipPathOf(document, elementIndex);
+  if (clip < 0) return kOk;
+  // The element's user space includes its own transform.
+  const SvgMatrix userSpace = FoldTransformList(
+      InheritedMatrix(context), CommonOf(document.records[elementIndex]).transform);
+  return SetClipPath(context, document, clip, userSpace, elementIndex, 0);
 }
 
 Status AttachLink(ConversionContext& context, VectorObjectRef object, const char* href) {

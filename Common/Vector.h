@@ -43,14 +43,21 @@ struct ElementObject {
 };
 static_assert(sizeof(ElementObject) == 8);
 
-// Inner `svg` viewports whose content is clipped at once; deeper ones
-// leave their content unclipped.
-inline constexpr int32_t kMaxClippedViewports = 16;
+// Clips of open scopes (inner `svg` viewports, groups and `use` elements
+// with a clip-path) that apply to all their content; deeper ones leave
+// their content unclipped.
+inline constexpr int32_t kMaxScopeClips = 16;
 
-// The clip rectangle of an open inner `svg` viewport, placed (y up), and
-// the stack node that lives as long as the viewport.
-struct ViewportClip {
+// The clip of an open scope. `node` is the stack node that lives as long
+// as the scope, or null for a scope of a `use` expansion, which removes its
+// entry itself. A viewport clips to its rectangle `corners` (placed, y up);
+// a group or `use` clips by the clipPath `clipPath` in its user space
+// `matrix`, `owner` being the element that references it.
+struct ScopeClip {
   const TransformNode* node;
+  int32_t clipPath;  // -1 for a viewport rectangle
+  int32_t owner;
+  SvgMatrix matrix;
   KernelPoint corners[5];
 };
 
@@ -133,8 +140,8 @@ struct ConversionContext {
 
   VectorObjectList objects;  // ElementObject entries
 
-  ViewportClip viewportClips[kMaxClippedViewports];  // innermost last
-  int32_t viewportClipCount;
+  ScopeClip scopeClips[kMaxScopeClips];  // innermost last
+  int32_t scopeClipCount;
 };
 static_assert(std::is_trivially_copyable_v<ConversionContext>);
 

@@ -491,12 +491,65 @@ TEST_F(ConvertDriver, InnerSvgClipsItsContentToItsViewport) {
   EXPECT_DOUBLE_EQ(inner->clip.points[2].y, -15);
 }
 
-TEST_F(ConvertDriver, ClipReferenceToAnythingElseIsIgnored) {
-  ASSERT_EQ(Convert(Svg("<g id=\"g\"/><rect width=\"9\" height=\"9\" clip-path=\"url(#g)\"/>"
-                        "<rect width=\"9\" height=\"9\" clip-path=\"url(#none)\"/>")),
-            kOk);
-  EXPECT_TRUE(OfType(kVoClip).empty());
-  EXPECT_EQ(OfType(kVoRect).size(), 2u);
+// Clips set before the first drawn object: how many (they intersect), and
+// the bounds of the outermost, y down. Clips of groups and uses hold for
+// all their content in their own space; clipPath elements and their only
+// child may be clipped in turn.
+TEST_F(ConvertDriver, ClipsOfScopesAndClipPathsIntersect) {
+  struct Case {
+    const char* body;
+    size_t clips;
+    double left, top, right, bottom;
+  };
+#define RECT "<rect x=\"10\" y=\"20\" width=\"100\" height=\"50\"/>"
+  const Case cases[] = {
+      {"<g clip-path=\"url(#c)\" transform=\"translate(5,0)\"><g><rect width=\"9\" "
+       "height=\"9\" transform=\"translate(0,10)\"/></g></g>", 1, 6, 2, 9, 6},
+      {"<g clip-path=\"url(#b)\"><rect width=\"10\" height=\"10\" transform=\"scale(2)\"/>"
+       RECT "<rect x=\"-50\" width=\"9\" height=\"9\" display=\"none\"/></g>", 1, 22, 14, 88, 56},
+      {"<g clip-path=\"url(#c)\"><rect width=\"9\" height=\"9\" clip-path=\"url(#d)\"/></g>",
+       2, 1, 2, 4, 6},
+      {"<use xlink:href=\"#r\" x=\"5\" clip-path=\"url(#c)\"/>", 1, 6, 2, 9, 6},
+      {"<rect width=\"9\" height=\"9\" clip-path=\"url(#e)\"/>", 2, 1, 2, 4, 6},
+      {"<rect width=\"9\" height=\"9\" clip-path=\"url(#f)\"/>", 2, 1, 2, 4, 6},
+      {"<rect width=\"9\" height=\"9\" clip-path=\"url(#g)\"/>", 1, 1, 2, 4, 6},
+      {"<g id=\"x\"/><rect width=\"9\" height=\"9\" clip-path=\"url(#x)\"/>" RECT, 0, 0, 0, 0, 0},
+      {"<rect width=\"9\" height=\"9\" clip-path=\"url(#none)\"/>", 0, 0, 0, 0, 0},
+  };
+#undef RECT
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.body);
+    ASSERT_EQ(Convert(Svg(
+                  std::string("<defs><rect id=\"r\" width=\"9\" height=\"9\"/>"
+                  "<clipPath id=\"c\"><rect x=\"1\" y=\"2\" width=\"3\" height=\"4\"/></clipPath>"
+                  "<clipPath id=\"b\" clipPathUnits=\"objectBoundingBox\"><rect x=\"0.2\" "
+                  "y=\"0.2\" width=\"0.6\" height=\"0.6\"/></clipPath>"
+                  "<clipPath id=\"d\"><rect width=\"2\" height=\"2\"/></clipPath>"
+                  "<clipPath id=\"e\" clip-path=\"url(#d)\"><rect x=\"1\" y=\"2\" width=\"3\" "
+                  "height=\"4\"/></clipPath>"
+                  "<clipPath id=\"f\"><rect x=\"1\" y=\"2\" width=\"3\" height=\"4\" "
+                  "clip-path=\"url(#d)\"/></clipPath>"
+                  "<clipPath id=\"g\" clip-path=\"url(#g)\"><rect x=\"1\" y=\"2\" width=\"3\" "
+                  "height=\"4\"/></clipPath></defs>") +
+                  c.body)),
+              kOk);
+    size_t clips = 0;
+    while (clips < objects_.size() && objects_[clips].type == kVoClip) ++clips;
+    EXPECT_EQ(clips, c.clips);
+    if (clips == 0) continue;
+    StoredObject clip(&vector_, objects_[0]);
+    double left = 1e9, right = -1e9, top = 1e9, bottom = -1e9;
+    for (int32_t i = 0; i < clip->clip.count; ++i) {
+      left = std::min(left, clip->clip.points[i].x);
+      right = std::max(right, clip->clip.points[i].x);
+      top = std::min(top, -clip->clip.points[i].y);
+      bottom = std::max(bottom, -clip->clip.points[i].y);
+    }
+    EXPECT_NEAR(left, c.left, 1e-6);
+    EXPECT_NEAR(top, c.top, 1e-6);
+    EXPECT_NEAR(right, c.right, 1e-6);
+    EXPECT_NEAR(bottom, c.bottom, 1e-6);
+  }
 }
 
 // --- failures ------------------------------------------------
