@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -59,6 +60,17 @@ constexpr char kRichSvg[] =
 inline std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// `text` with the fresh names of linked picture files ("svg", hex digits,
+// ".tmp") masked, which differ from save to save.
+inline std::string WithoutPictureNames(std::string text) {
+  for (std::size_t at = text.find("svg"); at != std::string::npos; at = text.find("svg", at + 3)) {
+    std::size_t end = at + 3;
+    while (end < text.size() && std::isxdigit(static_cast<unsigned char>(text[end])) != 0) ++end;
+    if (end > at + 3 && text.compare(end, 4, ".tmp") == 0) text.erase(at + 3, end - at - 3);
+  }
+  return text;
 }
 
 // A vector document of the host's, freed at the end of scope.
