@@ -7,7 +7,6 @@
 
 #include <cstdlib>
 #include <optional>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -42,7 +41,7 @@ bool FaultStillPending(int64_t n) {
 // small copy cannot be allocated: the font-family, the dashes, the hatch
 // pattern of a fill (the brush colour takes its place).
 std::vector<std::string> SavedLines(const std::string& text, bool degradable) {
-  std::istringstream in(std::regex_replace(text, std::regex("svg[0-9A-F]+\\.tmp"), "svg.tmp"));
+  std::istringstream in(svgtest::WithoutPictureNames(text));
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) {
     for (const std::string_view name : {" font-family=\"", " stroke-dasharray=\"", " fill=\""}) {
