@@ -308,6 +308,12 @@ Status ParseStopOpacity(const char* value, PresentationProperties& props) {
 Status ParseFillRule(const char* value, PresentationProperties& props) {
   return ParseKeyword(value, kFillRuleKeywords, &props.fillRule);
 }
+// Only clip paths read clip-rule; a value it does not know is ignored, as
+// the property always was.
+Status ParseClipRule(const char* value, PresentationProperties& props) {
+  (void)ParseKeyword(value, kFillRuleKeywords, &props.clipRule);
+  return kOk;
+}
 Status ParseStrokeWidth(const char* value, PresentationProperties& props) {
   return ParseLength(value, &props.strokeWidth);
 }
@@ -482,6 +488,7 @@ constexpr PropertyEntry kProperties[] = {
     {"color", ParseColorProperty},
     {"color-profile", ParseColorProfile},
     {"clip-path", ParseClipPath},
+    {"clip-rule", ParseClipRule},
     {"marker", ParseMarker},
     {"marker-start", ParseMarkerStart},
     {"marker-mid", ParseMarkerMid},
@@ -506,7 +513,6 @@ constexpr PropertyEntry kProperties[] = {
     {"lighting-color", nullptr},
     {"cursor", nullptr},
     {"overflow", nullptr},
-    {"clip-rule", nullptr},
     {"mask", nullptr},
     {"enable-background", nullptr},
     {"filter", nullptr},
@@ -551,7 +557,7 @@ constexpr PropertyEntry kPaintGroup[] = {
 };
 constexpr PropertyEntry kVisualGroup[] = {
     {"clip-path", ParseClipPath},
-    {"clip-rule", nullptr},
+    {"clip-rule", ParseClipRule},
     {"cursor", nullptr},
     {"display", ParseDisplay},
     {"filter", nullptr},
@@ -688,6 +694,7 @@ Status InitPresentationProperties(PresentationProperties& props) {
 
   props.fillOpacity = kOpacityNotGiven;
   props.fillRule = kFillRuleNotGiven;
+  props.clipRule = kFillRuleNotGiven;
   Status status = InitPaint(&props.fill);
   if (status != kOk) return status;
   props.stroke = SvgPaint{};
@@ -769,6 +776,7 @@ Status InheritPresentationProperties(PresentationProperties& child,
   child.colorInterpolationFilters = parent.colorInterpolationFilters;
   child.display = parent.display;
   child.visibility = parent.visibility;
+  child.clipRule = parent.clipRule;
 
   // Fill and stroke stay with the element that states them; the conversion
   // resolves a not-given value against the ancestors.

@@ -294,6 +294,7 @@ struct PresentationProperties {
   KeywordLength left;
 
   float opacity;
+  int32_t clipRule;  // fill-rule keywords; kFillRuleNotGiven when not given
 };
 static_assert(std::is_trivially_copyable_v<PresentationProperties>);
 

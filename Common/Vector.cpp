@@ -33,6 +33,8 @@ constexpr int32_t kDefaultHeight = 480;
 constexpr int32_t kRootNodeCount = 1 << 30;
 constexpr uint32_t kGroupObjectFlag = 0x100;
 constexpr int32_t kClipModeAfterElement = 5;
+constexpr int32_t kEvenOddRule = 1;
+static_assert(kFillRuleKeywords[kEvenOddRule] == "evenodd");
 
 template <std::size_t N>
 void CopyName(char16_t (&field)[N], const char16_t* name) {
@@ -431,6 +433,153 @@ void ReverseFigures(PointPathBuffer& outline, int32_t first) {
   }
 }
 
+// --- even-odd outlines -----------------------------------------------------
+
+// A flattened outline of more edges than this keeps its points as they are
+// (filled by the nonzero rule): turning it costs the square of its edges.
+constexpr int32_t kMaxEvenOddEdges = 4096;
+// Straight pieces per Bezier segment of a flattened outline.
+constexpr int32_t kCurvePieces = 16;
+// Points of split edges closer than this (placed units) are one point.
+constexpr double kJoinTolerance = 1e-6;
+
+struct Edge {
+  double ax, ay, bx, by;
+};
+
+// The winding number of the directed edges around (x, y).
+int32_t WindingAt(const Edge* edges, int32_t count, double x, double y) {
+  int32_t winding = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    const Edge& e = edges[i];
+    const double cross = (e.bx - e.ax) * (y - e.ay) - (x - e.ax) * (e.by - e.ay);
+    if (e.ay <= y && e.by > y && cross > 0) ++winding;
+    if (e.by <= y && e.ay > y && cross < 0) --winding;
+  }
+  return winding;
+}
+
+// The figures from `first` on as closed loops of straight edges. *count is
+// -1 when they hold more than kMaxEvenOddEdges.
+Status FlattenedEdges(const PointPathBuffer& outline, int32_t first, KernelBlock<Edge>& edges,
+                      int32_t* count) {
+  int32_t needed = 0;
+  for (int32_t i = first; i < outline.count; ++i) {
+    const int32_t kind = outline.kinds[i] & ~kPtCloseFigure;
+    needed += kind == kPtBezierTo ? kCurvePieces : 1;  // a move stands for its closing edge
+  }
+  *count = -1;
+  if (needed > kMaxEvenOddEdges) return kOk;
+  edges.Reset(SVGFLT_ALLOC(Edge, static_cast<std::size_t>(needed) + 1));
+  if (!edges) return kErrNoMemory;
+  int32_t n = 0;
+  double x = 0, y = 0, startX = 0, startY = 0;
+  const auto add = [&](double toX, double toY) {
+    if ((toX != x || toY != y) && n < needed + 1) edges[static_cast<std::size_t>(n++)] = Edge{x, y, toX, toY};
+    x = toX;
+    y = toY;
+  };
+  for (int32_t i = first; i < outline.count; ++i) {
+    const KernelPoint& p = outline.points[i];
+    const int32_t kind = outline.kinds[i] & ~kPtCloseFigure;
+    if (kind == kPtMoveTo) {
+      if (i > first) add(startX, startY);
+      x = startX = p.x;
+      y = startY = p.y;
+    } else if (kind == kPtBezierTo && i + 2 < outline.count) {
+      const KernelPoint& c1 = p;
+      const KernelPoint& c2 = outline.points[i + 1];
+      const KernelPoint& end = outline.points[i + 2];
+      const double x0 = x, y0 = y;
+      for (int32_t k = 1; k <= kCurvePieces; ++k) {
+        const double t = static_cast<double>(k) / kCurvePieces, u = 1 - t;
+        add(u * u * u * x0 + 3 * u * u * t * c1.x + 3 * u * t * t * c2.x + t * t * t * end.x,
+            u * u * u * y0 + 3 * u * u * t * c1.y + 3 * u * t * t * c2.y + t * t * t * end.y);
+      }
+      i += 2;
+    } else {
+      add(p.x, p.y);
+    }
+  }
+  add(startX, startY);
+  *count = n;
+  return kOk;
+}
+
+// Replaces the figures from `first` on, filled by the even-odd rule, by
+// loops that fill the same region by the nonzero rule (one outline holds
+// one rule for all clip children): the edges are split where they cross,
+// the pieces with an odd winding on one side only are kept, turned so that
+// this side lies to their left (y up), and joined into loops. Curves become
+// straight pieces.
+Status EvenOddToNonZero(PointPathBuffer& outline, int32_t first) {
+  KernelBlock<Edge> edges;
+  int32_t count = 0;
+  Status status = FlattenedEdges(outline, first, edges, &count);
+  if (status != kOk || count < 0) return status;
+  KernelBlock<double> cuts(SVGFLT_ALLOC(double, static_cast<std::size_t>(count) + 2));
+  if (!cuts) return kErrNoMemory;
+  PointPathBuffer kept{};  // start and end point of each kept piece
+  for (int32_t i = 0; i < count && status == kOk; ++i) {
+    const Edge& e = edges[static_cast<std::size_t>(i)];
+    const double dx = e.bx - e.ax, dy = e.by - e.ay;
+    int32_t n = 0;
+    cuts[0] = 0;
+    cuts[1] = 1;
+    n = 2;
+    for (int32_t j = 0; j < count; ++j) {
+      const Edge& f = edges[static_cast<std::size_t>(j)];
+      const double fx = f.bx - f.ax, fy = f.by - f.ay;
+      const double denominator = dx * fy - dy * fx;
+      if (j == i || denominator == 0) continue;
+      const double t = ((f.ax - e.ax) * fy - (f.ay - e.ay) * fx) / denominator;
+      const double u = ((f.ax - e.ax) * dy - (f.ay - e.ay) * dx) / denominator;
+      if (t > 0 && t < 1 && u >= 0 && u <= 1) cuts[static_cast<std::size_t>(n++)] = t;
+    }
+    std::sort(cuts.get(), cuts.get() + n);
+    const double length = std::sqrt(dx * dx + dy * dy);
+    const double nx = -dy / length * kJoinTolerance, ny = dx / length * kJoinTolerance;
+    for (int32_t k = 0; k + 1 < n && status == kOk; ++k) {
+      const double t0 = cuts[static_cast<std::size_t>(k)], t1 = cuts[static_cast<std::size_t>(k) + 1];
+      if ((t1 - t0) * length < kJoinTolerance) continue;
+      const double mx = e.ax + dx * (t0 + t1) / 2, my = e.ay + dy * (t0 + t1) / 2;
+      const bool oddLeft = (WindingAt(edges.get(), count, mx + nx, my + ny) & 1) != 0;
+      const bool oddRight = (WindingAt(edges.get(), count, mx - nx, my - ny) & 1) != 0;
+      if (oddLeft == oddRight) continue;
+      const double from = oddLeft ? t0 : t1, to = oddLeft ? t1 : t0;
+      status = AppendPathPoint(kept, e.ax + dx * from, e.ay + dy * from, kPtLineTo);
+      if (status == kOk) status = AppendPathPoint(kept, e.ax + dx * to, e.ay + dy * to, kPtLineTo);
+    }
+  }
+  // Loops: from each unused piece on along the pieces that start where the
+  // last one ended, until back at the start.
+  const int32_t pieces = kept.count / 2;
+  KernelBlock<uint8_t> used(SVGFLT_ALLOC(uint8_t, static_cast<std::size_t>(pieces) + 1));
+  if (status == kOk && !used) status = kErrNoMemory;
+  const auto near = [](const KernelPoint& a, const KernelPoint& b) {
+    return std::fabs(a.x - b.x) <= kJoinTolerance && std::fabs(a.y - b.y) <= kJoinTolerance;
+  };
+  if (status == kOk) outline.count = first;
+  for (int32_t s = 0; s < pieces && status == kOk; ++s) {
+    if (used[static_cast<std::size_t>(s)] != 0) continue;
+    const KernelPoint start = kept.points[2 * s];
+    status = AppendPathPoint(outline, start.x, start.y, kPtMoveTo);
+    for (int32_t piece = s; piece >= 0 && status == kOk;) {
+      used[static_cast<std::size_t>(piece)] = 1;
+      const KernelPoint end = kept.points[2 * piece + 1];
+      if (near(end, start)) break;
+      status = AppendPathPoint(outline, end.x, end.y, kPtLineTo);
+      piece = -1;
+      for (int32_t next = 0; next < pieces && piece < 0; ++next) {
+        if (used[static_cast<std::size_t>(next)] == 0 && near(kept.points[2 * next], end)) piece = next;
+      }
+    }
+    if (status == kOk) outline.kinds[outline.count - 1] |= kPtCloseFigure;
+  }
+  FreePathBuffer(kept);
+  return status;
+}
+
 // Appends one clip child's outline through `m`: a shape, or a `use` of a
 // shape. Each child's figures are turned to one orientation so that the
 // children add up under the nonzero rule, holes within a child kept.
@@ -453,7 +602,10 @@ Status AppendClipChild(ConversionContext& context, SvgDocument& document, int32_
     return kOk;
   }
   const int32_t first = outline.count;
-  const Status status = AppendShapeOutline(context, *shape, matrix, outline);
+  Status status = AppendShapeOutline(context, *shape, matrix, outline);
+  if (status == kOk && CommonOf(record).props.clipRule == kEvenOddRule) {
+    status = EvenOddToNonZero(outline, first);
+  }
   if (status == kOk && SignedArea(outline, first) < 0) ReverseFigures(outline, first);
   return status;
 }

@@ -409,8 +409,8 @@ TEST_F(ConvertDriver, ClipOfARectangleWrapsTheClippedShape) {
 }
 
 // The clip outline of rect 10,20 100x50 through clip paths: its bounds, y
-// down, and the orientation of every child (all positive, so that children
-// add up under the nonzero rule).
+// down, and the orientation of every figure (positive, so that children add
+// up under the nonzero rule, but for the holes of an even-odd child).
 TEST_F(ConvertDriver, ClipOutlineLiesInTheClippedElementsSpace) {
   struct Case {
     const char* clipAttributes;
@@ -418,9 +418,12 @@ TEST_F(ConvertDriver, ClipOutlineLiesInTheClippedElementsSpace) {
     const char* rectAttributes;
     int32_t count;
     double left, top, right, bottom;
+    int32_t holes = 0;
   };
   const Case cases[] = {
       {"", "<rect x=\"1\" y=\"2\" width=\"3\" height=\"4\"/>", "", 5, 1, 2, 4, 6},
+      {"clip-rule=\"evenodd\"", "<path d=\"M0 0 H30 V30 H0 Z M10 10 H20 V20 H10 Z\"/>", "", 8,
+       0, 0, 30, 30, 1},
       {"clipPathUnits=\"objectBoundingBox\"",
        "<rect x=\"0.2\" y=\"0.2\" width=\"0.6\" height=\"0.6\"/>", "", 5, 30, 30, 90, 60},
       {"transform=\"translate(5,0)\"", "<rect width=\"3\" height=\"4\" transform=\"scale(2)\"/>",
@@ -450,7 +453,7 @@ TEST_F(ConvertDriver, ClipOutlineLiesInTheClippedElementsSpace) {
     if (c.count == 0) continue;
     double left = 1e9, right = -1e9, top = 1e9, bottom = -1e9;
     double area = 0;
-    int32_t start = 0;
+    int32_t start = 0, holes = 0;
     for (int32_t i = 0; i < c.count; ++i) {
       const KernelPoint& p = clip->clip.points[i];
       left = std::min(left, p.x);
@@ -461,11 +464,12 @@ TEST_F(ConvertDriver, ClipOutlineLiesInTheClippedElementsSpace) {
       const KernelPoint& q = clip->clip.points[last ? start : i + 1];
       area += p.x * q.y - q.x * p.y;
       if (last) {
-        EXPECT_GT(area, 0) << "figure from " << start;
+        holes += area < 0 ? 1 : 0;
         area = 0;
         start = i + 1;
       }
     }
+    EXPECT_EQ(holes, c.holes);
     EXPECT_NEAR(left, c.left, 1e-6);
     EXPECT_NEAR(right, c.right, 1e-6);
     EXPECT_NEAR(top, c.top, 1e-6);
@@ -562,7 +566,7 @@ TEST_F(ConvertDriver, NullDocumentIsRejected) {
 // The whole-filter fault sweeps have no clips or nested links: those are
 // swept here.
 TEST_F(ConvertDriver, EveryAllocationFailureIsReportedWithoutLeaks) {
-  ASSERT_EQ(Load(Svg("<defs><clipPath id=\"c\"><rect width=\"3\" height=\"4\"/></clipPath>"
+  ASSERT_EQ(Load(Svg("<defs><clipPath id=\"c\" clip-rule=\"evenodd\"><rect width=\"3\" height=\"4\"/></clipPath>"
                      "</defs><a xlink:href=\"outer\"><a xlink:href=\"inner\"><path d=\"M0 0 "
                      "L5 5\"/></a></a><polygon points=\"0,0 4,0 4,4\" clip-path=\"url(#c)\"/>")),
             kOk);
