@@ -156,6 +156,15 @@ int32_t TruncatedInt(double value) {
   return static_cast<int32_t>(value);
 }
 
+// Percentages of the content of a viewport refer to its viewBox, or
+// without one to its size.
+void SetReference(ConversionContext& context, const SvgElementData& svg, double width,
+                  double height) {
+  const bool box = svg.hasViewBox != 0 && svg.viewBox.width > 0 && svg.viewBox.height > 0;
+  context.referenceWidth = TruncatedInt(box ? svg.viewBox.width : width);
+  context.referenceHeight = TruncatedInt(box ? svg.viewBox.height : height);
+}
+
 Status SetUpViewport(ConversionContext& context, SvgDocument& document, int32_t index) {
   const SvgElementData& svg = document.records[index].data.svg;
   context.originY = 0.0;
@@ -170,8 +179,7 @@ Status SetUpViewport(ConversionContext& context, SvgDocument& document, int32_t 
   context.viewportY = TruncatedInt(y);
   context.viewportWidth = TruncatedInt(width);
   context.viewportHeight = TruncatedInt(height);
-  context.referenceWidth = context.viewportWidth;
-  context.referenceHeight = context.viewportHeight;
+  SetReference(context, svg, width, height);
 
   VectorLayerDesc layer{};
   layer.size = static_cast<int32_t>(sizeof(VectorLayerDesc));
@@ -204,6 +212,12 @@ void PopNode(ConversionContext& context) {
   while (context.scopeClipCount > 0 &&
          context.scopeClips[context.scopeClipCount - 1].node == context.stack) {
     --context.scopeClipCount;
+  }
+  if (context.outerReferenceCount > 0 &&
+      context.outerReferences[context.outerReferenceCount - 1].node == context.stack) {
+    const OuterReference& outer = context.outerReferences[--context.outerReferenceCount];
+    context.referenceWidth = outer.width;
+    context.referenceHeight = outer.height;
   }
   PopTransform(&context.stack);
   UpdateCurrentGroup(context);
@@ -291,6 +305,11 @@ Status OpenViewport(ConversionContext& context, SvgDocument& document, int32_t i
   if (status != kOk) return status;
   TransformNode* node = context.stack;
   node->matrix = m;
+  if (context.outerReferenceCount < kMaxScopeClips) {
+    context.outerReferences[context.outerReferenceCount++] =
+        OuterReference{node, context.referenceWidth, context.referenceHeight};
+    SetReference(context, svg, width, height);
+  }
   if (context.scopeClipCount < kMaxScopeClips) {
     ScopeClip& clip = context.scopeClips[context.scopeClipCount++];
     clip = ScopeClip{node, -1, index, outer, {}};

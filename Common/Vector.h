@@ -61,6 +61,14 @@ struct ScopeClip {
   KernelPoint corners[5];
 };
 
+// The percentage reference of the viewport around an inner `svg`, put back
+// when the inner one's stack node is popped.
+struct OuterReference {
+  const TransformNode* node;
+  int32_t width;
+  int32_t height;
+};
+
 // One suspended link of an outer `a` while a nested `a` is in force.
 struct SuspendedLink {
   int32_t count;  // elements of the outer link still to come
@@ -102,7 +110,8 @@ struct ConversionContext {
   VectorGroupRef currentGroup;
   int32_t hasGroup;  // 1 while objects go into currentGroup
 
-  // Viewport (pixels) and the reference size of percentages.
+  // Viewport (pixels) and the reference size of percentages: the innermost
+  // viewport's viewBox, or its size without one.
   int32_t viewportX;
   int32_t viewportY;
   int32_t viewportWidth;
@@ -142,6 +151,8 @@ struct ConversionContext {
 
   ScopeClip scopeClips[kMaxScopeClips];  // innermost last
   int32_t scopeClipCount;
+  OuterReference outerReferences[kMaxScopeClips];  // innermost last
+  int32_t outerReferenceCount;
 };
 static_assert(std::is_trivially_copyable_v<ConversionContext>);
 

@@ -226,20 +226,28 @@ TEST_F(ConvertDriver, ViewBoxIsMappedOntoTheViewport) {
 }
 
 // Percentages take whole hundredths of the root viewport, in pixels.
-TEST_F(ConvertDriver, PercentagesReferToTheRootViewport) {
+// Percentages refer to the innermost viewport: 50% of x and y in it, then
+// 50% of x after it.
+TEST_F(ConvertDriver, PercentagesReferToTheInnermostViewport) {
   const struct {
     const char* size;
-    double x, y;
-  } cases[] = {{"width=\"199\" height=\"100\"", 50, -50},  // 199 div 100 = 1
-               {"width=\"4in\" height=\"2in\"", 150, -50}};  // 384 by 192 pixels
+    const char* inner;
+    double x, y, xAfter;
+  } cases[] = {{"width=\"199\" height=\"100\"", "", 50, -50, 50},  // 199 div 100 = 1
+               {"width=\"4in\" height=\"2in\"", "", 150, -50, 150},  // 384 by 192 pixels
+               {"width=\"200\" height=\"100\"", "<svg width=\"400\" height=\"300\">", 200, -150, 100}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.size);
-    ASSERT_EQ(Convert(std::string("<svg xmlns=\"http://www.w3.org/2000/svg\" ") + c.size +
-                      "><rect x=\"50%\" y=\"50%\" width=\"1\" height=\"1\"/></svg>"),
+    SCOPED_TRACE(c.inner);
+    const std::string rect = "<rect x=\"50%\" y=\"50%\" width=\"1\" height=\"1\"/>";
+    ASSERT_EQ(Convert(std::string("<svg xmlns=\"http://www.w3.org/2000/svg\" ") + c.size + ">" +
+                      c.inner + rect + (c.inner[0] != 0 ? "</svg>" : "") + rect + "</svg>"),
               kOk);
-    StoredObject rect(&vector_, OfType(kVoRect).at(0));
-    EXPECT_DOUBLE_EQ(rect->rect.corner1.x, c.x);
-    EXPECT_DOUBLE_EQ(rect->rect.corner1.y, c.y);
+    ASSERT_EQ(OfType(kVoRect).size(), 2u);
+    StoredObject first(&vector_, OfType(kVoRect)[0]);
+    StoredObject after(&vector_, OfType(kVoRect)[1]);
+    EXPECT_DOUBLE_EQ(first->rect.corner1.x, c.x);
+    EXPECT_DOUBLE_EQ(first->rect.corner1.y, c.y);
+    EXPECT_DOUBLE_EQ(after->rect.corner1.x, c.xAfter);
   }
 }
 
