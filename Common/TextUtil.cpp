@@ -252,7 +252,8 @@ Status TextPathOwn(ElementWalk& walk, int32_t index, const char* value) {
     case 2: return ParseLength(value, &path.startOffset);
     case 3: return LookupKeyword(value, kTextPathMethodKeywords, &path.method);
     case 4: return LookupKeyword(value, kTextPathSpacingKeywords, &path.spacing);
-    case 5: return StoreHref(value, &path.href);
+    // Only a fragment ("#id") names the path; anything else draws nothing.
+    case 5: return value != nullptr && value[0] == '#' ? StoreHref(value, &path.href) : kOk;
     default: return kOk;
   }
 }
