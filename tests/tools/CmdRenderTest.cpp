@@ -4,7 +4,7 @@
 
 #include <filesystem>
 #include <string>
-#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "ImagingKernel/ImagingKernel.h"
@@ -49,13 +49,23 @@ TEST(RenderCommand, WritesEachRasterNamedAfterItsInputAndReportsEachFailingFile)
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(PngSize(png), (std::vector<std::int32_t>{120, 70}));
-  // One side given, the other follows the drawing's 2:1; none, it fits 640 x 480.
-  for (const auto& [option, value, size] :
-       {std::tuple{"--width", "100", std::vector<std::int32_t>{100, 50}},
-        std::tuple{"--height", "25", std::vector<std::int32_t>{50, 25}},
-        std::tuple{"--dpi", "96", std::vector<std::int32_t>{640, 320}}}) {
-    ASSERT_EQ(RunCommand(CmdRender, {option, value, first, "-o", png}).exitStatus, 0) << option;
-    EXPECT_EQ(PngSize(png), size) << option;
+  // One side given, the other follows the drawing's 2:1; none, it fits 640 x 480. A
+  // raster beyond 16,384 pixels a side or 256 MiB (16,384 x 5,462 at 3 bytes a pixel)
+  // is refused before anything is painted.
+  const std::vector<std::pair<std::vector<std::string>, std::vector<std::int32_t>>> sizes = {
+      {{"--width", "100"}, {100, 50}},          {{"--height", "25"}, {50, 25}},
+      {{}, {640, 320}},                         {{"--width", "16384", "--height", "1"}, {16384, 1}},
+      {{"--width", "16385", "--height", "1"}, {}}, {{"--width", "16384", "--height", "5462"}, {}}};
+  for (auto [args, size] : sizes) {
+    SCOPED_TRACE(::testing::PrintToString(args));
+    args.insert(args.end(), {first, "-o", png});
+    run = RunCommand(CmdRender, args);
+    EXPECT_EQ(run.exitStatus, size.empty() ? 1 : 0) << run.err;
+    if (size.empty()) {
+      EXPECT_NE(run.err.find("error " + std::to_string(kErrPictureTooLarge)), std::string::npos);
+    } else {
+      EXPECT_EQ(PngSize(png), size);
+    }
   }
 
   const std::string notSvg = folder.Write("notes.txt", svgtest::PadTo("plain text", 400));
