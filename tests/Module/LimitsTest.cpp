@@ -1,6 +1,6 @@
 // Hostile inputs against the limits that keep a load bounded: element
-// nesting, `use` expansion, long path data, point lists and text, and the
-// command-line host's raster size (the picture limits are the host callback
+// nesting, `use` expansion, long path data, point lists and text (the
+// picture and raster size limits are the host callback and render command
 // tests'). Each load
 // finishes with its expected status and object count, and the kernel memory
 // live while the last element is converted stays a small multiple of the
@@ -10,14 +10,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
-#include <tuple>
 
 #include "Common/Parser/Reader.h"
 #include "Common/Vector.h"
 #include "Module/FilterRuns.h"
 #include "Module/TempFiles.h"
-#include "tools/CommandRun.h"
-#include "tools/Commands.h"
 
 namespace {
 
@@ -148,28 +145,6 @@ TEST(Limits, HostileInputsEndWithTheirStatusWithinBounds) {
     if (c.maxBytesPerInputByte > 0) {
       EXPECT_GT(peakLiveBytes, 0) << "the last picture was never loaded";
       EXPECT_LE(ratio, c.maxBytesPerInputByte);
-    }
-  }
-}
-
-TEST(Limits, RenderRefusesARasterBeyondThePictureLimits) {
-  svgtest::TempFolder folder;
-  const std::string svg = folder.Write("tall.svg", Svg("<rect width=\"100\" height=\"100\"/>"));
-  const std::string side = std::to_string(svgtool::kMaxPictureSide);
-  const std::string beyond = std::to_string(svgtool::kMaxPictureSide + 1);
-  // 16,384 x 5,462 pixels take more than 256 MiB (16,384 x 5,461 do not).
-  for (const auto& [width, height, exitStatus] :
-       {std::tuple{side, std::string("1"), 0}, std::tuple{beyond, std::string("1"), 1},
-        std::tuple{side, std::string("5462"), 1}}) {
-    SCOPED_TRACE(width + " x " + height);
-    const svgtool::testing::CommandRun run = svgtool::testing::RunCommand(
-        svgtool::CmdRender, {"--module", SVGFLT_BINARY_DIR "/libsvgfilter.so", "--width", width,
-                             "--height", height, svg, "-o", folder.Path("out.png")});
-    EXPECT_EQ(run.exitStatus, exitStatus) << run.err;
-    if (exitStatus != 0) {
-      EXPECT_NE(run.err.find("error " + std::to_string(svgtool::kErrPictureTooLarge)),
-                std::string::npos)
-          << run.err;
     }
   }
 }
