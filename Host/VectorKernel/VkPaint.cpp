@@ -436,9 +436,9 @@ uint32_t DeviceRgb(uint32_t colour) {
 
 // Paints a rectangle, circle or ellipse (outlines that never cross
 // themselves) in a solid colour, with no pen or a solid pen round a circle,
-// outside any clip, and small on the device, through the coverage fill.
-// False, with nothing drawn, for any other object; the device outline is
-// then in the painter's buffers.
+// outside any clip, and small on the device, through the coverage fill,
+// from the device outline in the painter's buffers. False, with nothing
+// drawn, for any other object.
 bool PaintDirect(Painter& p, const Object& o) {
   if (p.clipDepth != 0 || (o.type != kVoRect && o.type != kVoCircle && o.type != kVoEllipse)) {
     return false;
@@ -451,7 +451,6 @@ bool PaintDirect(Painter& p, const Object& o) {
   const bool pen = o.hasPen && (o.pen.style & kPenStyleMask) != kPenNull;
   if (pen && !ring.Of(p.view, o)) return false;
   if (!fill && !pen) return true;  // nothing to paint
-  if (!DeviceOutline(p, o)) return true;  // nothing to paint
   double x0 = p.points[0].x, y0 = p.points[0].y, x1 = x0, y1 = y0;
   for (const KernelPoint& pt : p.points) {
     x0 = std::min(x0, pt.x), x1 = std::max(x1, pt.x);
@@ -474,10 +473,12 @@ bool PaintDirect(Painter& p, const Object& o) {
 }
 
 void PaintShape(Painter& p, const Object& o) {
-  if (PaintDirect(p, o)) return;
-  if (!OutlinePath(p, o)) return;
+  if (!DeviceOutline(p, o) || PaintDirect(p, o)) return;
   p.BeforeCairo();
   cairo_t* cr = p.cr;
+  cairo_new_path(cr);
+  CairoPath outline{cr};
+  AddPath(outline, p.points, p.kinds);
   if (o.hasBrush && FillsInterior(o.type)) {
     cairo_set_fill_rule(cr, EvenOdd(o) ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
     if (ApplyBrush(cr, o.brush)) cairo_fill_preserve(cr);
