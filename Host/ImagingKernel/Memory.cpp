@@ -1,5 +1,6 @@
 // Tagged memory, the object tracker, the fault injection switch and the
 // accounting of everything the kernel hands out.
+#include <malloc.h>
 #include <sys/mman.h>
 
 #include <bit>
@@ -11,6 +12,17 @@
 #include <vector>
 
 #include "KernelState.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define IK_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define IK_ADDRESS_SANITIZER 1
+#endif
+#endif
+#ifdef IK_ADDRESS_SANITIZER
+#include <sanitizer/asan_interface.h>
+#endif
 
 namespace ikernel {
 
@@ -229,6 +241,48 @@ void RegisterOwnedBlock(KernelState& state, const void* block, const BlockInfo& 
   }
 }
 
+// Blocks of at least this size that grow get spare room.
+constexpr uint32_t kRoomyBlockBytes = 65536;
+
+// The spare room of a block past its `bytes` is closed to the address
+// sanitizer, so that a read or write past the asked size is still caught.
+void CloseSpareRoom(void* block, uint32_t bytes) {
+#ifdef IK_ADDRESS_SANITIZER
+  const std::size_t room = malloc_usable_size(block);
+  if (room > bytes) ASAN_POISON_MEMORY_REGION(static_cast<char*>(block) + bytes, room - bytes);
+#else
+  (void)block;
+  (void)bytes;
+#endif
+}
+
+// Callers grow tables a fixed number of entries at a time. A large block
+// that grows is given half as much room again as asked, and later growths
+// within that room keep it where it is, so such a table costs linear time
+// in its final size even where realloc always moves (sanitizer allocators,
+// heaps without page remapping). Small blocks and shrinking blocks get
+// exactly what they ask for.
+void* Resize(void* block, uint32_t oldSize, uint32_t newSize) {
+  if (newSize > oldSize && newSize >= kRoomyBlockBytes) {
+    if (malloc_usable_size(block) >= newSize) {
+#ifdef IK_ADDRESS_SANITIZER
+      ASAN_UNPOISON_MEMORY_REGION(static_cast<char*>(block) + oldSize, newSize - oldSize);
+#endif
+      return block;
+    }
+    const uint64_t ample = uint64_t{newSize} + newSize / 2;
+    if (ample <= UINT32_MAX) {
+      if (void* grown = std::realloc(block, static_cast<std::size_t>(ample))) {
+        CloseSpareRoom(grown, newSize);
+        return grown;
+      }
+    }
+  }
+  void* resized = std::realloc(block, newSize);
+  if (resized != nullptr) CloseSpareRoom(resized, newSize);
+  return resized;
+}
+
 }  // namespace
 
 }  // namespace ikernel
@@ -301,7 +355,7 @@ IK_API void* KernelRealloc(void* block, uint32_t newSize, int32_t line,
     return nullptr;
   }
   void* grown = nullptr;
-  if (newSize != 0 && ikernel::TakeAllocationTicket()) grown = std::realloc(block, newSize);
+  if (newSize != 0 && ikernel::TakeAllocationTicket()) grown = ikernel::Resize(block, old.bytes, newSize);
   if (grown != nullptr && newSize > old.bytes) {
     ikernel::MapInPages(static_cast<char*>(grown) + old.bytes, newSize - old.bytes);
     std::memset(static_cast<char*>(grown) + old.bytes, ikernel::kFreshFill, newSize - old.bytes);

@@ -70,6 +70,29 @@ TEST(KernelRealloc, GrowsKeepingContentsRetagsAndCountsAsAnAllocation) {
   KernelFree(grown, 8, kVector);
 }
 
+// Tables grow a few entries at a time; a large block must not move on every
+// growth, or such a table costs quadratic time where realloc always moves.
+TEST(KernelRealloc, LargeBlockGrowingInSmallStepsMovesRarelyAndKeepsItsBytes) {
+  const KernelAccounting before = KernelSnapshot();
+  uint32_t size = 65536;
+  auto* block = static_cast<unsigned char*>(KernelAlloc(1, size, 1, kSvg));
+  ASSERT_NE(block, nullptr);
+  int moves = 0;
+  for (int step = 0; step < 200; ++step) {
+    block[size - 1] = static_cast<unsigned char>(step);
+    auto* grown = static_cast<unsigned char*>(KernelRealloc(block, size + 1336, 1, kSvg));
+    ASSERT_NE(grown, nullptr);
+    moves += grown != block ? 1 : 0;
+    EXPECT_EQ(grown[size - 1], static_cast<unsigned char>(step));
+    EXPECT_EQ(grown[size], 0xCD);  // the grown part is patterned like a fresh block
+    block = grown;
+    size += 1336;
+  }
+  EXPECT_LE(moves, 12);
+  EXPECT_EQ(KernelSnapshot().liveBytes, before.liveBytes + size);
+  KernelFree(block, 1, kSvg);
+}
+
 TEST(KernelFree, IgnoresNullAndCountsUnknownAndDoubleReleasesAndTracking) {
   ScopedLeakAllowance allowance;
   int64_t invalid = KernelInvalidReleases();
