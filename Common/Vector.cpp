@@ -494,7 +494,9 @@ Status FlattenedEdges(const PointPathBuffer& outline, int32_t first, KernelBlock
   int32_t n = 0;
   double x = 0, y = 0, startX = 0, startY = 0;
   const auto add = [&](double toX, double toY) {
-    if ((toX != x || toY != y) && n < needed + 1) edges[static_cast<std::size_t>(n++)] = Edge{x, y, toX, toY};
+    if ((toX != x || toY != y) && n < needed + 1) {
+      edges[static_cast<std::size_t>(n++)] = Edge{x, y, toX, toY};
+    }
     x = toX;
     y = toY;
   };
@@ -559,7 +561,8 @@ Status EvenOddToNonZero(PointPathBuffer& outline, int32_t first) {
     const double length = std::sqrt(dx * dx + dy * dy);
     const double nx = -dy / length * kJoinTolerance, ny = dx / length * kJoinTolerance;
     for (int32_t k = 0; k + 1 < n && status == kOk; ++k) {
-      const double t0 = cuts[static_cast<std::size_t>(k)], t1 = cuts[static_cast<std::size_t>(k) + 1];
+      const double t0 = cuts[static_cast<std::size_t>(k)];
+      const double t1 = cuts[static_cast<std::size_t>(k) + 1];
       if ((t1 - t0) * length < kJoinTolerance) continue;
       const double mx = e.ax + dx * (t0 + t1) / 2, my = e.ay + dy * (t0 + t1) / 2;
       const bool oddLeft = (WindingAt(edges.get(), count, mx + nx, my + ny) & 1) != 0;
@@ -590,7 +593,9 @@ Status EvenOddToNonZero(PointPathBuffer& outline, int32_t first) {
       status = AppendPathPoint(outline, end.x, end.y, kPtLineTo);
       piece = -1;
       for (int32_t next = 0; next < pieces && piece < 0; ++next) {
-        if (used[static_cast<std::size_t>(next)] == 0 && near(kept.points[2 * next], end)) piece = next;
+        if (used[static_cast<std::size_t>(next)] == 0 && near(kept.points[2 * next], end)) {
+          piece = next;
+        }
       }
     }
     if (status == kOk) outline.kinds[outline.count - 1] |= kPtCloseFigure;
@@ -676,7 +681,8 @@ Status ClippedBounds(ConversionContext& context, const SvgDocument& document, in
     if (CommonOf(document.records[child]).props.display == kDisplayNone) continue;
     BoundingBox childBox{};
     bool childFound = false;
-    const Status status = ClippedBounds(context, document, child, &childBox, &childFound, depth + 1);
+    const Status status =
+        ClippedBounds(context, document, child, &childBox, &childFound, depth + 1);
     if (status != kOk) return status;
     if (childFound) {
       UniteBox(box, found, childBox,

@@ -29,7 +29,6 @@ class StoredObject {
 
   int32_t status() const { return status_; }
   int32_t type() const { return handle_.type; }
-  const VectorObjectDesc& operator*() const { return desc_; }
   const VectorObjectDesc* operator->() const { return &desc_; }
 
  private:
@@ -49,9 +48,7 @@ class VectorConvert : public SvgSnippetLoad {
     SvgSnippetLoad::TearDown();
   }
   void FreeVector() {
-    if (vectorReady_) {
-      EXPECT_EQ(VectorFree(&vector_), kVkOk);
-    }
+    EXPECT_TRUE(!vectorReady_ || VectorFree(&vector_) == kVkOk);
     vectorReady_ = false;
     objects_.clear();
   }
@@ -67,9 +64,6 @@ class VectorConvert : public SvgSnippetLoad {
     const Status loaded = Load(text);
     EXPECT_EQ(loaded, kOk) << StatusName(loaded);
     if (loaded != kOk) return loaded;
-    return ConvertLoaded();
-  }
-  Status ConvertLoaded() {
     NewVector();
     const Status status = ConvertDocument(&vector_, *document_, nullptr, nullptr);
     Enumerate();
