@@ -82,9 +82,7 @@ class VectorConvert : public SvgSnippetLoad {
   // Handles of the objects of one type, in insertion order.
   std::vector<VectorObjectHandle> OfType(int32_t type) const {
     std::vector<VectorObjectHandle> out;
-    for (const auto& h : objects_) {
-      if (h.type == type) out.push_back(h);
-    }
+    for (const auto& h : objects_) out.insert(out.end(), h.type == type ? 1 : 0, h);
     return out;
   }
   // Objects that a painter draws: shapes, leaving out clips, clip ends and
@@ -103,8 +101,7 @@ class VectorConvert : public SvgSnippetLoad {
   }
   std::u16string LinkOf(VectorObjectRef id) {
     VectorLinkRecord link{};
-    if (VectorGetLink(&vector_, id, &link) != kVkOk) return u"<none>";
-    return std::u16string(link.text);
+    return VectorGetLink(&vector_, id, &link) == kVkOk ? std::u16string(link.text) : u"<none>";
   }
 
   VectorDocument vector_{};
