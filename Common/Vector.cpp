@@ -725,6 +725,50 @@ Status CloseClip(ConversionContext& context) {
   return status;
 }
 
+// The box, in the user space `m`, of the text element that holds `index`:
+// its runs are drawn into a scratch document, whose extent is taken back
+// through the inverse of `m` (the text layout is the kernel's). Clips are
+// left out while measuring.
+Status TextBounds(ConversionContext& context, SvgDocument& document, int32_t index,
+                  const SvgMatrix& m, BoundingBox* box, bool* found) {
+  while (index >= 0 && TypeOf(document, index) != kElemText) index = ParentOf(document, index);
+  const double det = m.a * m.d - m.b * m.c;
+  if (index < 0 || context.measuring != 0 || det == 0) return kOk;
+  KernelBlock<VectorDocument> scratch(SVGFLT_ALLOC(VectorDocument, 1));
+  if (!scratch) return kErrNoMemory;
+  scratch->flags = context.document->flags;
+  Status status = VectorInit(scratch.get());
+  if (status != kOk) return status;
+  const ConversionContext saved = context;
+  context.document = scratch.get();
+  context.hasGroup = 0;
+  context.linkDepth = 0;
+  context.measuring = 1;
+  status = ConvertText(context, document, index);
+  KernelPoint lower{}, upper{};
+  const bool drawn = status == kOk && VectorObjectCount(scratch.get()) > 0 &&
+                     VectorGetExtent(scratch.get(), &lower, &upper) == kOk;
+  // The rest of the state comes back as it was; the object list and the
+  // paint cache may have moved, and keep only the entries made before.
+  const VectorObjectList objects = context.objects;
+  void* const paintCache = context.paintCache;
+  context = saved;
+  context.objects = objects;
+  context.objects.count = saved.objects.count;
+  context.paintCache = paintCache;
+  (void)VectorFree(scratch.get());
+  if (!drawn) return status;
+  // Placed points are (x, originY - y) of the user space mapped through m.
+  for (int32_t corner = 0; corner < 4; ++corner) {
+    const double px = (corner & 1) != 0 ? upper.x : lower.x;
+    const double py = context.originY - ((corner & 2) != 0 ? upper.y : lower.y);
+    const double x = (m.d * (px - m.e) - m.c * (py - m.f)) / det;
+    const double y = (m.a * (py - m.f) - m.b * (px - m.e)) / det;
+    UniteBox(box, found, BoundingBox{x, y, 0, 0}, kIdentityMatrix);
+  }
+  return kOk;
+}
+
 // Clip paths that clip their clip path (or its only child), followed this
 // deep; a reference back into the chain ends it sooner.
 constexpr int32_t kMaxClipNesting = 4;
@@ -742,7 +786,10 @@ Status SetClipPath(ConversionContext& context, SvgDocument& document, int32_t cl
   if (clipRecord.data.clipPath.clipPathUnits == kObjectBoundingBox) {
     BoundingBox box{};
     bool found = false;
-    status = ClippedBounds(context, document, owner, &box, &found);
+    const int32_t type = TypeOf(document, owner);
+    status = type == kElemText || type == kElemTspan || type == kElemTextPath
+                 ? TextBounds(context, document, owner, userSpace, &box, &found)
+                 : ClippedBounds(context, document, owner, &box, &found);
     // An element without a box known here is drawn unclipped.
     if (status != kOk || !found) return status;
     m = MultiplyMatrix(m, SvgMatrix{box.width, 0, 0, box.height, box.x, box.y});
@@ -1247,7 +1294,7 @@ Status ApplyElementTransform(ConversionContext& context, const TransformList& li
 }
 
 Status OpenClip(ConversionContext& context, SvgDocument& document, int32_t elementIndex) {
-  if (context.clipContent != 0) return kOk;
+  if (context.clipContent != 0 || context.measuring != 0) return kOk;
   const Status status = OpenScopeClips(context, document);
   if (status != kOk) return status;
   const int32_t clip = ClipPathOf(document, elementIndex);

@@ -142,6 +142,7 @@ struct ConversionContext {
   VectorObjectRef lastObject;  // object most recently added, 0 for none
   int32_t clipOpened;          // clips set for the current element, each ended after it
   int32_t clipContent;         // 1 while the element is a child of a clipPath
+  int32_t measuring;           // 1 while text is drawn into a scratch document to measure it
 
   // `use` expansion.
   int32_t useDepth;        // nesting of the expansions in progress
