@@ -34,8 +34,6 @@ constexpr int32_t kRootNodeCount = 1 << 30;
 constexpr uint32_t kGroupObjectFlag = 0x100;
 constexpr int32_t kClipModeAfterElement = 5;
 constexpr int32_t kEvenOddRule = 1;
-// Share of the bounds' size that the loader adds on each side.
-constexpr double kBoundsMargin = 0.005;
 static_assert(kFillRuleKeywords[kEvenOddRule] == "evenodd");
 
 template <std::size_t N>
@@ -196,19 +194,9 @@ Status SetUpViewport(ConversionContext& context, SvgDocument& document, int32_t 
   // The content is drawn in viewBox units mapped onto the viewport; with a
   // viewBox of the viewport's own size the mapping is the identity and the
   // shapes go in untouched.
-  context.hasFrame = width > 0 && height > 0 ? 1 : 0;
-  context.frameRight = width;
-  context.frameBottom = height;
   if (svg.hasViewBox != 0 && svg.viewBox.width > 0 && svg.viewBox.height > 0 && width > 0 &&
       height > 0) {
     const SvgMatrix m = ViewBoxMapping(svg.viewBox, svg.preserveAspectRatio, width, height);
-    // A sliced viewBox overflows the viewport, which still frames it.
-    if (svg.preserveAspectRatio.meetOrSlice != kSlice) {
-      context.frameLeft = std::max(0.0, m.a * svg.viewBox.x + m.e);
-      context.frameTop = std::max(0.0, m.d * svg.viewBox.y + m.f);
-      context.frameRight = std::min(width, m.a * (svg.viewBox.x + svg.viewBox.width) + m.e);
-      context.frameBottom = std::min(height, m.d * (svg.viewBox.y + svg.viewBox.height) + m.f);
-    }
     if (!IsIdentityMatrix(m)) {
       context.matrix = m;
       status = PushRootNode(context, m);
@@ -1327,8 +1315,6 @@ Status AttachLink(ConversionContext& context, VectorObjectRef object, const char
 Status ConvertDocument(VectorDocument* target, SvgDocument& document, InfoRequest* info,
                        LoadRequest* load) {
   if (target == nullptr) return kErrMissing;
-  // A document that holds objects already keeps the bounds they give.
-  const bool empty = VectorObjectCount(target) == 0;
   ConversionContext context;
   Status status = InitConversionContext(context, target);
   context.info = info;
@@ -1337,20 +1323,6 @@ Status ConvertDocument(VectorDocument* target, SvgDocument& document, InfoReques
   if (status == kOk) status = VectorFinishView(target, 0, 0);
   if (status == kOk) status = VectorCommitView(target, 0);
   if (status == kOk) status = VectorApplyView(target, 0);
-  // The picture is what the root viewport shows, as a browser has it, not
-  // the extent of the objects, which clips and viewBoxes do not bound.
-  // The loader widens the bounds by kBoundsMargin of their size on each
-  // side; the frame is set that much smaller, so that the widened picture
-  // is the viewport itself.
-  if (status == kOk && context.hasFrame != 0 && empty) {
-    const double inset = kBoundsMargin / (1 + 2 * kBoundsMargin);
-    const double dx = (context.frameRight - context.frameLeft) * inset;
-    const double dy = (context.frameBottom - context.frameTop) * inset;
-    target->lowerBound =
-        KernelPoint{context.frameLeft + dx, context.originY - context.frameBottom + dy, 0, 0};
-    target->upperBound =
-        KernelPoint{context.frameRight - dx, context.originY - context.frameTop - dy, 0, 0};
-  }
   FreeConversionContext(context);
   return status;
 }

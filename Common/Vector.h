@@ -119,10 +119,6 @@ struct ConversionContext {
   int32_t referenceWidth;
   int32_t referenceHeight;
   double originY;      // placed y = originY - y
-  // The root viewport's picture (its viewBox mapped onto it, or its own
-  // size without one) in user units, y down: the document's bounds at the end.
-  int32_t hasFrame;
-  double frameLeft, frameTop, frameRight, frameBottom;
   int32_t dpiX;        // logical resolution of the screen
   int32_t dpiY;
   SvgMatrix matrix;    // matrix in force outside every group

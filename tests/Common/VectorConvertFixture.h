@@ -82,7 +82,9 @@ class VectorConvert : public SvgSnippetLoad {
   // Handles of the objects of one type, in insertion order.
   std::vector<VectorObjectHandle> OfType(int32_t type) const {
     std::vector<VectorObjectHandle> out;
-    for (const auto& h : objects_) out.insert(out.end(), h.type == type ? 1 : 0, h);
+    for (const auto& h : objects_) {
+      if (h.type == type) out.push_back(h);
+    }
     return out;
   }
   // Objects that a painter draws: shapes, leaving out clips, clip ends and
@@ -101,7 +103,8 @@ class VectorConvert : public SvgSnippetLoad {
   }
   std::u16string LinkOf(VectorObjectRef id) {
     VectorLinkRecord link{};
-    return VectorGetLink(&vector_, id, &link) == kVkOk ? std::u16string(link.text) : u"<none>";
+    if (VectorGetLink(&vector_, id, &link) != kVkOk) return u"<none>";
+    return std::u16string(link.text);
   }
 
   VectorDocument vector_{};

@@ -192,8 +192,10 @@ TEST_F(ArcBeziers, EquivalentArcsGiveTheSamePoints) {
     Arc a, b;
     bool reversed;
   } cases[] = {
-      {{1, 1, -270, 90, 0}, {1, 1, 90, 90, 0}, false}, {{2, 1, 0, 90, 0.5}, {2, 1, 0, 90, 0}, false},
-      {{1, 1, 0, 90, 30.9}, {1, 1, -30, 90, 0}, false}, {{1, 1, 90, -90, 0}, {1, 1, 0, 90, 0}, true},
+      {{1, 1, -270, 90, 0}, {1, 1, 90, 90, 0}, false},
+      {{2, 1, 0, 90, 0.5}, {2, 1, 0, 90, 0}, false},
+      {{1, 1, 0, 90, 30.9}, {1, 1, -30, 90, 0}, false},
+      {{1, 1, 90, -90, 0}, {1, 1, 0, 90, 0}, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.a.start << " " << c.a.sweep << " " << c.a.rotation);
