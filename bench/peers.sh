@@ -53,7 +53,7 @@ resvg() { node "$here/resvg-render.mjs" "$width" "$height" "$@"; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 list=$work/files.txt
-sed "s|^|$corpus/|" "$here/peers-files.txt" | head -n "${FILES:-1000000}" > "$list"
+head -n "${FILES:-1000000}" "$here/peers-files.txt" | sed "s|^|$corpus/|" > "$list"
 count=$(wc -l < "$list")
 mkdir -p "$work/out"
 
