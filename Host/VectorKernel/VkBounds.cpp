@@ -77,6 +77,51 @@ size_t CharacterCount(const std::u16string& text) {
   return n;
 }
 
+bool IsClipEnd(const Object& object) {
+  return object.type == kVoPath && (object.flags & kVoFlagClipEnd) != 0;
+}
+
+// The box of a clip outline cut by the clip open around it (if any).
+Extent ClipBox(const Object& clip, const std::vector<Extent>& open) {
+  Box box;
+  for (const KernelPoint& p : clip.points) box.Add(p);
+  Extent clipped{box.lower, box.upper, !box.empty};
+  if (!open.empty()) {
+    const Extent& outer = open.back();
+    clipped.lower.x = std::max(clipped.lower.x, outer.lower.x);
+    clipped.lower.y = std::max(clipped.lower.y, outer.lower.y);
+    clipped.upper.x = std::min(clipped.upper.x, outer.upper.x);
+    clipped.upper.y = std::min(clipped.upper.y, outer.upper.y);
+    clipped.any = clipped.any && outer.any;
+  }
+  clipped.any = clipped.any && clipped.lower.x <= clipped.upper.x &&
+                clipped.lower.y <= clipped.upper.y;
+  return clipped;
+}
+
+void OpenOrEndClip(std::vector<Extent>& open, const Object& object) {
+  if (object.type == kVoClip) {
+    open.push_back(ClipBox(object, open));
+  } else if (IsClipEnd(object) && !open.empty()) {
+    open.pop_back();
+  }
+}
+
+// The object's box cut by the innermost open clip; false when none of it
+// shows.
+bool ShownBounds(const Object& object, const std::vector<Extent>& open, KernelPoint* lower,
+                 KernelPoint* upper) {
+  if (!ObjectBounds(object, lower, upper)) return false;
+  if (open.empty()) return true;
+  const Extent& clip = open.back();
+  if (!clip.any) return false;
+  lower->x = std::max(lower->x, clip.lower.x);
+  lower->y = std::max(lower->y, clip.lower.y);
+  upper->x = std::min(upper->x, clip.upper.x);
+  upper->y = std::min(upper->y, clip.upper.y);
+  return lower->x <= upper->x && lower->y <= upper->y;
+}
+
 }  // namespace
 
 // Metrics of a generic proportional font, relative to its size: mean advance
@@ -175,9 +220,14 @@ bool BoundsAsKernelSet(const VectorDocument& document, const Document& doc) {
          same(document.upperBound, doc.kernelBounds.upper);
 }
 
+void TrackClip(Document& doc, const Object& object) {
+  if (object.type == kVoClip) ++doc.clipObjects;
+  OpenOrEndClip(doc.openClips, object);
+}
+
 void AddObjectBounds(VectorDocument* document, Document& doc, const Object& object) {
   KernelPoint lo{}, hi{};
-  if (!ObjectBounds(object, &lo, &hi)) return;
+  if (!ShownBounds(object, doc.openClips, &lo, &hi)) return;
   if (!doc.hasBounds) {
     document->lowerBound = lo;
     document->upperBound = hi;
@@ -198,12 +248,15 @@ void UpdateBounds(VectorDocument* document) {
   Document* doc = Impl(document);
   if (!doc) return;
   Box box;
+  std::vector<Extent> open;
   for (const Object& object : doc->objects) {
+    OpenOrEndClip(open, object);
     KernelPoint lo{}, hi{};
-    if (!ObjectBounds(object, &lo, &hi)) continue;
+    if (!ShownBounds(object, open, &lo, &hi)) continue;
     box.Add(lo);
     box.Add(hi);
   }
+  doc->openClips = std::move(open);
   doc->hasBounds = !box.empty;
   document->lowerBound = box.lower;
   document->upperBound = box.upper;

@@ -147,6 +147,12 @@ struct Document {
   VectorObjectRef newest = 0;
   Extent withoutNewest;
   Extent kernelBounds;
+  // Objects after a clip object show only inside its outline until the
+  // clip is ended, so they add only that part of their box to the bounds.
+  // `openClips` holds the boxes of the clips open after the last object,
+  // each cut by those before it (`any` false: nothing shows).
+  std::vector<Extent> openClips;
+  size_t clipObjects = 0;
 };
 
 // The document behind a record; null when VectorInit has not run.
@@ -157,8 +163,12 @@ Object* FindObject(Document& doc, VectorObjectRef id);
 // Bounds of one object (kernel coordinates); false when it has no geometry
 // (group objects, empty paths). Text bounds come from the font's metrics.
 bool ObjectBounds(const Object& object, KernelPoint* lower, KernelPoint* upper);
-// Recomputes the document's lowerBound/upperBound from all its objects.
+// Recomputes the document's lowerBound/upperBound from all its objects,
+// each cut by the clips open before it.
 void UpdateBounds(VectorDocument* document);
+// Opens or ends a clip for the objects stored after `object` (a clip object
+// or a type-13 clip end); other objects change nothing.
+void TrackClip(Document& doc, const Object& object);
 // The record's bounds as an Extent.
 Extent CurrentExtent(const VectorDocument& document, const Document& doc);
 // True when the record's bounds are still those the kernel last set.

@@ -559,8 +559,9 @@ void RefreshBounds(VectorDocument* document, Document& doc, bool hadBox, const K
                    const KernelPoint& hi, const Object& o) {
   const KernelPoint& dl = document->lowerBound;
   const KernelPoint& du = document->upperBound;
-  const bool inside = hadBox && doc.hasBounds && lo.x > dl.x && lo.y > dl.y && hi.x < du.x &&
-                      hi.y < du.y;
+  // With clips in the document the object's clip context is not known here.
+  const bool inside = hadBox && doc.hasBounds && doc.clipObjects == 0 && lo.x > dl.x &&
+                      lo.y > dl.y && hi.x < du.x && hi.y < du.y;
   if (inside) {
     AddObjectBounds(document, doc, o);
   } else {
@@ -577,7 +578,8 @@ int32_t ChangeObject(VectorDocument* document, VectorObjectRef id, Change change
   if (!o) return kVkErrNoObject;
   try {
     // The newest object: its new box joins the bounds of all the others.
-    if (id == doc->newest && BoundsAsKernelSet(*document, *doc)) {
+    // (A changed clip outline changes what the objects after it show.)
+    if (id == doc->newest && o->type != kVoClip && BoundsAsKernelSet(*document, *doc)) {
       const int32_t status = change(*o);
       document->lowerBound = doc->withoutNewest.lower;
       document->upperBound = doc->withoutNewest.upper;

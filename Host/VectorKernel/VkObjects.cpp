@@ -20,6 +20,7 @@ VectorObjectRef StoreObject(VectorDocument* document, Document& doc, Object&& ob
   // change of this object measures all objects again, as any other change.
   const bool known = BoundsAsKernelSet(*document, doc);
   doc.withoutNewest = CurrentExtent(*document, doc);
+  TrackClip(doc, doc.objects.back());
   AddObjectBounds(document, doc, doc.objects.back());
   doc.newest = known ? doc.objects.back().id : 0;
   return doc.objects.back().id;

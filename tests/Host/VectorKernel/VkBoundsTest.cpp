@@ -32,6 +32,36 @@ TEST_F(Bounds, GrowWithEveryObjectButNotWithObjectsWithoutGeometry) {
   ExpectBox(doc_.lowerBound, doc_.upperBound, -5, std::min(-5.0, lo.y), std::max(50.0, hi.x), 40);
 }
 
+// A clip shows only what lies inside it, so the objects after it add only
+// that part of their box, until the clip is ended; clips nest.
+TEST_F(Bounds, ObjectsUnderAClipAddOnlyTheirPartInsideIt) {
+  KernelPoint outer[3] = {Pt(0, 0), Pt(100, 0), Pt(100, 100)}, inner[3] = {Pt(80, 60), Pt(300, 60), Pt(300, 90)};
+  uint8_t kinds[3] = {kPtMoveTo, kPtLineTo, kPtLineTo | kPtCloseFigure};
+  const VectorPointPath outerClip{3, outer, kinds}, innerClip{3, inner, kinds}, emptyClip{0, nullptr, nullptr};
+  auto end = Made<VectorPathObject>(kVoPath);
+  end.h.flags = kVoFlagClipEnd;
+  AddLine(10, 10, 20, 20);
+  ASSERT_EQ(VectorSetClip(&doc_, &outerClip), kVkOk);
+  const VectorObjectRef cut = AddRect(Pt(50, 50), Pt(500, 500));
+  ExpectBox(doc_.lowerBound, doc_.upperBound, 10, 10, 100, 100);
+  ASSERT_EQ(VectorSetClip(&doc_, &innerClip), kVkOk);  // cut by the outer clip: x 80..100
+  AddCircle(-400, 90, 1000);
+  ExpectBox(doc_.lowerBound, doc_.upperBound, 10, 10, 100, 100);
+  Add(kVoPath, &end);
+  Add(kVoPath, &end);
+  ASSERT_EQ(VectorSetClip(&doc_, &emptyClip), kVkOk);  // hides everything after it
+  AddLine(-500, -500, 900, 900);
+  Add(kVoPath, &end);
+  ExpectBox(doc_.lowerBound, doc_.upperBound, 10, 10, 100, 100);
+  AddLine(0, 0, 150, 5);
+  ExpectBox(doc_.lowerBound, doc_.upperBound, 0, 0, 150, 100);
+  // Moving an object that is not the newest measures all again, each in
+  // its own clip.
+  const VectorTriple away{-1000, -1000, 0};
+  ASSERT_EQ(VectorObjectMove(&doc_, &away, cut), kVkOk);
+  ExpectBox(doc_.lowerBound, doc_.upperBound, 0, 0, 150, 90);
+}
+
 TEST_F(Bounds, TextFollowsAlignmentAndEscapement) {
   // Position (0, 0), size 10. The box runs along the baseline over the
   // text's advance w, from the font's descent d below it to its ascent a
