@@ -454,9 +454,12 @@ void ReverseFigures(PointPathBuffer& outline, int32_t first) {
 
 // --- even-odd outlines -----------------------------------------------------
 
-// A flattened outline of more edges than this keeps its points as they are
-// (filled by the nonzero rule): turning it costs the square of its edges.
-constexpr int32_t kMaxEvenOddEdges = 4096;
+// A flattened outline of more edges than this, or whose edges cross into
+// more pieces than kMaxEvenOddPieces, keeps its points as they are (filled
+// by the nonzero rule): finding the crossings costs the square of the
+// edges, sorting out the pieces the product of pieces and edges.
+constexpr int32_t kMaxEvenOddEdges = 2048;
+constexpr int32_t kMaxEvenOddPieces = 4096;
 // Straight pieces per Bezier segment of a flattened outline.
 constexpr int32_t kCurvePieces = 16;
 // Points of split edges closer than this (placed units) are one point.
@@ -527,6 +530,28 @@ Status FlattenedEdges(const PointPathBuffer& outline, int32_t first, KernelBlock
   return kOk;
 }
 
+// Where the other edges cross edge `i` strictly inside it, as fractions
+// of its length, written to `cuts` (room for count - 1) when not null;
+// their number.
+int32_t CrossingsOf(const Edge* edges, int32_t count, int32_t i, double* cuts) {
+  const Edge& e = edges[i];
+  const double dx = e.bx - e.ax, dy = e.by - e.ay;
+  int32_t n = 0;
+  for (int32_t j = 0; j < count; ++j) {
+    const Edge& f = edges[j];
+    const double fx = f.bx - f.ax, fy = f.by - f.ay;
+    const double denominator = dx * fy - dy * fx;
+    if (j == i || denominator == 0) continue;
+    const double t = ((f.ax - e.ax) * fy - (f.ay - e.ay) * fx) / denominator;
+    const double u = ((f.ax - e.ax) * dy - (f.ay - e.ay) * dx) / denominator;
+    if (t > 0 && t < 1 && u >= 0 && u <= 1) {
+      if (cuts != nullptr) cuts[n] = t;
+      ++n;
+    }
+  }
+  return n;
+}
+
 // Replaces the figures from `first` on, filled by the even-odd rule, by
 // loops that fill the same region by the nonzero rule (one outline holds
 // one rule for all clip children): the edges are split where they cross,
@@ -538,25 +563,20 @@ Status EvenOddToNonZero(PointPathBuffer& outline, int32_t first) {
   int32_t count = 0;
   Status status = FlattenedEdges(outline, first, edges, &count);
   if (status != kOk || count < 0) return status;
+  int32_t pieceCount = count;
+  for (int32_t i = 0; i < count && pieceCount <= kMaxEvenOddPieces; ++i) {
+    pieceCount += CrossingsOf(edges.get(), count, i, nullptr);
+  }
+  if (pieceCount > kMaxEvenOddPieces) return kOk;
   KernelBlock<double> cuts(SVGFLT_ALLOC(double, static_cast<std::size_t>(count) + 2));
   if (!cuts) return kErrNoMemory;
   PointPathBuffer kept{};  // start and end point of each kept piece
   for (int32_t i = 0; i < count && status == kOk; ++i) {
     const Edge& e = edges[static_cast<std::size_t>(i)];
     const double dx = e.bx - e.ax, dy = e.by - e.ay;
-    int32_t n = 0;
     cuts[0] = 0;
     cuts[1] = 1;
-    n = 2;
-    for (int32_t j = 0; j < count; ++j) {
-      const Edge& f = edges[static_cast<std::size_t>(j)];
-      const double fx = f.bx - f.ax, fy = f.by - f.ay;
-      const double denominator = dx * fy - dy * fx;
-      if (j == i || denominator == 0) continue;
-      const double t = ((f.ax - e.ax) * fy - (f.ay - e.ay) * fx) / denominator;
-      const double u = ((f.ax - e.ax) * dy - (f.ay - e.ay) * dx) / denominator;
-      if (t > 0 && t < 1 && u >= 0 && u <= 1) cuts[static_cast<std::size_t>(n++)] = t;
-    }
+    const int32_t n = 2 + CrossingsOf(edges.get(), count, i, cuts.get() + 2);
     std::sort(cuts.get(), cuts.get() + n);
     const double length = std::sqrt(dx * dx + dy * dy);
     const double nx = -dy / length * kJoinTolerance, ny = dx / length * kJoinTolerance;
