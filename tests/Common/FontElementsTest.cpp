@@ -62,8 +62,6 @@ TEST_F(FontElements, FontGlyphKernAndSourceValues) {
   EXPECT_TRUE(face.numbers[7] == 1800 && Text(face.panose1) == "2 0 5 3");  // numbers[7]: ascent
   EXPECT_TRUE(Text(First(kElemFontFaceUri).data.fontFaceUri.own.href) == "f" &&
               Text(First(kElemDefinitionSrc).data.fontFaceUri.own.href) == "d.svg");
-  EXPECT_TRUE(Text(First(kElemFontFaceFormat).data.fontFaceText.own.text) == "svg" &&
-              Text(First(kElemFontFaceName).data.fontFaceText.own.text) == "Arial");
   EXPECT_EQ(First(kElemFontFaceSrc).parent, 3);
   const MissingGlyphRecord& missing = First(kElemMissingGlyph).data.missingGlyph.own;
   EXPECT_TRUE(missing.horizAdvX == 400 && missing.d.count == 3);
