@@ -34,10 +34,8 @@ TEST(Detection, VerdictAndPosition) {
       // Other text.
       {"plain text", PadTo("hello, world", 300), kErrNotSvg, 0},
       {"html after declaration", PadTo("<?xml version=\"1.0\"?><html><svg>", 300), kErrNotSvg, 0},
-      {"html after mark", PadTo(mark + "<?xml version=\"1.0\"?><html>", 300), kErrNotSvg, 0},
       {"doctype of another kind", PadTo("<!DOCTYPE html PUBLIC \"x\">", 300), kErrNotSvg, 0},
       {"upper-case start tag", PadTo("<SVG>", 300), kErrNotSvg, 0},
-      {"leading space", PadTo(" <svg>", 300), kErrNotSvg, 0},
       // Exclusions count only in the first 70 characters, up to a NUL.
       {"html at 70", PadTo(PadTo(svgStart, 70) + "<html><Annotations>", 300), kOk, 0},
       {"html at 64", PadTo(PadTo(svgStart, 64) + "<html>", 300), kErrNotSvg, 0},
@@ -46,9 +44,7 @@ TEST(Detection, VerdictAndPosition) {
       {"255 bytes", PadTo("<svg>", 255), kErrNotSvg, 0},
       {"256 bytes", PadTo("<svg>", 256), kOk, 0},
       {"255 bytes after a mark", PadTo(mark + svgStart, 255), kErrNotSvg, 3},
-      {"empty", "", kErrRead, -1},
       {"69 bytes", PadTo("<svg>", 69), kErrRead, -1},
-      {"utf-16 mark only", std::string("\xFF\xFE", 2), kErrRead, -1},
       {"utf-16 with 139 bytes after the mark", Utf16(PadTo("<svg>", 69), false) + "x", kErrRead,
        -1},
       // UTF-16 of either byte order, the mark not skipped.
@@ -60,14 +56,12 @@ TEST(Detection, VerdictAndPosition) {
       // Annotation files are known by their marker in the first 256 bytes.
       {"marker in a comment", PadTo(svgStart + "<!-- " + marker + " -->", 400), kErrNotSvg, 0},
       {"marker after the window", PadTo(PadTo(svgStart, 300) + marker, 400), kOk, 0},
-      {"marker straddling the window", PadTo(PadTo(svgStart, 250) + marker, 400), kOk, 0},
       {"marker ending the window", PadTo(PadTo(svgStart, 256 - marker.size()) + marker, 400),
        kErrNotSvg, 0},
       {"marker after a mark", PadTo(mark + svgStart + marker, 400), kErrNotSvg, 3},
       // The file goes back to where it was, plus the mark's three bytes.
       {"svg from byte 10", PadTo(svgStart, 300), kOk, 10, 10},
       {"svg after a mark from byte 10", PadTo(mark + svgStart, 300), kOk, 13, 10},
-      {"text from byte 20", PadTo("plain text", 300), kErrNotSvg, 20, 20},
   };
   svgtest::TempFolder folder;
   for (const auto& c : cases) {
