@@ -88,13 +88,9 @@ TEST(RenderCommand, WritesEachRasterNamedAfterItsInputAndReportsEachFailingFile)
 // The square bottom right shows the raster neither mirrored nor upside down.
 TEST(RenderCommand, ShowsLinkedPicturesInPlace) {
   svgtest::TempFolder folder;
-  OwnedBitmap red;
-  ASSERT_EQ(InitBitmap(&red.record, static_cast<std::int32_t>(sizeof red.record), 4, 4, 24),
-            svgflt::kOk);
-  ASSERT_EQ(AllocateBitmap(&red.record, 1), svgflt::kOk);
-  ASSERT_EQ(FillBitmap(&red.record, 0x0000FF), svgflt::kOk);
-  const std::u16string pictureName = ToUtf16(folder.Path("red.png"));
-  ASSERT_EQ(ExportToFile(pictureName.c_str(), &red.record, kFormatPng, 24, 0, 0), svgflt::kOk);
+  std::vector<std::uint8_t> red(4 * 4 * 3, 0);
+  for (std::size_t i = 0; i < red.size(); i += 3) red[i] = 255;
+  ASSERT_EQ(WriteRgbPng(folder.Path("red.png"), 4, 4, red), svgflt::kOk);
   const std::string svg = folder.Write(
       "linked.svg",
       svgtest::PadTo("<svg xmlns=\"http://www.w3.org/2000/svg\" "
