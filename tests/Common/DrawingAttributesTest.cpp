@@ -305,11 +305,5 @@ TEST_F(Paint, BadIndexAndAllocationFailureAreReported) {
               Colour(3) == kRed);
 }
 
-TEST(PenWidthFromHalf, RoundsUpOnlyBelowOne) {
-  const std::pair<double, int32_t> kCases[] = {{0.0, 0},  {0.01, 1},  {0.99, 1}, {1.0, 1},
-                                               {2.83, 2}, {-0.5, 0}, {-3.2, -3}, {1e12, INT32_MAX}};
-  for (const auto& [half, width] : kCases) EXPECT_EQ(PenWidthFromHalf(half), width) << half;
-}
-
 }  // namespace
 }  // namespace svgflt
