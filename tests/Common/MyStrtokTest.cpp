@@ -29,15 +29,6 @@ class MyStrtokTest : public ::testing::Test {
   }
 };
 
-TEST_F(MyStrtokTest, SplitsSkippingRunsOfDelimiters) {
-  const std::pair<std::string, std::string> kCases[] = {
-      {";;fill:red;; stroke:blue;", "fill:red| stroke:blue"}, {"", ""}, {";;;", ""}, {"a", "a"}};
-  for (auto [text, tokens] : kCases) {
-    EXPECT_EQ(Tokens(text.data(), ";"), tokens) << text;
-    EXPECT_EQ(MyStrtok(nullptr, ";"), nullptr) << text;  // stays finished
-  }
-}
-
 TEST_F(MyStrtokTest, ClosingANestedLevelResumesTheOuterOne) {
   char outer[] = "1;2;3", inner[] = "a b c";
   ASSERT_STREQ(MyStrtok(outer, ";"), "1");
