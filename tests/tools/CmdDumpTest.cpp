@@ -57,14 +57,11 @@ TEST(DumpCommand, PrintsALinePerObject) {
 }
 
 TEST(DumpCommand, AnswersUsageErrorsHelpAndAFileThatIsNotSvg) {
-  testing::ExpectUsageErrorsAndHelp(CmdDump,
-                                    {{},
-                                     {"a.svg", "b.svg"},
-                                     {"--width", "10", "a.svg"},
-                                     {"-o", "out.png", "a.svg"},
-                                     {"--dpi", "0", "a.svg"},
-                                     {"--allow-any-file=yes", "a.svg"}},
-                                    "usage: svgfilter dump", "usage: svgfilter dump");
+  testing::ExpectUsageErrorsAndHelp(
+      CmdDump,
+      {{}, {"a.svg", "b.svg"}, {"--width", "10", "a.svg"}, {"-o", "out.png", "a.svg"},
+       {"--dpi", "0", "a.svg"}, {"--allow-any-file=yes", "a.svg"}},
+      "usage: svgfilter dump", "usage: svgfilter dump");
   svgtest::TempFolder folder;
   const std::string path = folder.Write("notes.txt", svgtest::PadTo("plain text", 400));
   const testing::CommandRun run = testing::RunCommand(CmdDump, {"--allow-any-file", path});
