@@ -20,15 +20,13 @@ constexpr char kDeclaration[] =
 
 TEST(ConvertCommand, AnswersUsageErrorsWithStatusTwoAndHelpWithZero) {
   svgtest::TempFolder folder;
-  testing::ExpectUsageErrorsAndHelp(CmdConvert,
-                                    {{},
-                                     {"a.svg"},
-                                     {"a.svg", "b.svg", "c.svg"},  // several inputs need -o
-                                     {"-o", folder.Path("out")},
-                                     {"a.svg", "-o", folder.Write("taken", "x")},
-                                     {"a.svg", "b.svg", "--width", "3"},
-                                     {"a.svg", "b.svg", "--vector"}},
-                                    "svgfilter convert: ", "usage: svgfilter convert");
+  // Several inputs need -o, naming a folder.
+  testing::ExpectUsageErrorsAndHelp(
+      CmdConvert,
+      {{}, {"a.svg"}, {"a.svg", "b.svg", "c.svg"}, {"-o", folder.Path("out")},
+       {"a.svg", "-o", folder.Write("taken", "x")}, {"a.svg", "b.svg", "--width", "3"},
+       {"a.svg", "b.svg", "--vector"}},
+      "svgfilter convert: ", "usage: svgfilter convert");
 }
 
 TEST(ConvertCommand, WritesEachInputAgainReportingEachFailingFile) {
