@@ -266,8 +266,9 @@ TEST(LoadRasterFromFile, StaysWithinTheDocumentFolderUnlessAllowedAnywhere) {
 }
 
 // Rows delivered as the filter does (flags 3, plus 4 on the first and 8 on
-// the last row) come out as R, G, B, and WriteRgbPng writes them.
-TEST(CollectRow, AssemblesDeliveredRowsAsRgbAndWriteRgbPngWritesThem) {
+// the last row) come out as R, G, B, and WriteRgbPng writes them; rows
+// that do not fit are refused.
+TEST(CollectRow, AssemblesDeliveredRowsAsRgbAndRefusesRowsThatDoNotFit) {
   svgtest::TempFolder folder;
   for (const int depth : {24, 32}) {
     for (const int height : {1, 5}) {
@@ -290,9 +291,7 @@ TEST(CollectRow, AssemblesDeliveredRowsAsRgbAndWriteRgbPngWritesThem) {
                 kErrFileWrite);
     }
   }
-}
-
-TEST(CollectRow, RefusesRowsThatDoNotFit) {
+  // Rows out of order, beyond the bitmap or of another pixel format.
   OwnedBitmap bitmap;
   FillPattern(&bitmap, 4, 3, 24);
   std::uint8_t* row = bitmap.Pixel(0, 0);
