@@ -102,10 +102,8 @@ std::vector<ObjectFacts> FactsOf(VectorDocument* document, int* clips) {
       const auto [pen, brush] = PenAndBrushOf(handle.type, *desc);
       object.hasPen = pen != nullptr && VectorGetPen(pen, &object.pen) == kOk;
       object.hasBrush = brush != nullptr && VectorGetBrush(brush, &object.brush) == kOk;
-      if (handle.type == kVoText) {
-        object.textPosition = desc->text.position;
-        if (desc->text.text != nullptr) object.text = desc->text.text;
-      }
+      if (handle.type == kVoText && desc->text.text != nullptr) object.text = desc->text.text;
+      if (handle.type == kVoText) object.textPosition = desc->text.position;
       if (handle.type == kVoRaster) {
         object.bitmapWidth = desc->raster.bitmap.width;
         object.bitmapHeight = desc->raster.bitmap.height;
@@ -151,8 +149,7 @@ void CompareObjects(const std::vector<ObjectFacts>& first,
                     const std::vector<ObjectFacts>& second, const WriterMapping& mapping) {
   ASSERT_EQ(second.size(), first.size()) << "objects written and read back";
   for (std::size_t i = 0; i < first.size(); ++i) {
-    const ObjectFacts& a = first[i];
-    const ObjectFacts& b = second[i];
+    const ObjectFacts &a = first[i], &b = second[i];
     SCOPED_TRACE("object " + std::to_string(i) + " (type " + std::to_string(a.handle.type) + ")");
     EXPECT_EQ(b.handle.type, ReloadedType(a.handle.type));
     // The writer puts the content of a text element on a line of its own;
@@ -193,17 +190,14 @@ void CompareObjects(const std::vector<ObjectFacts>& first,
     if (a.hasPen && b.hasPen) {
       const bool drawn = (a.pen.style & kPenStyleMask) != kPenNull;
       EXPECT_EQ((b.pen.style & kPenStyleMask) != kPenNull, drawn) << "pen style " << a.pen.style;
-      if (drawn) {
-        EXPECT_EQ(b.pen.colour, a.pen.colour) << "pen colour";
-      }
+      EXPECT_EQ(drawn ? b.pen.colour : a.pen.colour, a.pen.colour) << "pen colour";
     }
     // Gradients come back as their solid colour; fill="none" keeps no colour.
     EXPECT_EQ(b.hasBrush, a.hasBrush);
     if (a.hasBrush && b.hasBrush) {
       EXPECT_EQ(b.brush.style, a.brush.style) << "brush style";
-      if (a.brush.style != kBrushHollow) {
-        EXPECT_EQ(b.brush.colour, a.brush.colour) << "brush colour";
-      }
+      const bool hollow = a.brush.style == kBrushHollow;
+      EXPECT_EQ(hollow ? a.brush.colour : b.brush.colour, a.brush.colour) << "brush colour";
       EXPECT_EQ(b.brush.hatch, a.brush.hatch);
     }
   }
