@@ -294,16 +294,5 @@ TEST_F(Paint, DeepNestingResolvesEveryLevel) {
   }
 }
 
-TEST_F(Paint, BadIndexAndAllocationFailureAreReported) {
-  LoadFresh("<g fill='red'><rect id='t' width='1' height='1'/></g>");
-  EXPECT_EQ(DrawingAttributes(context_, *document_, -1), kErrMissing);
-  EXPECT_EQ(DrawingAttributes(context_, *document_, document_->recordCount), kErrMissing);
-  KernelFailAllocation(1);
-  EXPECT_EQ(DrawingAttributes(context_, *document_, IndexOf("t")), kErrNoMemory);
-  KernelFailAllocation(0);
-  EXPECT_TRUE(context_.paintCache == nullptr && DrawingAttributes(context_, *document_, IndexOf("t")) == kOk &&
-              Colour(3) == kRed);
-}
-
 }  // namespace
 }  // namespace svgflt
