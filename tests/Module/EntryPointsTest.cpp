@@ -255,6 +255,8 @@ TEST_F(EntryPoints, LoadDeliversRowsWithTheirFlagsUntilTheHostRefusesOne) {
   Target(4, 5, 24);
   EXPECT_EQ(fltLoad(load_.get()), kCallbackStop);
   EXPECT_EQ(rows_.calls.size(), 2u);
+  load_->rowCallback = nullptr;  // a raster with nowhere to go
+  EXPECT_EQ(fltLoad(load_.get()), kErrMissing);
 }
 
 TEST_F(EntryPoints, LoadConvertsToTheTargetsPixelFormat) {
@@ -267,20 +269,6 @@ TEST_F(EntryPoints, LoadConvertsToTheTargetsPixelFormat) {
   ASSERT_TRUE(target_.palette != nullptr && index < target_.paletteCount);
   EXPECT_EQ(target_.palette[index] & 0xFFFFFFu, 0xFFFFFFu);
   EXPECT_EQ(FreeBitmap(&target_), kOk);
-}
-
-TEST_F(EntryPoints, RenderPaintsIntoTheRequestedRectangle) {
-  const svgtest::HostDocument document;
-  Target(7, 3, 24);
-  load_->paintOption = 1;
-  ASSERT_EQ(RenderToBitmap(load_.get(), document.get()), kOk);
-  const auto& rect = document.get()->paintRect;
-  EXPECT_EQ(std::vector<int32_t>({rect.left, rect.top, rect.right, rect.bottom,
-                                  document.get()->paintOption}),
-            std::vector<int32_t>({0, 0, 7, 3, 1}));
-  EXPECT_EQ(rows_.calls.size(), 3u);
-  load_->rowCallback = nullptr;
-  EXPECT_EQ(RenderToBitmap(load_.get(), document.get()), kErrMissing);
 }
 
 TEST_F(EntryPoints, SaveChecksItsRequestAndFreeDataIgnoresWhatIsNotItsOwn) {
