@@ -1,4 +1,4 @@
-// The document folder: path helpers and the working folder during a load.
+// The document folder: its path helper and the working folder during a load.
 #include "tools/DocumentFolder.h"
 
 #include <gtest/gtest.h>
@@ -18,14 +18,6 @@ TEST(FolderOf, TakesEverythingBeforeTheLastSlash) {
                                      std::pair{"../c.svg", ".."}}) {
     EXPECT_EQ(FolderOf(path), folder) << path;
   }
-}
-
-TEST(AbsolutePath, PrefixesTheWorkingFolder) {
-  std::string absolute;
-  ASSERT_TRUE(AbsolutePath("x/y.svg", &absolute));
-  EXPECT_EQ(absolute, std::filesystem::current_path().string() + "/x/y.svg");
-  ASSERT_TRUE(AbsolutePath("/already/there.svg", &absolute));
-  EXPECT_EQ(absolute, "/already/there.svg");
 }
 
 TEST(DocumentFolder, WorksInTheDocumentFolderAndComesBack) {
