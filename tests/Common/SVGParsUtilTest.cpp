@@ -111,6 +111,19 @@ TEST_F(SvgLoad, SetsRenderFlagsByContainer) {
   EXPECT_EQ(Record(4).data.group.savedRenderFlag, 1);
 }
 
+// The document's preserve-all setting reaches text flattening; only 1 means on.
+TEST_F(SvgLoad, HandsThePreserveAllSettingToTextFlattening) {
+  Write("<svg><text>a</text></svg>");
+  for (const auto& [preserveAll, expected] : {std::pair{1, 1}, {0, 0}, {2, 0}}) {
+    AdvXMLParser::TextState().preserveAll = 1 - expected;
+    FreeSvgDocument(document_);
+    ASSERT_EQ(CreateSvgDocument(&document_), kOk);
+    document_->preserveAll = preserveAll;
+    EXPECT_TRUE(LoadWritten(*document_) == kOk && AdvXMLParser::TextState().preserveAll == expected) << preserveAll;
+  }
+  AdvXMLParser::TextState().preserveAll = 0;
+}
+
 // A bare document whose ids are registered as if the record at `record` carried them.
 class IdTable : public testing::SvgSnippetLoad {
  protected:
