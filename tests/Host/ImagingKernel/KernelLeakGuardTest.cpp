@@ -31,21 +31,4 @@ TEST(ExpectNothingLiveSince, ReportsEveryKindOfResourceWithItsTag) {
   EXPECT_EQ(DescribeLiveSince(before), "");
 }
 
-// The block leaked on purpose stays live until the suite ends, past the
-// listener's check of the test.
-class ScopedLeakAllowanceTest : public ::testing::Test {
- protected:
-  static void TearDownTestSuite() { KernelFree(leaked, 1, u"Tests/OnPurpose"); }
-  static inline void* leaked = nullptr;
-};
-
-TEST_F(ScopedLeakAllowanceTest, ExcusesWhatItsScopeLeaves) {
-  KernelAccounting before = KernelSnapshot();
-  {
-    svgflt::testing::ScopedLeakAllowance allowance;
-    leaked = KernelAlloc(1, 4, 1, u"Tests/OnPurpose");
-  }
-  EXPECT_NE(DescribeLiveSince(before), "");
-}
-
 }  // namespace
