@@ -6,8 +6,6 @@
 
 namespace {
 
-using svgflt::testing::ScopedLeakAllowance;
-
 constexpr char16_t kTag[] = u"Common/Vector";
 
 // Restores the default screen resolution after each test.
@@ -39,19 +37,6 @@ TEST_F(DrawingContexts, TakeTheBitmapResolutionOrTheScreensAt96DpiUntilSet) {
   EXPECT_EQ(ReleaseScreenDC(0, screen, 3, kTag), kIkOk);
   EXPECT_EQ(ReleaseScreenDC(0, second, 4, kTag), kIkOk);
   EXPECT_EQ(FreeBitmap(&bitmap), kIkOk);
-}
-
-TEST_F(DrawingContexts, WrongAndSecondReleasesAreCaughtNotFatal) {
-  ScopedLeakAllowance allowance;
-  DrawingContext* screen = GetScreenDC(0, 1, kTag);
-  int64_t invalid = KernelInvalidReleases();
-  EXPECT_EQ(DeleteBitmapDC(screen), kIkErrArgument) << "not a bitmap context";
-  ASSERT_EQ(ReleaseScreenDC(0, screen, 2, kTag), kIkOk);
-  EXPECT_EQ(ReleaseScreenDC(0, screen, 3, kTag), kIkErrArgument);
-  EXPECT_EQ(DeleteBitmapDC(screen), kIkErrArgument);
-  EXPECT_EQ(KernelInvalidReleases(), invalid + 2);
-  EXPECT_EQ(DrawingContextResolution(screen, 0), 0);
-  EXPECT_EQ(DrawingContextBitmap(screen), nullptr);
 }
 
 }  // namespace
