@@ -1,8 +1,6 @@
 // System colours, device capabilities and the per-thread last error.
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "Platform/Platform.h"
 #include "support/KernelLeakGuard.h"
 
@@ -33,14 +31,6 @@ TEST_F(Platform, SysColoursAreTheClassicDesktopOnesAndDeviceCapsTheResolution) {
   EXPECT_EQ(GetDeviceCaps(context, LOGPIXELSY), 144);  // not set: the screen's
   EXPECT_EQ(DeleteBitmapDC(context), kIkOk);
   EXPECT_EQ(FreeBitmap(&bitmap), kIkOk);
-}
-
-TEST(GetLastError, IsKeptPerThread) {
-  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, nullptr, 1, nullptr, 0), 0);
-  uint32_t seenByOther = ERROR_SUCCESS;
-  std::thread([&seenByOther] { seenByOther = GetLastError(); }).join();
-  EXPECT_EQ(seenByOther, static_cast<uint32_t>(ERROR_SUCCESS));
-  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ERROR_INVALID_PARAMETER));
 }
 
 }  // namespace
