@@ -141,42 +141,6 @@ TEST(VectorCopyObject, BeziersKeepTheirPointsAndSplinesRunThroughThem) {
   }
 }
 
-TEST(VectorCopyObject, TextGivesGlyphOutlinesPlacedByAlignmentAndEscapement) {
-  auto text = Made<VectorTextObject>(kVoText);
-  text.text = u"";
-  text.fontSize = 10;
-  PointPath empty;
-  const int32_t status = VectorCopyObject(&text, &empty);
-  if (status == kVkErrUnsupported) GTEST_SKIP() << "built without the font engine";
-  EXPECT_EQ(empty.Count(), 0);
-  struct Case { const char16_t* text; KernelPoint at; int32_t alignment, escapement; double x0, y0, x1, y1; int figures; };
-  const std::u16string line(60, u'm');
-  const Case cases[] = {
-      {u"Ab", Pt(100, 50), kAlignStart, 0, 99, 47, 115, 60, 4},  // two letters of 10 units from the baseline
-      {u"Ab", Pt(100, 50), kAlignEnd, 900, 90, 35, 103, 50.5, 4},  // turned a quarter: runs up to the anchor
-      {line.c_str(), Pt(-5000, 3000), kAlignStart, 0, 0, 0, -5000 + 59 * 5.0, 0, 60},  // far out and long
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.escapement);
-    text.text = c.text;
-    text.position = c.at;
-    text.alignment = c.alignment;
-    text.escapement = c.escapement;
-    PointPath p;
-    ASSERT_EQ(VectorCopyObject(&text, &p), kVkOk);
-    int figures = 0;
-    double right = -1e9;
-    for (int i = 0; i < p.Count(); ++i) {
-      figures += p.Kind(i) == kPtMoveTo;
-      right = std::max(right, p.At(i).x);
-      if (c.figures == 60) continue;
-      EXPECT_TRUE(p.At(i).x >= c.x0 && p.At(i).x <= c.x1 && p.At(i).y >= c.y0 && p.At(i).y <= c.y1) << i;
-    }
-    EXPECT_EQ(figures, c.figures) << "one contour per m; A and b two each";
-    EXPECT_TRUE(c.figures < 60 || right > c.x1) << "an m is wider than half its size";
-  }
-}
-
 using Transforms = VkDocumentFixture;
 
 int32_t StoredType(VectorDocument* doc, VectorObjectRef ref) {
@@ -210,17 +174,9 @@ TEST_F(Transforms, RotateTurnsAboutTheObjectsCentreKeepingTheTypeWherePossible) 
     EXPECT_EQ(StoredType(&doc_, ref), kVoPath);
   }
   const VectorObjectRef text = AddText(u"Hi", Pt(0, 0), 10, kAlignStart, 100);
-  const VectorTriple third{0, 0, 30}, quarter{0, 0, 90};
+  const VectorTriple third{0, 0, 30};
   ASSERT_EQ(VectorObjectRotate(&doc_, &third, text), kVkOk);
   EXPECT_EQ(Described(&doc_, text, kVoText)->text.escapement, 400);
-  // An arc turns about its centre: its x radius then points straight up.
-  VectorArcObject arc = Arc(0, 90);
-  const VectorObjectRef arcRef = Add(kVoArc, &arc);
-  ASSERT_EQ(VectorObjectRotate(&doc_, &quarter, arcRef), kVkOk);
-  Described turned(&doc_, arcRef, kVoArc);
-  PointPath p;
-  ASSERT_EQ(VectorConvertToPath(&doc_, &turned.desc, &p), kVkOk);
-  ExpectPoint(p.At(0), turned->arc.centre.x, turned->arc.centre.y + 4);
 }
 
 TEST_F(Transforms, ScaleAboutTheCentreOrAGivenPoint) {
@@ -256,9 +212,6 @@ TEST_F(Transforms, ScaleAboutTheCentreOrAGivenPoint) {
   ASSERT_EQ(after.Count(), 4);
   ExpectPoint(after.At(0), 6, 20);
   ExpectPoint(after.At(3), 10, 22);
-  VectorPointPath none{};
-  EXPECT_EQ(VectorConvertToPath(nullptr, &mirrored.desc, &none), kVkErrArgument);
-  EXPECT_EQ(VectorConvertToPath(&doc_, nullptr, &none), kVkErrArgument);
 }
 
 // A change of the newest object joins its new box to the bounds of the
@@ -278,30 +231,6 @@ TEST_F(Transforms, DocumentBoundsFollowMovedAndScaledObjects) {
   ExpectBox(doc_.lowerBound, doc_.upperBound, 30, 30, 70, 70);
   ASSERT_EQ(VectorObjectMove(&doc_, &up, inner), kVkOk);
   ExpectBox(doc_.lowerBound, doc_.upperBound, 30, 30, 70, 80);
-}
-
-TEST_F(Transforms, BadArgumentsAndObjectsWithoutOutlineAreRejected) {
-  const VectorObjectRef line = AddLine(0, 0, 10, 5);
-  const VectorTriple t{1, 1, 1}, bad{NAN, 1, 1};
-  const auto circle = Made<VectorCircleObject>(kVoCircle);
-  const auto group = Made<VectorGroupObject>(kVoGroupObject);
-  auto broken = Made<VectorPolylineObject>(kVoPolyBezier);
-  broken.count = 4;  // and no points
-  VectorPointPath path{};
-  int i = 0;
-  for (int32_t status : {VectorObjectRotate(&doc_, nullptr, line), VectorObjectScale(&doc_, nullptr, line, nullptr),
-                         VectorObjectMove(&doc_, nullptr, line), VectorObjectMove(nullptr, &t, line),
-                         VectorObjectMove(&doc_, &bad, line), VectorCopyObject(nullptr, &path),
-                         VectorCopyObject(&circle, nullptr), VectorCopyObject(&broken, &path), VectorFreeObject(nullptr)}) {
-    EXPECT_EQ(status, kVkErrArgument) << i++;
-  }
-  for (int32_t status : {VectorObjectRotate(&doc_, &t, line + 5), VectorObjectScale(&doc_, &t, line + 5, nullptr),
-                         VectorObjectMove(&doc_, &t, line + 5)}) {
-    EXPECT_EQ(status, kVkErrNoObject) << i++;
-  }
-  ExpectExtent(line, 0, 0, 10, 5);
-  EXPECT_EQ(VectorCopyObject(&group, &path), kVkErrUnsupported);
-  EXPECT_EQ(path.count, 0);
 }
 
 }  // namespace
