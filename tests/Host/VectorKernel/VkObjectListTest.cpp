@@ -41,19 +41,4 @@ TEST(VectorObjectList, GrowsByItsStepInOneBlockKeepsEntriesAndSurvivesFailedGrow
   EXPECT_TRUE(list.data == nullptr && list.count == 0);
 }
 
-TEST(VectorObjectList, RejectsBadArguments) {
-  VectorObjectList list{};
-  EXPECT_EQ(VectorObjectListInit(nullptr, 8, 1000, 0), kVkErrArgument);
-  EXPECT_EQ(VectorObjectListInit(&list, 0, 1000, 0), kVkErrArgument);
-  EXPECT_EQ(VectorObjectListInit(&list, 8, 0, 0), kVkErrArgument);
-  const Pair entry{};
-  EXPECT_EQ(VectorObjectListAppend(&list, &entry, sizeof(Pair)), kVkErrArgument) << "not initialised";
-  ASSERT_EQ(VectorObjectListInit(&list, sizeof(Pair), 1000, 0), kVkOk);
-  EXPECT_EQ(VectorObjectListAppend(&list, &entry, 4), kVkErrArgument);
-  EXPECT_EQ(VectorObjectListAppend(&list, nullptr, sizeof(Pair)), kVkErrArgument);
-  EXPECT_EQ(list.count, 0);
-  EXPECT_EQ(VectorObjectListFree(&list), kVkOk);
-  EXPECT_EQ(VectorObjectListFree(nullptr), kVkErrArgument);
-}
-
 }  // namespace
