@@ -91,27 +91,20 @@ TEST_F(ConvertDriver, ElementTransformListsPlaceTheObjectAsSvgDoes) {
   const Case cases[] = {
       {"", "", "", 10, 20, 40, 60},
       {"", "translate(100,0) scale(2)", "", 120, 40, 180, 120},
-      {"", "scale(2) translate(10,0)", "", 40, 40, 100, 120},
       {"", "rotate(90)", "", -60, 10, -20, 40},
       {"", "rotate(90 50 50)", "", 40, 10, 80, 40},
-      {"", "translate(5) rotate(180 25 40)", "", 15, 20, 45, 60},
       {"", "skewX(45)", "", 30, 20, 100, 60},
-      {"", "skewY(45)", "", 10, 30, 40, 100},
-      {"", "scale(2,1)", "", 20, 20, 80, 60},
       {"<g transform=\"translate(100,10) scale(2)\">", "", "</g>", 120, 50, 180, 130},
-      {"<a xlink:href=\"h\" transform=\"translate(10,0)\">", "", "</a>", 20, 20, 50, 60},
       {"<defs><symbol id=\"s\" viewBox=\"0 0 100 100\">", "", "</symbol></defs><use "
        "xlink:href=\"#s\" x=\"5\" y=\"5\" width=\"50\" height=\"50\"/>", 10, 15, 25, 35},
       {"<defs><g id=\"p\" transform=\"translate(1,0)\">", "", "</g></defs><use xlink:href="
        "\"#p\" x=\"10\"/><use xlink:href=\"#missing\"/>", 21, 20, 51, 60},
-      {"<g transform=\"scale(0.5)\">", "skewY(45)", "</g>", 5, 15, 20, 50},
       {"<g transform=\"rotate(90)\">", "translate(10,0)", "</g>", -60, 20, -20, 50},
       {"<defs>", "translate(10,0)",
        "</defs><use xlink:href=\"#r\" x=\"1\" transform=\"scale(2)\"/>", 42, 40, 102, 120},
       {"<svg x=\"5\" y=\"6\" width=\"50\" height=\"50\" viewBox=\"0 0 100 100\">",
        "translate(10,0)", "</svg>", 15, 16, 30, 36},
       // The root's viewBox mapped onto its viewport.
-      {"", "", "", 20, 40, 80, 120, "width=\"200\" height=\"200\" viewBox=\"0 0 100 100\""},
       {"", "", "", 60, 20, 90, 60, "width=\"200\" height=\"100\" viewBox=\"0 0 100 100\""},
       {"", "", "", 20, 20, 80, 60,
        "width=\"200\" height=\"100\" viewBox=\"0 0 100 100\" preserveAspectRatio=\"none\""},
@@ -173,9 +166,6 @@ TEST_F(ConvertDriver, LinksReachTheObjectsTheyCover) {
     std::string body;
     std::vector<std::u16string> links;
   } cases[] = {
-      {"<a xlink:href=\"http://x/one\"><rect width=\"1\" height=\"1\"/><circle r=\"1\"/>"
-       "<line x2=\"5\"/></a><ellipse rx=\"1\" ry=\"1\"/>",
-       {u"http://x/one", u"http://x/one", u"http://x/one", u""}},
       // A nested link takes over for its content; the outer one resumes.
       {"<a xlink:href=\"outer\"><rect width=\"1\" height=\"1\"/><a xlink:href=\"inner\">"
        "<circle r=\"1\"/><g><circle r=\"2\"/></g></a><ellipse rx=\"1\" ry=\"1\"/></a>"
@@ -272,12 +262,9 @@ TEST_F(ConvertDriver, ClipOutlinesLieInTheClippedElementsSpace) {
        "height=\"0.6\"/>", R "/>", 1, 5, 30, 30, 90, 60},
       {"transform=\"translate(5,0)\"><rect width=\"3\" height=\"4\" transform=\"scale(2)\"/>",
        R " transform=\"translate(0,7)\"/>", 1, 5, 5, 7, 11, 15},
-      {"><rect x=\"40\" y=\"40\" width=\"20\" height=\"20\"/>", R " transform=\"skewX(45)\"/>", 1, 5,
-       80, 40, 120, 60},
       {"><circle cx=\"50\" cy=\"50\" r=\"10\"/>", R "/>", 1, 13, 40, 40, 60, 60},
       {"><rect width=\"3\" height=\"4\"/><path d=\"M10 10 V20 H20 Z\"/>", R "/>", 1, 9, 0, 0, 20, 20},
       {"><use xlink:href=\"#p\" x=\"5\"/>", R "/>", 1, 4, 15, 10, 25, 20},
-      {"><rect width=\"3\" height=\"4\" display=\"none\"/>", R "/>", 1, 0, 0, 0, 0, 0},
       {">", R "/>", 1, 0, 0, 0, 0, 0},
       // Groups and uses clip all their content in their own space.
       {C, "<g clip-path=\"url(#c)\" transform=\"translate(5,0)\"><g><rect width=\"9\" "
