@@ -171,10 +171,6 @@ TEST(StringCopies, ReplaceTheFieldOrKeepIt) {
     // A replaced string is freed.
     EXPECT_TRUE(std::string(field.text) == c.field && LiveBlocks() == live) << (c.text == nullptr ? "<null>" : c.text);
   }
-  Field out;
-  EXPECT_TRUE(TrimCopy(" \t a b \r\n", &out.text) == kOk && std::string(out.text) == "a b");
-  char* none = nullptr;
-  EXPECT_TRUE(TrimCopy(" \t\r\n", &none) == kErrBadValue && TrimCopy(nullptr, &none) == kErrMissing && !none);
 }
 
 }  // namespace
