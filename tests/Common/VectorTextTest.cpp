@@ -35,8 +35,7 @@ class VectorText : public VectorConvert {
       StoredObject o(&vector_, h);
       EXPECT_EQ(o.status(), kVkOk);
       const VectorTextObject& t = o->text;
-      KernelPoint lower{};
-      KernelPoint upper{};
+      KernelPoint lower{}, upper{};
       EXPECT_EQ(VectorGetObjectExtent(&vector_, h.id, &lower, &upper), kVkOk);
       out.push_back(TextSeen{t.text != nullptr ? std::u16string(t.text) : u"", t.position.x,
                              t.position.y, t.fontSize, t.alignment, t.escapement, t.font,
@@ -64,8 +63,7 @@ TEST_F(VectorText, RunsAndTheirOwners) {
       {R"svg(<text><tspan fill="red">a<tspan fill="blue">b</tspan>c</tspan>d</text>)svg",
        {u"a", u"b", u"c", u"d"}, {0x0000FF, 0xFF0000, 0x0000FF, 0}},
       // Runs of only line breaks, tabs or one blank draw nothing.
-      {"<text xml:space=\"preserve\">\n\t<tspan>x</tspan>\r\n</text>", {u"x"}, {0}},
-      {"<text><tspan>x</tspan> <tspan> </tspan></text><text/>", {u"x"}, {0}},
+      {"<text xml:space=\"preserve\">\n\t<tspan>x</tspan>\r\n</text><text><tspan> </tspan></text>", {u"x"}, {0}},
       // References are drawn as their characters, markers in them as text.
       {"<text>&lt;TSPAN&gt; &amp;&quot;&apos; caf&#233; &#x41;</text>", {u"<TSPAN> &\"' caf\u00e9 A"}, {0}},
       // A tref draws the referenced text's characters with its own paint.
@@ -90,12 +88,7 @@ TEST_F(VectorText, RunsAndTheirOwners) {
 // A textPath's characters follow its path one by one after the text's own
 // runs, each anchored at its middle and turned to the path's direction.
 TEST_F(VectorText, TextPathCharactersFollowThePath) {
-  const struct {
-    const char* d;
-    const char* attributes;
-    int32_t escapement;
-    bool alongX;
-  } cases[] = {{"M10 50 H300", "", 0, true}, {"M100 20 V190", "", 2700, false},
+  const struct { const char *d, *attributes; int32_t escapement; bool alongX; } cases[] = {{"M10 50 H300", "", 0, true}, {"M100 20 V190", "", 2700, false},
                {"M300 50 H10", "startOffset=\"10\"", 1800, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.d);
@@ -126,9 +119,8 @@ TEST_F(VectorText, FontAttributesReachTheLogicalFont) {
       {"", " 400 12/-12"},
       {"font-family=\"sans-serif\" font-size=\"12pt\"", "sansserif 400 16/-16"},
       {"font-family=\"'Times New Roman', serif\" font-weight=\"bold\"", "Times New Roman 700 12/-12"},
-      {"font-family=\" Verdana ,serif\" font-weight=\"300\"", "Verdana 300 12/-12"},
-      {"font-family=\"An Extremely Long Family Name Beyond The Limit\"",
-       "An Extremely Long Family Name B 400 12/-12"},
+      {"font-family=\" An Extremely Long Family Name Beyond ,serif\" font-weight=\"300\"",
+       "An Extremely Long Family Name B 300 12/-12"},
       {"font-style=\"oblique\" text-decoration=\"line-through\"", " 400 italic strike 12/-12"},
       {"style=\"font-weight:bold;font-style:italic;text-decoration:underline\" font-size=\"24\"",
        " 700 italic underline 24/-24"},
@@ -149,11 +141,7 @@ TEST_F(VectorText, FontAttributesReachTheLogicalFont) {
 // --- alignment and rotation ------------------------------------------------------
 
 TEST_F(VectorText, AnchorAndRotateGiveAlignmentAndEscapement) {
-  const struct {
-    const char* anchor;
-    const char* rotate;
-    int32_t whole, perCharacter, escapement;
-  } cases[] = {{"start", "90", kRunAlignStart, kCharAlignOther, 2700},
+  const struct { const char *anchor, *rotate; int32_t whole, perCharacter, escapement; } cases[] = {{"start", "90", kRunAlignStart, kCharAlignOther, 2700},
                {"middle", "370", kRunAlignMiddle, kCharAlignMiddle, -100},
                {"end", "-90", kRunAlignEnd, kCharAlignEnd, 900},
                {"start", "45.55", kRunAlignStart, kCharAlignOther, 3144}};
@@ -195,8 +183,6 @@ TEST_F(VectorText, PositionsShiftsSpacingAndTransformsPlaceTheRuns) {
       // An x list places each character on a new line; past it they follow.
       {R"svg(<text x="0" y="20">o<tspan x="10 30 50" y="40">abcd</tspan></text>)svg", 12,
        {{0, -20, false}, {10, -40, false}, {30, -40, false}, {50, -40, false}, {0, -40, true}}},
-      {R"svg(<g transform="translate(1,2) scale(2)"><text x="10" y="20" font-size="10">A</text></g>)svg",
-       20, {{21, -42, false}}},
       {R"svg(<text x="10" y="20" transform="translate(100,50)">a<tspan>b</tspan></text>)svg", 12,
        {{110, -70, false}, {0, -70, true}}},
       {R"svg(<g transform="scale(2)"><text x="10" y="20" transform="translate(5,0)">A</text></g>)svg",
