@@ -45,14 +45,8 @@ constexpr double kNumbers[] = {0.5, 1e6, -3};
 // (the tags at positive levels with indentation on are in every one of
 // them); `level`/`indentOn` set before, `levelAfter` checked.
 TEST_F(OutputBufferTest, ValuesListsAndTags) {
-  struct Case {
-    int32_t level, indentOn;
-    Status (*write)(OutputBuffer*);
-    std::string expected;
-    int32_t levelAfter;
-  };
+  struct Case { int32_t level, indentOn; Status (*write)(OutputBuffer*); std::string expected; int32_t levelAfter; };
   const Case cases[] = {
-      {0, 1, [](OutputBuffer* o) { return QuotedNumber(o, 1e-7); }, "\"1e-07\" ", 0},
       // Red in the lowest byte; the fourth byte is ignored.
       {0, 1, [](OutputBuffer* o) { return Colour(o, 0xFF1234AB); }, "\"#AB3412\" ", 0},
       {0, 1, [](OutputBuffer* o) { return IntList(o, kDashes, 4); }, "5, 3, 2, 3", 0},
