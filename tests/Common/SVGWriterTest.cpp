@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "Common/WriterTestSupport.h"
@@ -19,11 +20,8 @@ using writertest::Pt;
 class WriteObjectTest : public writertest::WriterFixture {
  protected:
   void AddPath(std::vector<KernelPoint> points, std::vector<std::uint8_t> kinds) {
-    Add<VectorPathObject>(kVoPath, [&](auto& r) {
-      r.count = static_cast<std::int32_t>(points.size());
-      r.points = points.data();
-      r.kinds = kinds.data();
-    });
+    const auto count = static_cast<std::int32_t>(points.size());
+    Add<VectorPathObject>(kVoPath, [&](auto& r) { r.count = count; r.points = points.data(); r.kinds = kinds.data(); });
   }
   void AddText(const char16_t* text, KernelPoint at, double size, std::int32_t alignment,
                const char16_t* face, std::int32_t weight, std::int32_t escapement,
@@ -96,11 +94,7 @@ TEST_F(WriteObjectTest, ShapesOfEveryDirectKind) {
 }
 
 TEST_F(WriteObjectTest, PensWithDashesCapsAndJoins) {
-  const struct {
-    std::uint32_t style;
-    std::int32_t width;
-    std::uint32_t colour;
-  } pens[] = {{kPenDash, 1, 0}, {kPenDot, 1, 0x0000FF}, {kPenDashDot, 1, 0}, {kPenDashDotDot, 1, 0},
+  const struct { std::uint32_t style; std::int32_t width; std::uint32_t colour; } pens[] = {{kPenDash, 1, 0}, {kPenDot, 1, 0x0000FF}, {kPenDashDot, 1, 0}, {kPenDashDotDot, 1, 0},
               {kPenNull | kPenCapSquare, 5, 0}, {kPenSolid | kPenCapSquare | kPenJoinBevel, 3, 0},
               {kPenSolid | kPenCapFlat | kPenJoinMiter, 2, 0},
               {kPenSolid | kPenCapRound | kPenJoinRound, 4, 0}, {kPenSolid, 0, 0}};
@@ -109,9 +103,7 @@ TEST_F(WriteObjectTest, PensWithDashesCapsAndJoins) {
     Add<VectorLineObject>(kVoLine, [&](auto& r) {
       r.from = Pt(0, y);
       r.to = Pt(100, y);
-      r.pen.style = pen.style;
-      r.pen.width = pen.width;
-      r.pen.colour = pen.colour;
+      std::tie(r.pen.style, r.pen.width, r.pen.colour) = std::tie(pen.style, pen.width, pen.colour);
     });
     y += 10;
   }
