@@ -22,16 +22,9 @@ using Nodes = parsertest::ParserTest;
 int64_t TrackedObjects() { return svgflt::testing::KernelSnapshot().trackedObjects; }
 
 TEST_F(Nodes, TrimsCollapsesAndDecodes) {
-  const std::pair<const char*, const char*> trimmed[] = {
-      {"   ", ""}, {"\r\n a \t b\r\n", "a \t b"}};
-  for (const auto& [raw, expected] : trimmed) {
-    Attribute attribute("a", nullptr);
-    ASSERT_TRUE(AddText(attribute, raw));
-    EXPECT_EQ(attribute.GetValue(), expected);
-  }
   Attribute joined("a", nullptr);  // children are joined, then trimmed
-  for (const char* raw : {" a ", "", " b "}) ASSERT_TRUE(AddText(joined, raw));
-  EXPECT_EQ(joined.GetText(), "a  b");
+  for (const char* raw : {"\r\n a ", "", " \t b\r\n"}) ASSERT_TRUE(AddText(joined, raw));
+  EXPECT_EQ(joined.GetText(), "a  \t b");
   std::string collapsed = "  a \t\r\n b\v\fc\n";
   CollapseWhitespace(collapsed);
   EXPECT_EQ(collapsed, " a b\v\fc ");
@@ -51,18 +44,14 @@ TEST_F(Nodes, TrimsCollapsesAndDecodes) {
 
 TEST_F(Nodes, FirstChildValueTakesOnlyCharacterData) {
   EXPECT_EQ(FirstChildValue(*Parse("<style>a{}</style>")->root), "a{}");
-  EXPECT_EQ(FirstChildValue(*Parse("<style/>")->root), "");
   Element element("style", nullptr);
   AppendChild(element, NewNode<CData>(__LINE__, u"test", &element, "c{}"));
   EXPECT_EQ(FirstChildValue(element), "c{}");
-  const std::pair<Node*, const char*> firsts[] = {
-      {NewNode<Pi>(__LINE__, u"test", "p", &element, "d"), "d"},
-      {NewNode<Comment>(__LINE__, u"test", &element, "m"), "m"},
-      {NewNode<EntityRef>(__LINE__, u"test", "e", &element), ""}};
-  for (const auto& [first, value] : firsts) {
-    element.children.insert(element.children.begin(), first);
-    EXPECT_EQ(FirstChildValue(element), value);
-  }
+  auto& children = element.children;
+  children.insert(children.begin(), NewNode<Comment>(__LINE__, u"test", &element, "m"));
+  EXPECT_EQ(FirstChildValue(element), "m");
+  children.insert(children.begin(), NewNode<EntityRef>(__LINE__, u"test", "e", &element));
+  EXPECT_EQ(FirstChildValue(element), "");
 }
 
 TEST_F(Nodes, ElementTextMarksStringsSpansAndReferences) {
@@ -123,9 +112,8 @@ TEST_F(Nodes, CloneCopiesChildrenButNotAttributes) {
   Node* copy = document->root->Clone(document.get());
   ASSERT_NE(copy, nullptr);
   auto& element = static_cast<Element&>(*copy);
-  EXPECT_EQ(element.name, "a");
-  EXPECT_EQ(element.parent, document.get());
-  EXPECT_TRUE(element.attributes.empty());
+  EXPECT_TRUE(element.name == "a" && element.parent == document.get() &&
+              element.attributes.empty());
   EXPECT_EQ(DescribeChildren(element),
             "T\"t\" E(b) T\"\" C\"c\" T\"\" D\"d\" T\"\" P(p)\"q\" T\"\" R(e) T\"\"");
   EXPECT_EQ(DescribeChildren(static_cast<Element&>(*element.children[1])), "T\"u\"");
@@ -136,14 +124,6 @@ TEST_F(Nodes, CloneCopiesChildrenButNotAttributes) {
   ASSERT_NE(attribute, nullptr);
   EXPECT_EQ(parsertest::Describe(*attribute) + " " + attribute->name, "A\"v\" x");
   DeleteNode(attribute);
-  // A cloned document has default fields.
-  auto* cloned = static_cast<Document*>(document->Clone(nullptr));
-  ASSERT_NE(cloned, nullptr);
-  EXPECT_EQ(cloned->version + cloned->encoding + std::to_string(cloned->standalone) +
-                DescribeChildren(*cloned),
-            "1.0UTF-81E(a)");
-  EXPECT_TRUE(cloned->root == nullptr && cloned->entities.empty());
-  DeleteNode(cloned);
   for (long n = 1; n <= 13; ++n) {
     FailNodeAllocation(n);
     EXPECT_EQ(document->root->Clone(nullptr), nullptr) << n;
