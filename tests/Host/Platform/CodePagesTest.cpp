@@ -1,7 +1,6 @@
 // Code page conversions: UTF-8 and Windows-1252 both ways, and their errors.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
 #include "Platform/Platform.h"
@@ -74,21 +73,12 @@ TEST(WideCharToMultiByte, EncodesWithTheDefaultCharacterWhere1252HasNoByte) {
 
 TEST(CodePages, FailWithTheReasonInGetLastError) {
   char16_t wide[4];
-  const struct { const char* name; std::function<int32_t()> call; uint32_t error; } cases[] = {
-      {"invalid UTF-8 when asked to fail",
-       [] { return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, "a\x80", 2, nullptr, 0); },
-       ERROR_NO_UNICODE_TRANSLATION},
-      {"wide destination too small", [&] { return MultiByteToWideChar(CP_UTF8, 0, "abc", 3, wide, 2); },
-       ERROR_INSUFFICIENT_BUFFER},
-      {"unknown code page", [&] { return MultiByteToWideChar(1250, 0, "a", 1, wide, 4); }, ERROR_INVALID_PARAMETER},
-      {"UTF-8 with a default character",
-       [] { return WideCharToMultiByte(CP_UTF8, 0, u"a", 1, nullptr, 0, "?", nullptr); }, ERROR_INVALID_PARAMETER},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(c.call(), 0);
-    EXPECT_EQ(GetLastError(), c.error);
-  }
+  // The reason a call gives in GetLastError, or -1 when it did not fail.
+  auto errorOf = [](int32_t result) { return result == 0 ? int64_t{GetLastError()} : -1; };
+  EXPECT_EQ(errorOf(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, "a\x80", 2, nullptr, 0)), ERROR_NO_UNICODE_TRANSLATION);
+  EXPECT_EQ(errorOf(MultiByteToWideChar(CP_UTF8, 0, "abc", 3, wide, 2)), ERROR_INSUFFICIENT_BUFFER);
+  EXPECT_EQ(errorOf(MultiByteToWideChar(1250, 0, "a", 1, wide, 4)), ERROR_INVALID_PARAMETER);  // unknown code page
+  EXPECT_EQ(errorOf(WideCharToMultiByte(CP_UTF8, 0, u"a", 1, nullptr, 0, "?", nullptr)), ERROR_INVALID_PARAMETER);
 }
 
 }  // namespace
