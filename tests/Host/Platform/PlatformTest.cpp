@@ -1,4 +1,4 @@
-// System colours, device capabilities and the per-thread last error.
+// Device capabilities and the per-thread last error.
 #include <gtest/gtest.h>
 
 #include "Platform/Platform.h"
@@ -11,11 +11,7 @@ class Platform : public ::testing::Test {
   void TearDown() override { KernelSetScreenResolution(96, 96); }
 };
 
-TEST_F(Platform, SysColoursAreTheClassicDesktopOnesAndDeviceCapsTheResolution) {
-  struct Case { int32_t index; uint32_t colour; };  // 0x00BBGGRR
-  for (Case c : {Case{1, 0xA56E3A}, Case{30, 0xC8D0D4}, Case{-1, 0}, Case{31, 0}}) {
-    EXPECT_EQ(GetSysColor(c.index), c.colour) << c.index;
-  }
+TEST_F(Platform, DeviceCapsGiveTheScreenOrBitmapResolution) {
   DrawingContext* screen = GetScreenDC(0, 1, u"Common/save");
   EXPECT_EQ(GetDeviceCaps(screen, LOGPIXELSX), 96);
   KernelSetScreenResolution(120, 144);
