@@ -104,14 +104,6 @@ TEST(VectorCopyObject, ClosedShapesCloseAtTheirStart) {
   ExpectPoint(wedge.At(0), 0, 0);
   ExpectPoint(wedge.At(1), 10, 0);
   ExpectPoint(wedge.At(7), -10, 0);
-  auto rect = Made<VectorRectObject>(kVoRect);
-  rect.corner1 = Pt(1, 2);
-  rect.corner2 = Pt(5, -6);
-  PointPath box;
-  ASSERT_EQ(VectorCopyObject(&rect, &box), kVkOk);
-  EXPECT_EQ(box.Kinds(), (std::vector<int>{6, 2, 2, 2, 3}));
-  ExpectPoint(box.At(2), 5, -6);
-  ExpectPoint(box.At(4), 1, 2);
 }
 
 TEST(VectorCopyObject, BeziersKeepTheirPointsAndSplinesRunThroughThem) {
@@ -126,11 +118,7 @@ TEST(VectorCopyObject, BeziersKeepTheirPointsAndSplinesRunThroughThem) {
     PointPath p;
     ASSERT_EQ(VectorCopyObject(&record, &p), kVkOk);
     EXPECT_EQ((p.Kind(p.Count() - 1) & kPtCloseFigure) != 0, closed);
-    if (!spline) {
-      EXPECT_EQ(p.Count(), 7);
-      EXPECT_EQ(p.At(6).x, 8);
-      continue;
-    }
+    if (!spline) continue;
     // One cubic per span, each ending on the next given point.
     const int spans = closed ? 4 : 3;
     ASSERT_EQ(p.Count(), 1 + 3 * spans);
