@@ -17,7 +17,6 @@ TEST(VectorObjectList, GrowsByItsStepInOneBlockKeepsEntriesAndSurvivesFailedGrow
   const int64_t before = svgflt::testing::KernelSnapshot().liveBlocks;
   VectorObjectList list{};
   ASSERT_EQ(VectorObjectListInit(&list, sizeof(Pair), 1000, 0xAA55AA55u), kVkOk);
-  EXPECT_EQ(list.tag, 0xAA55AA55u);
   for (int32_t i = 0; i < 2000; ++i) {
     const Pair entry{i, 10000 + i};
     ASSERT_EQ(VectorObjectListAppend(&list, &entry, sizeof(Pair)), kVkOk);
