@@ -73,17 +73,17 @@ TEST_F(SaveSvgTest, FileNamesAreTakenAsGiven) {
 }
 
 TEST_F(SaveSvgTest, RefusedTargetsAndDocumentsWriteNothing) {
-  const std::string inMissingFolder = folder_.Path("missing-folder/a.svg");
+  const std::string missing = folder_.Path("missing-folder/a.svg");
   const std::string none = folder_.Path("none.svg");
-  const std::u16string names[] = {u"", std::u16string(300, u'n'),  // an overlong name is not cut
-                                  std::u16string(inMissingFolder.begin(), inMissingFolder.end()),
-                                  std::u16string(none.begin(), none.end())};
   EXPECT_EQ(SaveSvg(&document_, &request_, nullptr, 0), kErrMissing);
-  EXPECT_EQ(SaveSvg(&document_, &request_, names[0].c_str(), 0), kErrMissing);
-  EXPECT_EQ(SaveSvg(&document_, &request_, names[1].c_str(), 0), kErrOpenTarget);
-  EXPECT_EQ(SaveSvg(&document_, &request_, names[2].c_str(), 0), kErrOpenTarget);
+  EXPECT_EQ(SaveSvg(&document_, &request_, u"", 0), kErrMissing);
+  // An overlong name is not cut.
+  EXPECT_EQ(SaveSvg(&document_, &request_, std::u16string(300, u'n').c_str(), 0), kErrOpenTarget);
+  EXPECT_EQ(SaveSvg(&document_, &request_, std::u16string(missing.begin(), missing.end()).c_str(), 0),
+            kErrOpenTarget);
   VectorDocument uninitialised{};  // its extent query fails
-  EXPECT_EQ(SaveSvg(&uninitialised, &request_, names[3].c_str(), 0), kVkErrArgument);
+  EXPECT_EQ(SaveSvg(&uninitialised, &request_, std::u16string(none.begin(), none.end()).c_str(), 0),
+            kVkErrArgument);
   EXPECT_EQ(writertest::FolderEntries(folder_.Path("")), std::vector<std::string>{"tmp"});
 }
 
