@@ -54,8 +54,7 @@ inline std::int32_t FixedExportToFile(const char16_t* fileName, const BitmapReco
                                       std::int32_t format, std::int32_t bitsPerPixel,
                                       std::int32_t, std::int32_t) {
   if (format != kFormatPng || bitsPerPixel != 24) return svgflt::kErrMissing;
-  std::string path;
-  for (const char16_t* p = fileName; *p != 0; ++p) path.push_back(static_cast<char>(*p));
+  const std::string path(fileName, fileName + std::char_traits<char16_t>::length(fileName));
   std::ofstream(path, std::ios::binary) << kFixedPng;
   return kOk;
 }
