@@ -82,9 +82,7 @@ class VectorConvert : public SvgSnippetLoad {
   // Handles of the objects of one type, in insertion order.
   std::vector<VectorObjectHandle> OfType(int32_t type) const {
     std::vector<VectorObjectHandle> out;
-    for (const auto& h : objects_) {
-      if (h.type == type) out.push_back(h);
-    }
+    for (const auto& h : objects_) if (h.type == type) out.push_back(h);
     return out;
   }
   // Objects that a painter draws: shapes, leaving out clips, clip ends and
@@ -92,12 +90,9 @@ class VectorConvert : public SvgSnippetLoad {
   std::vector<VectorObjectHandle> Drawn() const {
     std::vector<VectorObjectHandle> out;
     for (const auto& h : objects_) {
-      if (h.type == kVoClip || h.type == kVoGroupObject) continue;
-      if (h.type == kVoPath) {
-        StoredObject o(const_cast<VectorDocument*>(&vector_), h);
-        if ((o->h.flags & kVoFlagClipEnd) != 0) continue;
-      }
-      out.push_back(h);
+      const bool clipEnd = h.type == kVoPath && (StoredObject(const_cast<VectorDocument*>(&vector_),
+                                                              h)->h.flags & kVoFlagClipEnd) != 0;
+      if (h.type != kVoClip && h.type != kVoGroupObject && !clipEnd) out.push_back(h);
     }
     return out;
   }
