@@ -171,35 +171,6 @@ TEST_F(ArcBeziers, QuarterArcIsOneCubicOnTheArcAndFullTurnsFour) {
   EXPECT_NEAR(buffer_.points[5].x, -2, kEps);  // half way round
 }
 
-// Arcs that must give the same points: start angles are normalised,
-// rotations truncated to whole degrees.
-TEST_F(ArcBeziers, EquivalentArcsGiveTheSamePoints) {
-  struct Arc {
-    double rx, ry, start, sweep, rotation;
-  };
-  const struct {
-    Arc a, b;
-  } cases[] = {
-      {{1, 1, -270, 90, 0}, {1, 1, 90, 90, 0}},
-      {{1, 1, 0, 90, 30.9}, {1, 1, -30, 90, 0}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.a.start << " " << c.a.sweep << " " << c.a.rotation);
-    PointPathBuffer other{};
-    ASSERT_EQ(AppendArcBeziers(buffer_, 1, 1, c.a.rx, c.a.ry, c.a.start, c.a.sweep, c.a.rotation),
-              kOk);
-    ASSERT_EQ(AppendArcBeziers(other, 1, 1, c.b.rx, c.b.ry, c.b.start, c.b.sweep, c.b.rotation),
-              kOk);
-    ASSERT_EQ(buffer_.count, other.count);
-    for (int i = 0; i < other.count; ++i) {
-      EXPECT_NEAR(buffer_.points[i].x, other.points[i].x, kEps) << i;
-      EXPECT_NEAR(buffer_.points[i].y, other.points[i].y, kEps) << i;
-    }
-    FreePathBuffer(other);
-    FreePathBuffer(buffer_);
-  }
-}
-
 // --- paths ---------------------------------------------------------------------
 
 class PathConvert : public ShapeConvert {
@@ -211,11 +182,6 @@ class PathConvert : public ShapeConvert {
     ASSERT_EQ(path.type(), kVoPath);
     points_.assign(path->path.points, path->path.points + path->path.count);
     kinds_.assign(path->path.kinds, path->path.kinds + path->path.count);
-  }
-  void ExpectPoint(size_t i, double x, double y, double eps = 1e-6) {
-    ASSERT_LT(i, points_.size());
-    EXPECT_NEAR(points_[i].x, x, eps) << "point " << i;
-    EXPECT_NEAR(points_[i].y, y, eps) << "point " << i;
   }
   std::vector<KernelPoint> points_;
   std::vector<uint8_t> kinds_;
@@ -259,7 +225,11 @@ TEST_F(PathConvert, SegmentsBecomePoints) {
     SCOPED_TRACE(c.d);
     Path(c.d);
     EXPECT_EQ(kinds_, c.kinds);
-    for (const Point& p : c.points) ExpectPoint(p.index, p.x, p.y);
+    for (const Point& p : c.points) {
+      ASSERT_LT(p.index, points_.size());
+      EXPECT_NEAR(points_[p.index].x, p.x, 1e-6) << p.index;
+      EXPECT_NEAR(points_[p.index].y, p.y, 1e-6) << p.index;
+    }
   }
 }
 
