@@ -781,11 +781,86 @@ Status TextBounds(ConversionContext& context, SvgDocument& document, int32_t ind
 // deep; a reference back into the chain ends it sooner.
 constexpr int32_t kMaxClipNesting = 4;
 
+// The clip outlines made last, each the outline of one clipPath's children
+// through one matrix. Every element inside a clipped group, and elements
+// sharing a clip in one user space, set the same outline again; this keeps
+// that from costing the clip's geometry (and its even-odd loops) each time.
+constexpr int32_t kClipOutlineSlots = 4;
+struct ClipOutline {
+  int32_t clip;  // -1: the slot is empty
+  SvgMatrix matrix;
+  int32_t referenceWidth;  // percentages of the clip's children refer to these
+  int32_t referenceHeight;
+  PointPathBuffer outline;
+  int32_t drawnChildren;
+  int32_t drawnChild;  // the last child that drew something
+};
+struct ClipOutlineCache {
+  ClipOutline slots[kClipOutlineSlots];
+  int32_t next;  // the slot to fill next
+};
+
+void FreeClipOutlines(ConversionContext& context) {
+  auto* cache = static_cast<ClipOutlineCache*>(context.clipOutlines);
+  if (cache == nullptr) return;
+  for (ClipOutline& slot : cache->slots) FreePathBuffer(slot.outline);
+  KernelRelease(cache);
+  context.clipOutlines = nullptr;
+}
+
+// The outline of the children of `clip` through `m`, made now or kept from
+// before; null only on kErrNoMemory (*status).
+const ClipOutline* ClipOutlineOf(ConversionContext& context, SvgDocument& document, int32_t clip,
+                                 const SvgMatrix& m, Status* status) {
+  auto* cache = static_cast<ClipOutlineCache*>(context.clipOutlines);
+  if (cache == nullptr) {
+    cache = SVGFLT_ALLOC(ClipOutlineCache, 1);
+    if (cache == nullptr) {
+      *status = kErrNoMemory;
+      return nullptr;
+    }
+    *cache = ClipOutlineCache{};
+    for (ClipOutline& slot : cache->slots) slot.clip = -1;
+    context.clipOutlines = cache;
+  }
+  for (const ClipOutline& slot : cache->slots) {
+    if (slot.clip == clip && std::memcmp(&slot.matrix, &m, sizeof(m)) == 0 &&
+        slot.referenceWidth == context.referenceWidth &&
+        slot.referenceHeight == context.referenceHeight) {
+      return &slot;
+    }
+  }
+  const ElementRecord& clipRecord = document.records[clip];
+  ClipOutline made{clip, m, context.referenceWidth, context.referenceHeight, {}, 0, -1};
+  for (int32_t i = 0; *status == kOk && i < clipRecord.childCount; ++i) {
+    const int32_t child = clipRecord.children[i];
+    if (ParentOf(document, child) != clip) continue;
+    if (i > 0 && clipRecord.children[i - 1] == child) continue;
+    const int32_t before = made.outline.count;
+    *status = AppendClipChild(context, document, child, m, made.outline);
+    if (made.outline.count > before) {
+      ++made.drawnChildren;
+      made.drawnChild = child;
+    }
+  }
+  if (*status != kOk) {
+    FreePathBuffer(made.outline);
+    return nullptr;
+  }
+  ClipOutline& slot = cache->slots[cache->next];
+  cache->next = (cache->next + 1) % kClipOutlineSlots;
+  FreePathBuffer(slot.outline);
+  slot = made;
+  return &slot;
+}
+
 // Sets the clip `clip` (a clipPath) of the element `owner`, whose user
 // space is `userSpace`: one outline of its children, then the clips of the
 // clipPath itself and of its only drawn child, which intersect with it.
+// `scope`, when given, keeps the owner's box for the next element.
 Status SetClipPath(ConversionContext& context, SvgDocument& document, int32_t clip,
-                   const SvgMatrix& userSpace, int32_t owner, int32_t depth) {
+                   const SvgMatrix& userSpace, int32_t owner, int32_t depth,
+                   ScopeClip* scope = nullptr) {
   const ElementRecord& clipRecord = document.records[clip];
   // The clip's content lies in the owner's user space, then the clipPath's
   // transform, then, in objectBoundingBox units, the owner's box.
@@ -794,42 +869,40 @@ Status SetClipPath(ConversionContext& context, SvgDocument& document, int32_t cl
   if (clipRecord.data.clipPath.clipPathUnits == kObjectBoundingBox) {
     BoundingBox box{};
     bool found = false;
-    const int32_t type = TypeOf(document, owner);
-    status = type == kElemText || type == kElemTspan || type == kElemTextPath
-                 ? TextBounds(context, document, owner, userSpace, &box, &found)
-                 : ClippedBounds(context, document, owner, &box, &found);
+    if (scope != nullptr && scope->boxState != 0) {
+      box = scope->box;
+      found = scope->boxState == 1;
+    } else {
+      const int32_t type = TypeOf(document, owner);
+      status = type == kElemText || type == kElemTspan || type == kElemTextPath
+                   ? TextBounds(context, document, owner, userSpace, &box, &found)
+                   : ClippedBounds(context, document, owner, &box, &found);
+      if (status != kOk) return status;
+      if (scope != nullptr) {
+        scope->box = box;
+        scope->boxState = found ? 1 : 2;
+      }
+    }
     // An element without a box known here is drawn unclipped.
-    if (status != kOk || !found) return status;
+    if (!found) return kOk;
     m = MultiplyMatrix(m, SvgMatrix{box.width, 0, 0, box.height, box.x, box.y});
   }
 
-  PointPathBuffer outline{};
-  int32_t drawnChildren = 0;
-  int32_t drawnChild = -1;
-  for (int32_t i = 0; status == kOk && i < clipRecord.childCount; ++i) {
-    const int32_t child = clipRecord.children[i];
-    if (ParentOf(document, child) != clip) continue;
-    if (i > 0 && clipRecord.children[i - 1] == child) continue;
-    const int32_t before = outline.count;
-    status = AppendClipChild(context, document, child, m, outline);
-    if (outline.count > before) {
-      ++drawnChildren;
-      drawnChild = child;
-    }
-  }
+  const ClipOutline* made = ClipOutlineOf(context, document, clip, m, &status);
+  if (made == nullptr) return status;
+  const int32_t drawnChildren = made->drawnChildren;
+  const int32_t drawnChild = made->drawnChild;
   // A clip path without drawable content leaves nothing visible: the empty
   // outline is set as well.
-  if (status == kOk) {
-    const VectorPointPath path{outline.count, outline.points, outline.kinds};
-    status = VectorSetClip(context.document, &path);
-    if (status == kOk) ++context.clipOpened;
-  }
-  FreePathBuffer(outline);
-  if (status != kOk || depth >= kMaxClipNesting) return status;
+  const VectorPointPath path{made->outline.count, made->outline.points, made->outline.kinds};
+  status = VectorSetClip(context.document, &path);
+  if (status != kOk) return status;
+  ++context.clipOpened;
+  if (depth >= kMaxClipNesting) return kOk;
 
   const int32_t own = ClipPathOf(document, clip);
   if (own >= 0 && own != clip) {
-    status = SetClipPath(context, document, own, userSpace, owner, depth + 1);
+    status = SetClipPath(context, document, own, userSpace, owner, depth + 1, scope);
   }
   // A child's own clip cuts only that child, which one outline of several
   // children cannot hold: it is kept for an only child and left out else.
@@ -859,7 +932,7 @@ Status OpenScopeClips(ConversionContext& context, SvgDocument& document) {
       status = VectorSetClip(context.document, &path);
       if (status == kOk) ++context.clipOpened;
     } else {
-      status = SetClipPath(context, document, scope.clipPath, scope.matrix, scope.owner, 0);
+      status = SetClipPath(context, document, scope.clipPath, scope.matrix, scope.owner, 0, &scope);
     }
     if (status != kOk) return status;
   }
@@ -1147,6 +1220,7 @@ void FreeConversionContext(ConversionContext& context) {
   context.suspendedCount = context.suspendedCapacity = 0;
   KernelRelease(context.paintCache);
   context.paintCache = nullptr;
+  FreeClipOutlines(context);
   (void)VectorObjectListFree(&context.objects);
   FreeTransformStack(&context.stack);
   context.rootNode = nullptr;

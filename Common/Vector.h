@@ -48,6 +48,11 @@ static_assert(sizeof(ElementObject) == 8);
 // their content unclipped.
 inline constexpr int32_t kMaxScopeClips = 16;
 
+// A box in user units, y down.
+struct BoundingBox {
+  double x, y, width, height;
+};
+
 // The clip of an open scope. `node` is the stack node that lives as long
 // as the scope, or null for a scope of a `use` expansion, which removes its
 // entry itself. A viewport clips to its rectangle `corners` (placed, y up);
@@ -59,6 +64,10 @@ struct ScopeClip {
   int32_t owner;
   SvgMatrix matrix;
   KernelPoint corners[5];
+  // The owner's box for objectBoundingBox clips, measured once for all the
+  // scope's content: 0 not yet, 1 `box` holds it, 2 the owner has none.
+  int32_t boxState = 0;
+  BoundingBox box{};
 };
 
 // The percentage reference of the viewport around an inner `svg`, put back
@@ -105,6 +114,7 @@ struct ConversionContext {
   int32_t fontSize;               // pixels, for the ex unit
   int32_t clipIndex;              // object of the clip path, or -1
   void* paintCache;               // kernel block of the paint resolution, or null
+  void* clipOutlines;             // kernel block of the clip outlines made last, or null
 
   VectorGroupDesc groupDesc;  // "My Group"
   VectorGroupRef currentGroup;

@@ -38,11 +38,6 @@ void FreePathBuffer(PointPathBuffer& buffer);
 // width), but 1 for products strictly between 0 and 1.
 [[nodiscard]] int32_t ScaledPenWidth(double scale, double width);
 
-// A box in user units, y down.
-struct BoundingBox {
-  double x, y, width, height;
-};
-
 // Converts the shape element at `elementIndex` (path, rect, circle,
 // ellipse, line, polyline, polygon) with the context's drawing attributes
 // and its own transform (BakedMatrix). Adds nothing for degenerate
